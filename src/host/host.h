@@ -1,0 +1,127 @@
+// The host contract: everything an emulated machine may use of the platform.
+//
+// A machine draws into the BackBuffer (a 32-bit 0x00RRGGBB surface, centred picture),
+// writes its frame's sound into SampleBuffer, reads the key snapshots, and calls
+// end_frame() once per emulated frame (or pace_and_present() when it has no sound and
+// runs its own loop). Files are named relative to the data directory, with the
+// original DOS-style names ("MS-0515\OSA-Test.dsk") accepted as they are.
+//
+// Two backends sit behind these routines: an SDL2 window with audio, and a headless
+// one (no window, no audio device, unpaced, deterministic) for automation and tests.
+// Machines never see which one runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+inline constexpr const char* korvel_version = "0.12g";
+
+// ---- Process ------------------------------------------------------------------------
+
+// Shows "System Error!" with the text when a display exists, always prints the text on
+// standard error, releases the devices and exits with status 1.
+[[noreturn]] void fatal_error(const char* text);
+// Orderly end: closes the trace file, releases the devices, exits with status 0.
+[[noreturn]] void shutdown_host();
+// Next token of the argument text (blanks separate, double quotes group, at most 1024
+// characters per call); nullptr when only blanks remain. The text lives until the next call.
+const char* next_argument();
+
+// ---- Window and picture -------------------------------------------------------------
+
+extern uint8_t fullscreen;              // toggled by machines, then set_client_size(0, 0)
+extern uint32_t default_processing;     // 0: unhandled window events are swallowed
+extern uint32_t requested_client_width; // last values given to set_client_size
+extern uint32_t requested_client_height;
+// Sizes the window's client area to width x (height + 1); 0 keeps the last value.
+void set_client_size(uint32_t width, uint32_t height);
+
+extern uint32_t back_buffer_width;  // at least 1200 and at least the display width
+extern uint32_t back_buffer_height; // at least 960 and at least the display height
+
+struct BackBufferView {
+    uint32_t* pixels; // first pixel of the first row
+    uint32_t pitch;   // pixels from one row to the next
+};
+// Locks the BackBuffer for drawing; false means "skip drawing this frame".
+bool lock_back_buffer(BackBufferView* view);
+void unlock_back_buffer();
+void clear_back_buffer();
+
+// Pixel-exact scalers. Widths, skips and pitches are in pixels. Leftover pixels after the
+// last whole group of a row are not written.
+void filter_rows_x3_scanlines(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
+                              uint32_t src_skip, uint32_t dst_pitch);
+void filter_rows_x2_blend(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
+                          uint32_t src_skip, uint32_t dst_pitch);
+void filter_rows_x2(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
+                    uint32_t src_skip, uint32_t dst_pitch);
+void filter_cols_5_4(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
+                     uint32_t src_skip, uint32_t dst_skip);
+void filter_cols_4_3(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
+                     uint32_t src_skip, uint32_t dst_skip);
+void filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
+                     uint32_t src_skip, uint32_t dst_skip);
+
+// ---- Frames and sound ---------------------------------------------------------------
+
+struct SamplePair {
+    int16_t left;
+    int16_t right;
+};
+inline constexpr uint32_t sample_buffer_pairs = 4096;
+extern SamplePair SampleBuffer[sample_buffer_pairs];
+// Left by the previous end_frame: samples_this_frame = (sample_phase + samples_per_frame_x256) >> 8.
+extern uint32_t samples_this_frame;
+extern uint32_t sample_phase;           // 0..255, the frame start within the first sample
+extern uint32_t samples_per_frame_x256; // frame length in 1/256 samples
+
+// Once per emulated frame: paces to the display, streams the frame's samples, presents
+// the BackBuffer, applies LockLeds and handles pending window events. A quit ends the
+// process through shutdown_host. Headless: ends after --frames N, applies --keys events,
+// takes --screenshot-at screenshots and writes --wav samples.
+void end_frame();
+// The same for machines that run their own loop without sound: pacing, presentation and
+// event handling, no audio and no lamps.
+void pace_and_present();
+void audio_mute();
+void audio_unmute();
+// Frames completed since start-up (end_frame and pace_and_present both count).
+extern uint32_t host_frame_count;
+
+// ---- Keys ---------------------------------------------------------------------------
+// Key codes are PC set-1 scan codes; E0-prefixed keys at code + 0x80. 0x80 = key down.
+
+extern volatile uint8_t KeyState[256];
+extern uint8_t KeySnapshot[256];
+extern uint8_t KeySnapshotPrev[256];
+extern uint8_t LockLeds[3]; // NumLock, CapsLock, ScrollLock lamps the machine wants lit
+void snapshot_keys();       // KeySnapshot = KeyState (all zeros without focus)
+void shift_key_snapshot();  // KeySnapshotPrev[1..255] = KeySnapshot[1..255]
+
+inline bool key_down(uint8_t code) { return (KeySnapshot[code] & 0x80) != 0; }
+inline bool key_pressed(uint8_t code) // went down in this frame
+{
+    return (KeySnapshot[code] & 0x80) != 0 && (KeySnapshotPrev[code] & 0x80) == 0;
+}
+
+// ---- Files --------------------------------------------------------------------------
+
+// Host path of a data file name: backslashes become '/', a leading drive letter ("C:\")
+// is dropped, relative names stay relative to the data directory (the working directory).
+// The result lives in a static buffer until the next call.
+const char* data_path(const char* name);
+// fopen of data_path(name).
+FILE* open_data_file(const char* name, const char* mode);
+// Reads exactly length bytes; bytes past the end of a short file are 0xFF. A missing file
+// is fatal: "File <name> not found!".
+void load_file(void* buffer, size_t length, const char* name);
+// Writes the requested client rectangle (one row below the centred top) as
+// "ScreenShot_%03d.png" with the first free number, and prints "Saving %s\n".
+void save_screenshot();
+
+extern char dropped_file[1000];
+extern uint8_t drop_pending; // the machine clears it when it has taken dropped_file
+// An open trace or dump file; shutdown_host closes it. Clear it when you close the file.
+extern FILE* trace_file;
