@@ -9,7 +9,7 @@
 //     static uint16_t peek(const void* ctx, uint16_t a) { ... word at a (even) ... }
 //     pdp11_print_register_dump(stdout, cpu, "CPU (Main)   ", peek, nullptr);
 //     uint16_t next = pdp11_write_disasm_dump(file, start, end, peek, nullptr);
-//     pdp11_write_trace_line(trace_file, cpu.r[7], peek, nullptr);  // per instruction
+//     pdp11_write_trace_line(trace_file, static_cast<uint16_t>(cpu.r[7]), peek, nullptr);  // per instruction
 // A reader must not have side effects (no I/O register reads that change state).
 // Nothing here changes the processor.
 #pragma once
@@ -41,7 +41,7 @@ void disasm_set_words(DisasmRequest& request, uint16_t word0, uint16_t word1, ui
 
 // Reads the word at an even address (the machine's read mapping, no side effects).
 using Pdp11WordReader = uint16_t (*)(const void* context, uint16_t address);
-// A ready-made reader for a flat 64 KB block of little-endian words (context = block).
+// A ready-made reader for a flat block of 65536 bytes, little-endian words (context = block).
 uint16_t pdp11_read_flat_word(const void* memory, uint16_t address);
 
 // Disassembly line of the instruction at address (address, words, mnemonic,
