@@ -55,6 +55,7 @@ struct Z80Monitor {
     uint32_t breakpoint = z80_monitor_no_breakpoint;
     uint16_t address = 0;               // jump target / dump start, after a dump: next line
     uint16_t end_address = 0;           // last instruction of a dump
+    bool end_address_given = false;     // 'd' had its end address on the command line
     bool input_ended = false;           // end of the command stream already announced
 };
 

@@ -1,0 +1,76 @@
+// PK8000 keyboard matrix (9 rows of 8 keys, read inverted at port 0x81) and the
+// joystick byte at port 0x8C, both rebuilt from the key snapshot once per frame.
+#include <cstring>
+
+#include "host/host.h"
+#include "machines/pk8000/pk8000.h"
+
+namespace {
+
+struct KeyBinding {
+    uint8_t length; // 4 for a record, 0 ends the table
+    uint8_t code;   // host key code (set-1 scan code, E0 keys + 0x80)
+    uint8_t row;
+    uint8_t mask;
+};
+
+constexpr KeyBinding key_table[] = {
+    {4, 0x0B, 0, 0x01}, {4, 0x02, 0, 0x02}, {4, 0x03, 0, 0x04}, {4, 0x04, 0, 0x08}, // 0 1 2 3
+    {4, 0x05, 0, 0x10}, {4, 0x06, 0, 0x20}, {4, 0x07, 0, 0x40}, {4, 0x08, 0, 0x80}, // 4 5 6 7
+    {4, 0x09, 1, 0x01}, {4, 0x0A, 1, 0x02}, {4, 0x33, 1, 0x04}, {4, 0x0C, 1, 0x08}, // 8 9 , -
+    {4, 0x34, 1, 0x10}, {4, 0x27, 1, 0x40},                                         // . ;
+    {4, 0x1A, 2, 0x01}, {4, 0x1B, 2, 0x04}, {4, 0x1E, 2, 0x40}, {4, 0x30, 2, 0x80}, // [ ] A B
+    {4, 0x2E, 3, 0x01}, {4, 0x20, 3, 0x02}, {4, 0x12, 3, 0x04}, {4, 0x21, 3, 0x08}, // C D E F
+    {4, 0x22, 3, 0x10}, {4, 0x23, 3, 0x20}, {4, 0x17, 3, 0x40}, {4, 0x24, 3, 0x80}, // G H I J
+    {4, 0x25, 4, 0x01}, {4, 0x26, 4, 0x02}, {4, 0x32, 4, 0x04}, {4, 0x31, 4, 0x08}, // K L M N
+    {4, 0x18, 4, 0x10}, {4, 0x19, 4, 0x20}, {4, 0x10, 4, 0x40}, {4, 0x13, 4, 0x80}, // O P Q R
+    {4, 0x1F, 5, 0x01}, {4, 0x14, 5, 0x02}, {4, 0x16, 5, 0x04}, {4, 0x2F, 5, 0x08}, // S T U V
+    {4, 0x11, 5, 0x10}, {4, 0x2D, 5, 0x20}, {4, 0x15, 5, 0x40}, {4, 0x2C, 5, 0x80}, // W X Y Z
+    {4, 0x2A, 6, 0x01}, {4, 0x36, 6, 0x01}, {4, 0x1D, 6, 0x02}, {4, 0xB8, 6, 0x04}, // Shifts, LCtrl, RAlt
+    {4, 0x3A, 6, 0x08}, {4, 0x38, 6, 0x10}, {4, 0x3B, 6, 0x20}, {4, 0x3C, 6, 0x40}, // Caps, LAlt, F1 F2
+    {4, 0x3D, 6, 0x80},                                                             // F3
+    {4, 0x3E, 7, 0x01}, {4, 0x3F, 7, 0x02}, {4, 0x01, 7, 0x04}, {4, 0x0F, 7, 0x08}, // F4 F5 Esc Tab
+    {4, 0x0E, 7, 0x20}, {4, 0x9D, 7, 0x40}, {4, 0x1C, 7, 0x80},                     // Bksp RCtrl Enter
+    {4, 0x39, 8, 0x01},                                                             // Space
+    {4, 0xCB, 8, 0x10}, {4, 0x4B, 8, 0x10}, {4, 0xC8, 8, 0x20}, {4, 0x48, 8, 0x20}, // Left, Up
+    {4, 0xD0, 8, 0x40}, {4, 0x50, 8, 0x40}, {4, 0xCD, 8, 0x80}, {4, 0x4D, 8, 0x80}, // Down, Right
+    {0, 0, 0, 0},
+};
+
+// Keys that switch to an alternative table while held. Right Shift is listed with an
+// empty table: it stays an ordinary Shift.
+struct KeyModifier {
+    uint8_t code;
+    const KeyBinding* table;
+};
+constexpr KeyBinding no_bindings[] = {{0, 0, 0, 0}};
+constexpr KeyModifier modifiers[] = {{0x36, no_bindings}};
+
+struct JoystickBit {
+    uint8_t code;
+    uint8_t mask;
+};
+constexpr JoystickBit joystick_bits[] = {
+    {0xC8, 0x01}, {0xD0, 0x02}, {0xCB, 0x04}, {0xCD, 0x08}, {0x39, 0x10}, {0x1C, 0x20},
+};
+
+void apply(const KeyBinding* table)
+{
+    for (const KeyBinding* k = table; k->length != 0; ++k)
+        if (key_down(k->code)) pk8000.matrix[k->row] |= k->mask;
+}
+
+} // namespace
+
+void pk8000_scan_keys()
+{
+    uint8_t joystick = 0;
+    for (const JoystickBit& j : joystick_bits)
+        if (key_down(j.code)) joystick |= j.mask;
+    pk8000.joystick = joystick;
+
+    std::memset(pk8000.matrix, 0, sizeof pk8000.matrix);
+    for (const KeyModifier& m : modifiers)
+        if (key_down(m.code)) apply(m.table);
+    apply(key_table);
+}

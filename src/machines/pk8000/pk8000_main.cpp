@@ -1,0 +1,99 @@
+// PK8000 start-up and frame loop: 35000 T-states per frame, keys and the frame
+// interrupt at the frame's start, the console monitor before every instruction.
+#include <cstdio>
+#include <cstring>
+
+#include "host/host.h"
+#include "machines/pk8000/pk8000.h"
+
+namespace {
+
+constexpr uint8_t key_print_screen = 0xB7;
+constexpr uint8_t key_scroll_lock = 0x46;
+constexpr uint8_t key_pause = 0xC5;
+constexpr uint8_t key_f8 = 0x42;
+
+} // namespace
+
+void pk8000_load_rom()
+{
+    FILE* file = open_data_file("PK8000\\foton_piton.bin", "rb");
+    if (!file) fatal_error("Can't open file!");
+    size_t got = std::fread(pk8000.rom, 1, sizeof pk8000.rom, file);
+    std::fclose(file);
+    std::memset(pk8000.rom + got, 0xFF, sizeof pk8000.rom - got);
+}
+
+void pk8000_power_on()
+{
+    std::memset(pk8000.ram, 0, sizeof pk8000.ram);
+    pk8000_set_memory_map(0xFC); // page 0 reads the ROM, pages 1-3 RAM
+    pk8000.row_select = 0;
+    std::memset(pk8000.matrix, 0, sizeof pk8000.matrix);
+    pk8000.joystick = 0;
+    pk8000.gfx_mode = pk8000.sys_mode = pk8000.palette_con = 0;
+    pk8000.tram_adr = pk8000.vram_adr = pk8000.gfx_pos = pk8000.attr_pos = 0;
+
+    Z80State& cpu = pk8000.cpu;
+    cpu = Z80State{};
+    z80_set_costs(&cpu, 256);
+    cpu.mem = pk8000.ram;
+    cpu.fetch_byte = pk8000_fetch_byte;
+    cpu.read_mem = pk8000_read_mem;
+    cpu.write_mem = pk8000_write_mem;
+    cpu.read_port = pk8000_read_port;
+    cpu.write_port = pk8000_write_port;
+    z80_connect(&cpu);
+    cpu.pc = 0;
+    cpu.ticks = 0;
+
+    Z80Monitor& m = pk8000.monitor;
+    m = Z80Monitor{};
+    m.cpu = &cpu;
+    m.read_byte = pk8000_read;
+    m.memory = pk8000.ram;
+    m.memory_file = "PK8000Memory.bin";
+    m.dump_file = "PK8000-DisDump.txt";
+    m.present = pk8000_draw_and_present;
+    z80_monitor_reset(&m);
+}
+
+void pk8000_begin_frame()
+{
+    pk8000.cpu.ticks += pk8000_frame_ticks;
+    snapshot_keys();
+    if (key_down(key_print_screen) && key_down(key_scroll_lock) && key_down(key_pause))
+        z80_reset(&pk8000.cpu);
+    if (key_down(key_f8)) z80_monitor_break(&pk8000.monitor);
+    pk8000_scan_keys();
+    // The frame interrupt is raised once, at the frame's start; a CPU with interrupts
+    // disabled misses it.
+    if (z80_iff1(&pk8000.cpu)) z80_accept_interrupt(&pk8000.cpu);
+}
+
+void pk8000_run_frame()
+{
+    Z80State* cpu = &pk8000.cpu;
+    Z80Monitor* monitor = &pk8000.monitor;
+    while (cpu->ticks >= 0) {
+        z80_monitor_check(monitor);
+        z80_run_instruction(cpu);
+    }
+}
+
+void pk8000_finish_frame()
+{
+    if (z80_monitor_frame_done(&pk8000.monitor)) pk8000_draw_and_present();
+}
+
+void pk8000_main()
+{
+    pk8000_load_rom();
+    set_client_size(pk8000_picture_width, pk8000_picture_height);
+    pk8000_power_on();
+    for (;;) {
+        pk8000_begin_frame();
+        pk8000_run_frame();
+        pk8000_finish_frame();
+    }
+}
