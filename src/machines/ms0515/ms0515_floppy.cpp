@@ -1,0 +1,212 @@
+// MS-0515 floppy controller and disk images.
+#include "machines/ms0515/ms0515_floppy.h"
+
+#include "host/host.h"
+
+#include <cstdio>
+#include <cstring>
+
+void ms0515_open_disk_image(uint8_t* buffer, const char* name)
+{
+    FILE* file = open_data_file(name, "rb");
+    if (!file) {
+        std::printf("Can't open Disk Image: %s\n", name);
+        return;
+    }
+    size_t got = std::fread(buffer, 1, ms0515_image_size, file);
+    std::fclose(file);
+    if (got < ms0515_image_size)
+        std::memset(buffer + got, 0xFF, ms0515_image_size - got);
+    std::printf("Open Disk Image: %s\n", name);
+}
+
+void ms0515_floppy_reset(Ms0515Floppy& fdc, uint8_t* system_image, uint8_t* work_image)
+{
+    fdc = Ms0515Floppy{};
+    for (int i = 0; i < 4; ++i) {
+        fdc.drives[i].idle = 1;
+        fdc.drives[i].image = i == 0 ? system_image : work_image;
+    }
+}
+
+void ms0515_floppy_select(Ms0515Floppy& fdc, uint8_t sysreg_a)
+{
+    fdc.selected = sysreg_a & 3;
+    DriveRecord& drive = fdc.drives[fdc.selected];
+    drive.idle = (sysreg_a >> 2) & 1;
+    drive.side = (sysreg_a >> 3) & 1;
+}
+
+static bool is_read_sector(uint8_t command) { return (command & 0xE1) == 0x80; }
+
+static bool sector_in_range(uint32_t sector) { return sector >= 1 && sector <= 10; }
+
+void ms0515_floppy_write_command(Ms0515Floppy& fdc, uint8_t command)
+{
+    fdc.command = command;
+    DriveRecord& drive = fdc.drives[fdc.selected];
+    if ((command & 0xE0) == 0x40) { // STEP IN
+        drive.activity = 0;
+        if (drive.track > 78)
+            std::printf("Wrong Track: %d\n", drive.track + 1);
+        else
+            ++drive.track;
+    }
+    if ((command & 0xE0) == 0x60) { // STEP OUT
+        drive.activity = 0;
+        if (drive.track != 0)
+            --drive.track;
+    }
+    if ((command & 0xF0) == 0x10) { // SEEK to the data register's track
+        drive.activity = 0;
+        if (fdc.dataRegister >= 80)
+            std::printf("Wrong Track: %d\n", fdc.dataRegister);
+        else
+            drive.track = fdc.dataRegister;
+    }
+    if ((command & 0xFB) == 0xC0) // READ ADDRESS
+        fdc.sectorRegister = drive.track;
+    if (is_read_sector(command)) {
+        // READ ADDRESS on track 0 leaves sector 0 in the register; sector 0 would address
+        // the 512 bytes before the image, so it is refused like any other bad number.
+        if (!sector_in_range(fdc.sectorRegister)) {
+            std::printf("Garbage Sector Number %d\n", fdc.sectorRegister);
+            fdc.sectorRegister = 1;
+        }
+        fdc.status |= 2;
+        drive.activity = 1;
+        fdc.readPointer = drive.image + drive.track * ms0515_track_size +
+                          (fdc.sectorRegister - 1) * ms0515_sector_size;
+        fdc.readCounter = 0;
+    }
+}
+
+uint8_t ms0515_floppy_read_status(Ms0515Floppy& fdc)
+{
+    // The alternating bit keeps polling loops that wait for an index edge moving.
+    if (fdc.statusToggle == 0)
+        fdc.status ^= 1;
+    fdc.statusToggle ^= 1;
+    return fdc.status;
+}
+
+void ms0515_floppy_write_sector(Ms0515Floppy& fdc, uint16_t value)
+{
+    if (!sector_in_range(value)) {
+        std::printf("Garbage Sector Number %d\n", value);
+        fdc.sectorRegister = 1;
+    } else {
+        fdc.sectorRegister = static_cast<uint8_t>(value);
+    }
+}
+
+uint8_t ms0515_floppy_read_data(Ms0515Floppy& fdc)
+{
+    if (!is_read_sector(fdc.command) || !fdc.readPointer)
+        return 0;
+    uint8_t value = fdc.readPointer[fdc.readCounter % ms0515_sector_size];
+    ++fdc.readCounter;
+    if (fdc.readCounter % ms0515_sector_size == 0) {
+        fdc.status &= ~2;
+        fdc.drives[fdc.selected].activity = 0;
+    }
+    return value;
+}
+
+// ---- Indicators ---------------------------------------------------------------------
+
+// A 5.25" drive front: '.' transparent, 'K' bezel, 'G' face, 'D' slot, 'W' highlight.
+static const char drive_art[32][33] = {
+    "................................",
+    "................................",
+    "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGDDDDDDDDDDDDDDDDDDDDDDDDDDGGK",
+    "WGGDKKKKKKKKKKKKKKKKKKKKKKKKDGGK",
+    "WGGDDDDDDDDDDDDDDDDDDDDDDDDDDGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGKKKKKKGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGKDDDDKGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGKDDDDKGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGKKKKKKGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
+    "WKKKKKKKKKKKKKKKKKKKKKKKKKKKKKKK",
+    "................................",
+    "................................",
+};
+
+// Drive numbers 0..3 as 6 x 6 lamps: '#' white, '.' transparent.
+static const char lamp_art[4][6][7] = {
+    {".###..", "#...#.", "#...#.", "#...#.", ".###..", "......"},
+    {"..#...", ".##...", "..#...", "..#...", ".###..", "......"},
+    {".###..", "....#.", "..##..", ".#....", "#####.", "......"},
+    {"####..", "....#.", ".###..", "....#.", "####..", "......"},
+};
+
+static int32_t art_colour(char c)
+{
+    switch (c) {
+    case 'K': return 0x202020;
+    case 'G': return 0x909090;
+    case 'D': return 0x505050;
+    case 'W': return 0xE0E0E0;
+    case '#': return 0xFFFFFF;
+    default: return -1; // transparent
+    }
+}
+
+void ms0515_draw_drive_indicator(Ms0515Floppy& fdc, uint32_t* pixels, uint32_t pitch,
+                                 uint32_t width, uint32_t height, int drive_number)
+{
+    DriveRecord& drive = fdc.drives[drive_number];
+    int top = static_cast<int>(height / 2) + 40 * drive_number - 252;
+    int left = static_cast<int>(width / 2) - 456;
+    if (top < 0 || left < 0 || top + 32 > static_cast<int>(height))
+        return; // the back buffer is always large enough; this guards odd sizes only
+    uint32_t* origin = pixels + static_cast<size_t>(top) * pitch + left;
+    if (drive.idle) {
+        if (drive.indicatorShown) {
+            for (int y = 0; y < 32; ++y)
+                std::memset(origin + static_cast<size_t>(y) * pitch, 0, 32 * sizeof(uint32_t));
+            drive.indicatorShown = 0;
+        }
+        return;
+    }
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            int32_t colour = art_colour(drive_art[y][x]);
+            if (colour >= 0)
+                origin[static_cast<size_t>(y) * pitch + x] = static_cast<uint32_t>(colour);
+        }
+    uint32_t* lamp = origin + 23 * static_cast<size_t>(pitch) + 21;
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            if (drive.activity == 2) {
+                lamp[static_cast<size_t>(y) * pitch + x] = 0xFF0000;
+            } else {
+                int32_t colour = art_colour(lamp_art[drive_number][y][x]);
+                if (colour >= 0)
+                    lamp[static_cast<size_t>(y) * pitch + x] = static_cast<uint32_t>(colour);
+            }
+        }
+    uint32_t head = drive.activity == 1 ? 0x0080FF : drive.activity == 2 ? 0xFF0000 : 0xFFFFFF;
+    uint32_t* marker = origin + static_cast<size_t>(2 + drive.track / 10) * pitch + 15;
+    marker[0] = marker[1] = marker[pitch] = marker[pitch + 1] = head;
+    drive.indicatorShown = 1;
+}
