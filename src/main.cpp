@@ -1,28 +1,122 @@
-// Korvel: command line, then the one machine of this run.
+// Korvel: the command line, host start-up, then the one machine of this run.
+//
+// A machine is a row in the table below: its name on the command line, the label of the
+// banner and its never-returning main routine. Rows appear when their library is built.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
-static const char* const version = "0.12g";
+#include "host/host.h"
+#include "host/host_internal.h"
+#include "host/options.h"
 
-static void print_usage()
+#ifdef HAVE_KORVEL_ZX
+[[noreturn]] void zx_main();
+#endif
+#ifdef HAVE_KORVEL_MS0515
+[[noreturn]] void ms0515_main();
+#endif
+#ifdef HAVE_KORVEL_PK8000
+[[noreturn]] void pk8000_main();
+#endif
+#ifdef HAVE_KORVEL_SPECIALIST
+[[noreturn]] void specialist_main();
+#endif
+#ifdef HAVE_KORVEL_TILE
+[[noreturn]] void tile_main();
+#endif
+
+namespace {
+
+struct Machine {
+    const char* name;
+    const char* mode; // shown in the banner
+    void (*main_routine)();
+};
+
+const Machine machines[] = {
+#ifdef HAVE_KORVEL_ZX
+    {"zx", "ZX-Mode", zx_main},
+#endif
+#ifdef HAVE_KORVEL_MS0515
+    {"ms0515", "MS0515-Mode", ms0515_main},
+#endif
+#ifdef HAVE_KORVEL_PK8000
+    {"pk8000", "PK8000-Mode", pk8000_main},
+#endif
+#ifdef HAVE_KORVEL_SPECIALIST
+    {"specialist", "Specialist-Mode", specialist_main},
+#endif
+#ifdef HAVE_KORVEL_TILE
+    {"tile", "Tile-Mode", tile_main},
+#endif
+    // Not a machine: a fixed picture and tone for testing the host itself.
+    {"host-test-pattern", "Host-Test-Mode", host_test_pattern_main},
+};
+
+// Every machine Korvel knows, built into this program or not.
+const Machine known_machines[] = {
+    {"zx", "ZX-Mode", nullptr},
+    {"ms0515", "MS0515-Mode", nullptr},
+    {"pk8000", "PK8000-Mode", nullptr},
+    {"specialist", "Specialist-Mode", nullptr},
+    {"tile", "Tile-Mode", nullptr},
+    {"uknc", "UKNC-Mode", nullptr},
+};
+
+std::string built_machine_names()
 {
-    std::printf("usage: korvel [options] [argument text]\n"
-                "  --help       this text\n"
-                "  --version    the program's version\n");
+    std::string names;
+    for (const Machine& m : machines) {
+        if (m.main_routine == host_test_pattern_main)
+            continue;
+        names += names.empty() ? "" : ", ";
+        names += m.name;
+    }
+    return names.empty() ? "none" : names;
 }
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            print_usage();
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Korvel %s\n", version);
-            return 0;
-        }
+    HostOptions options;
+    std::string error;
+    if (!host_parse_command_line(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", error.c_str());
+        return 2;
     }
-    std::printf("Korvel %s (ZX-Mode)\n", version);
-    return 0;
+    if (options.help) {
+        std::fputs(host_usage_text(), stdout);
+        std::printf("Machines built into this program: %s\n", built_machine_names().c_str());
+        return 0;
+    }
+    if (options.version) {
+        std::printf("Korvel %s\n", korvel_version);
+        return 0;
+    }
+
+    const Machine* machine = nullptr;
+    for (const Machine& m : machines)
+        if (options.machine == m.name)
+            machine = &m;
+    if (!machine) {
+        const Machine* known = nullptr;
+        for (const Machine& m : known_machines)
+            if (options.machine == m.name)
+                known = &m;
+        if (!known) {
+            std::fprintf(stderr, "korvel: unknown machine '%s' (built: %s)\nTry 'korvel --help'.\n",
+                         options.machine.c_str(), built_machine_names().c_str());
+            return 2;
+        }
+        std::printf("Korvel %s (%s)\n", korvel_version, known->mode);
+        std::fprintf(stderr, "korvel: machine '%s' is not available in this build (built: %s)\n",
+                     known->name, built_machine_names().c_str());
+        return 1;
+    }
+
+    host_startup(options, machine->mode);
+    machine->main_routine();
+    shutdown_host(); // a machine routine never returns; this keeps the end orderly if one does
 }

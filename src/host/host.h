@@ -27,6 +27,10 @@ inline constexpr const char* korvel_version = "0.12g";
 // Next token of the argument text (blanks separate, double quotes group, at most 1024
 // characters per call); nullptr when only blanks remain. The text lives until the next call.
 const char* next_argument();
+// The whole argument text (the command line without the program name and without the
+// host's own "--" options), unchanged and untokenised. Words that contained blanks are
+// wrapped in double quotes so that next_argument keeps them whole.
+const char* argument_text();
 
 // ---- Window and picture -------------------------------------------------------------
 

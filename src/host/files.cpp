@@ -1,0 +1,55 @@
+// Data files: DOS-style names mapped to host paths, exact-length loads, dropped files
+// and the shared trace file.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "host/host_internal.h"
+
+char dropped_file[1000];
+uint8_t drop_pending = 0;
+FILE* trace_file = nullptr;
+
+const char* data_path(const char* name)
+{
+    static char path[4096];
+    if (!name)
+        name = "";
+    // "C:\Disk_Games2.dsk" names a file of the data directory.
+    if (std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':') {
+        name += 2;
+        while (*name == '\\' || *name == '/')
+            ++name;
+    }
+    size_t n = 0;
+    for (; name[n] && n < sizeof path - 1; ++n)
+        path[n] = name[n] == '\\' ? '/' : name[n];
+    path[n] = '\0';
+    return path;
+}
+
+FILE* open_data_file(const char* name, const char* mode) { return std::fopen(data_path(name), mode); }
+
+void load_file(void* buffer, size_t length, const char* name)
+{
+    FILE* f = open_data_file(name, "rb");
+    if (!f) {
+        char text[256];
+        std::snprintf(text, sizeof text, "File %s not found!", name ? name : "");
+        fatal_error(text);
+    }
+    size_t got = std::fread(buffer, 1, length, f);
+    std::fclose(f);
+    if (got < length)
+        std::memset(static_cast<uint8_t*>(buffer) + got, 0xFF, length - got);
+}
+
+bool host_accept_drop(const char* path)
+{
+    if (drop_pending)
+        return false;
+    std::snprintf(dropped_file, sizeof dropped_file, "%s", path ? path : "");
+    drop_pending = 1;
+    std::printf("Drag & Drop file\n");
+    return true;
+}

@@ -1,0 +1,57 @@
+// The per-frame service machines call, shared by both backends.
+#include <algorithm>
+
+#include "host/host_internal.h"
+#include "host/screenshot.h"
+
+SamplePair SampleBuffer[sample_buffer_pairs];
+uint32_t samples_this_frame = 800;
+uint32_t sample_phase = 0;
+uint32_t samples_per_frame_x256 = 800 << 8;
+uint32_t host_frame_count = 0;
+
+void host_after_frame()
+{
+    ++host_frame_count;
+    const std::vector<uint32_t>& shots = host.options.screenshot_at;
+    if (std::find(shots.begin(), shots.end(), host_frame_count) != shots.end())
+        save_screenshot();
+    if (host.options.frames && host_frame_count >= host.options.frames)
+        shutdown_host();
+    host_apply_key_events();
+}
+
+void end_frame()
+{
+    if (host.wav.file) {
+        uint32_t n = std::min(samples_this_frame, sample_buffer_pairs);
+        if (host.muted)
+            wav_append_silence(&host.wav, n);
+        else
+            wav_append(&host.wav, SampleBuffer, n);
+    }
+    if (host.backend)
+        host.backend->frame(true);
+    host_after_frame();
+}
+
+void pace_and_present()
+{
+    if (host.backend)
+        host.backend->frame(false);
+    host_after_frame();
+}
+
+void audio_mute()
+{
+    host.muted = true;
+    if (host.backend)
+        host.backend->set_muted(true);
+}
+
+void audio_unmute()
+{
+    host.muted = false;
+    if (host.backend)
+        host.backend->set_muted(false);
+}

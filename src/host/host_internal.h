@@ -1,0 +1,84 @@
+// Host internals shared by the common code and the two backends (SDL window and
+// headless). Machines never include this; they see only host.h.
+//
+// The backend is a table of routines chosen once at start-up. The common code owns the
+// BackBuffer memory, the key tables, the frame counter and the headless automation
+// (--frames, --keys, --screenshot-at, --wav); a backend only opens its devices, paces,
+// streams sound, presents and handles its events.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/audio_steering.h"
+#include "host/host.h"
+#include "host/keys_input.h"
+#include "host/options.h"
+#include "host/wav_writer.h"
+
+struct HostBackend {
+    const char* name;
+    // Opens the devices and sets back_buffer_width/height. False with a reason when
+    // there is nothing to open (no display).
+    bool (*open)(const HostOptions& options, std::string* error);
+    // Releases every device; safe to call twice.
+    void (*close)();
+    // One frame: pace, stream the frame's samples (when with_audio and not muted),
+    // present the BackBuffer and handle pending events.
+    void (*frame)(bool with_audio);
+    // Client area of width x height (height already includes the extra row); reads
+    // fullscreen.
+    void (*apply_client_size)(uint32_t width, uint32_t height);
+    void (*set_muted)(bool muted);
+    // Modal "System Error!" box when the window is on screen; false when none was shown.
+    bool (*show_error)(const char* text);
+    // Refresh rate of the display in 1/256 Hz (0 when unknown).
+    uint32_t (*display_refresh_x256)();
+};
+
+extern const HostBackend host_headless_backend;
+extern const HostBackend* const host_sdl_backend; // nullptr in a build without SDL
+
+struct HostState {
+    const HostBackend* backend = nullptr;
+    HostOptions options;
+    uint32_t* back_buffer = nullptr; // back_buffer_width x back_buffer_height, pitch = width
+    bool back_buffer_locked = false;
+    uint32_t refresh_x256 = 60 * 256;
+    bool muted = false;
+    bool keyboard_focus = true;
+    bool running_machine = false;
+    uint32_t meter_border = 0;
+    bool frames_lost = false;
+    // Headless automation.
+    std::vector<KeyEvent> key_events;
+    size_t next_key_event = 0;
+    WavWriter wav;
+    uint32_t screenshot_counter = 0;
+    const char* argument_cursor = "";
+    std::string argument_text;
+};
+extern HostState host;
+
+// Runs the start-up sequence for options: console, banner ("Korvel %s (<mode>)"),
+// backend, BackBuffer, sound, frame constants, data directory and automation files.
+// Exits with a message on failure (status 2 for a bad option value, 1 otherwise).
+void host_startup(const HostOptions& options, const char* mode_label);
+// Bookkeeping after every presented frame: counts it, writes automation screenshots,
+// ends the run after --frames and applies the key events of the next frame.
+void host_after_frame();
+// Applies the scripted key events due before frame index host_frame_count.
+void host_apply_key_events();
+// Ring buffer arithmetic shared by tests: client size from a request (0 keeps the last).
+void host_client_size_request(uint32_t width, uint32_t height, uint32_t* client_width,
+                              uint32_t* client_height);
+// Accepts a dropped file name unless one is pending; prints "Drag & Drop file\n".
+bool host_accept_drop(const char* path);
+// The hidden machine "host-test-pattern": draws a known picture and a square wave.
+[[noreturn]] void host_test_pattern_main();
+// Samples per frame for a refresh rate in 1/256 Hz.
+inline uint32_t host_samples_per_frame(uint32_t refresh_x256)
+{
+    return refresh_x256 ? uint32_t(uint64_t(audio_sample_rate) * 256 / refresh_x256) : 800;
+}

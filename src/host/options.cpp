@@ -1,0 +1,184 @@
+// Command-line options and the argument-text tokeniser.
+#include "host/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+const char* host_usage_text()
+{
+    return "usage: korvel [options] [argument text]\n"
+           "  --machine NAME      machine to run: zx (default), ms0515, pk8000, specialist,\n"
+           "                      tile, uknc (those built into this program)\n"
+           "  --headless          no window and no sound device; frames run unpaced\n"
+           "  --frames N          end the run after N frames\n"
+           "  --fps HZ            frame rate (default: the display's rate, 60 Hz headless)\n"
+           "  --keys FILE         timed key events, lines \"FRAME KEY down|up\"\n"
+           "  --wav FILE          write every frame's sound to a WAV file\n"
+           "  --screenshot-at N   save a screenshot after frame N (repeatable)\n"
+           "  --data-dir DIR      directory of ROMs, disk images and screenshots\n"
+           "                      (default: the program's own directory)\n"
+           "  --meter             show the load meter in the window's top-right corner\n"
+           "  --help              this text\n"
+           "  --version           the program's version\n"
+           "The argument text (everything that is not an option; \"--\" ends the options)\n"
+           "goes to the machine, e.g. the ZX snapshot name or the disk image names.\n";
+}
+
+static bool parse_count(const char* text, uint32_t* value)
+{
+    if (!text || !*text || *text == '-' || *text == '+')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(text, &end, 10);
+    if (errno || *end || v == 0 || v > 0xFFFFFFFFull)
+        return false;
+    *value = uint32_t(v);
+    return true;
+}
+
+static bool parse_rate(const char* text, uint32_t* value_x256)
+{
+    if (!text || !*text)
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    double hz = std::strtod(text, &end);
+    if (errno || *end || !std::isfinite(hz) || hz < 1.0 || hz > 1000.0)
+        return false;
+    *value_x256 = uint32_t(std::lround(hz * 256.0));
+    return true;
+}
+
+static void append_argument(std::string* text, const char* word)
+{
+    if (!text->empty())
+        *text += ' ';
+    if (*word == '\0' || std::strpbrk(word, " \t")) {
+        *text += '"';
+        *text += word;
+        *text += '"';
+    } else {
+        *text += word;
+    }
+}
+
+bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
+                             std::string* error)
+{
+    bool options_ended = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options_ended || std::strncmp(arg, "--", 2) != 0) {
+            append_argument(&o->argument_text, arg);
+            continue;
+        }
+        if (std::strcmp(arg, "--") == 0) {
+            options_ended = true;
+            continue;
+        }
+        // "--name value" or "--name=value".
+        std::string name = arg;
+        const char* inline_value = nullptr;
+        size_t eq = name.find('=');
+        if (eq != std::string::npos) {
+            inline_value = arg + eq + 1;
+            name.resize(eq);
+        }
+        auto flag = [&](bool* target) {
+            if (inline_value) {
+                *error = "option " + name + " takes no value";
+                return false;
+            }
+            *target = true;
+            return true;
+        };
+        auto value = [&](const char** out) {
+            if (inline_value) {
+                *out = inline_value;
+                return true;
+            }
+            if (i + 1 >= argc) {
+                *error = "option " + name + " needs a value";
+                return false;
+            }
+            *out = argv[++i];
+            return true;
+        };
+        const char* v = nullptr;
+        if (name == "--headless") {
+            if (!flag(&o->headless)) return false;
+        } else if (name == "--meter") {
+            if (!flag(&o->meter)) return false;
+        } else if (name == "--help") {
+            if (!flag(&o->help)) return false;
+        } else if (name == "--version") {
+            if (!flag(&o->version)) return false;
+        } else if (name == "--machine") {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = "--machine needs a machine name";
+                return false;
+            }
+            o->machine = v;
+        } else if (name == "--frames") {
+            if (!value(&v)) return false;
+            if (!parse_count(v, &o->frames)) {
+                *error = std::string("bad frame count for --frames: '") + v + "'";
+                return false;
+            }
+        } else if (name == "--fps") {
+            if (!value(&v)) return false;
+            if (!parse_rate(v, &o->fps_x256)) {
+                *error = std::string("bad rate for --fps (1 to 1000 Hz): '") + v + "'";
+                return false;
+            }
+        } else if (name == "--screenshot-at") {
+            if (!value(&v)) return false;
+            uint32_t n = 0;
+            if (!parse_count(v, &n)) {
+                *error = std::string("bad frame number for --screenshot-at: '") + v + "'";
+                return false;
+            }
+            o->screenshot_at.push_back(n);
+        } else if (name == "--keys" || name == "--wav" || name == "--data-dir") {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            (name == "--keys" ? o->keys_file : name == "--wav" ? o->wav_file : o->data_dir) = v;
+        } else {
+            *error = "unknown option " + name;
+            return false;
+        }
+    }
+    return true;
+}
+
+const char* host_next_token(const char** cursor, char (&buffer)[1025])
+{
+    const char* p = *cursor;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (!*p) {
+        *cursor = p;
+        return nullptr;
+    }
+    size_t n = 0;
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"' && n < 1024)
+            buffer[n++] = *p++;
+        if (*p == '"')
+            ++p;
+    } else {
+        while (*p && *p != ' ' && *p != '\t' && n < 1024)
+            buffer[n++] = *p++;
+    }
+    buffer[n] = '\0';
+    *cursor = p;
+    return buffer;
+}

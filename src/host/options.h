@@ -1,0 +1,35 @@
+// Command-line options of the host: "korvel [options] [argument text]".
+//
+// Options begin with "--" and are taken out of the command line before the machine sees
+// the rest; "--" alone ends the options. What remains becomes the argument text, read by
+// machines through argument_text() and next_argument().
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct HostOptions {
+    std::string machine = "zx";
+    bool headless = false;
+    uint32_t frames = 0;             // 0: run until the machine or the user ends the run
+    uint32_t fps_x256 = 0;           // 0: the display's own rate (60 Hz headless)
+    std::string keys_file;           // headless: timed key events
+    std::string wav_file;            // headless: every frame's samples
+    std::vector<uint32_t> screenshot_at; // headless: frames after which a screenshot is taken
+    std::string data_dir;            // empty: the program's own directory
+    bool meter = false;
+    bool help = false;
+    bool version = false;
+    std::string argument_text;
+};
+
+// Fills options from argv. On a bad option or value returns false with a one-line reason.
+bool host_parse_command_line(int argc, const char* const* argv, HostOptions* options,
+                             std::string* error);
+// The usage text printed by --help.
+const char* host_usage_text();
+// Tokeniser behind next_argument: returns the next token of *cursor (nullptr when only
+// blanks remain), copies it into buffer (at most 1024 characters, terminated) and moves
+// *cursor past it.
+const char* host_next_token(const char** cursor, char (&buffer)[1025]);

@@ -1,0 +1,161 @@
+// Start-up, the orderly end and the error exit, and the argument text.
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "host/host_internal.h"
+
+HostState host;
+
+[[noreturn]] static void startup_failure(int status, const std::string& text)
+{
+    std::fprintf(stderr, "korvel: %s\n", text.c_str());
+    std::fflush(stdout);
+    if (host.backend)
+        host.backend->close();
+    std::exit(status);
+}
+
+// The directory of the running program, from the kernel's link to it.
+static std::string program_directory()
+{
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return std::string();
+    path[n] = '\0';
+    char* slash = std::strrchr(path, '/');
+    if (!slash)
+        return std::string();
+    *slash = '\0';
+    return path[0] ? std::string(path) : std::string("/");
+}
+
+void host_startup(const HostOptions& options, const char* mode_label)
+{
+    host.options = options;
+    host.argument_text = options.argument_text;
+    host.argument_cursor = host.argument_text.c_str();
+
+    // The console log is read live by people and by tests (the debuggers print a prompt
+    // and then read standard input), so it is not buffered.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::printf("Korvel %s (%s)\n", korvel_version, mode_label);
+    std::printf("Emulator of 1980s home and professional computers\n\n");
+
+    // Automation files are named relative to where the user started the program.
+    if (!options.keys_file.empty()) {
+        std::ifstream in(options.keys_file, std::ios::binary);
+        if (!in)
+            startup_failure(2, "can't read keys file " + options.keys_file);
+        std::ostringstream text;
+        text << in.rdbuf();
+        std::string error;
+        if (!parse_key_script(text.str(), &host.key_events, &error))
+            startup_failure(2, "keys file " + options.keys_file + ", " + error);
+    }
+    if (!options.wav_file.empty() && !wav_open(&host.wav, options.wav_file.c_str()))
+        startup_failure(2, "can't write WAV file " + options.wav_file + ": " + std::strerror(errno));
+    std::string data_dir = options.data_dir;
+    if (!data_dir.empty()) {
+        char resolved[PATH_MAX];
+        if (!realpath(data_dir.c_str(), resolved))
+            startup_failure(2, "data directory " + data_dir + ": " + std::strerror(errno));
+        data_dir = resolved;
+    }
+
+    if (options.headless) {
+        host.backend = &host_headless_backend;
+    } else if (host_sdl_backend) {
+        host.backend = host_sdl_backend;
+    } else {
+        startup_failure(1, "this program was built without a window backend; use --headless");
+    }
+    std::string error;
+    if (!host.backend->open(options, &error)) {
+        const HostBackend* failed = host.backend;
+        host.backend = nullptr;
+        failed->close();
+        startup_failure(1, error);
+    }
+    host.keyboard_focus = options.headless;
+
+    size_t pixels = size_t(back_buffer_width) * back_buffer_height;
+    host.back_buffer = static_cast<uint32_t*>(std::calloc(pixels, 4));
+    if (!host.back_buffer)
+        fatal_error("Can't create Back-Buffer Surface!");
+
+    // Frame constants: one emulated frame per display refresh.
+    host.refresh_x256 = options.fps_x256;
+    if (!host.refresh_x256)
+        host.refresh_x256 = host.backend->display_refresh_x256();
+    if (!host.refresh_x256)
+        host.refresh_x256 = 60 * 256; // a display that reports no rate
+    uint32_t v = host_samples_per_frame(host.refresh_x256);
+    samples_per_frame_x256 = v << 8;
+    sample_phase = 0;
+    samples_this_frame = v;
+
+    // Data files are named relative to the program's directory (or --data-dir).
+    if (data_dir.empty()) {
+        std::string own = program_directory();
+        if (!own.empty() && chdir(own.c_str()) != 0) {
+            // As inherited; the data files are then looked up where the user is.
+        }
+    } else if (chdir(data_dir.c_str()) != 0) {
+        startup_failure(2, "can't use data directory " + data_dir + ": " + std::strerror(errno));
+    }
+
+    host_apply_key_events();
+    host.running_machine = true;
+}
+
+static void release_devices()
+{
+    if (trace_file) {
+        std::fclose(trace_file);
+        trace_file = nullptr;
+    }
+    wav_close(&host.wav);
+    if (host.backend)
+        host.backend->close();
+    host.backend = nullptr;
+    std::fflush(stdout);
+}
+
+void shutdown_host()
+{
+    release_devices();
+    std::exit(0);
+}
+
+void fatal_error(const char* text)
+{
+    static bool failing = false;
+    if (!text)
+        text = "";
+    if (!failing) {
+        failing = true;
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", text);
+        // An unattended run (--frames) never waits for someone to dismiss a box.
+        if (host.backend && host.options.frames == 0)
+            host.backend->show_error(text);
+        release_devices();
+    }
+    std::_Exit(1);
+}
+
+const char* next_argument()
+{
+    static char buffer[1025];
+    return host_next_token(&host.argument_cursor, buffer);
+}
+
+const char* argument_text() { return host.argument_text.c_str(); }

@@ -1,0 +1,71 @@
+// The BackBuffer, the client size and screenshots of the visible rectangle.
+#include <cstdio>
+#include <cstring>
+
+#include "host/host_internal.h"
+#include "host/screenshot.h"
+
+uint8_t fullscreen = 0;
+uint32_t default_processing = 1;
+uint32_t requested_client_width = 0;
+uint32_t requested_client_height = 0;
+uint32_t back_buffer_width = 0;
+uint32_t back_buffer_height = 0;
+
+void host_client_size_request(uint32_t width, uint32_t height, uint32_t* client_width,
+                              uint32_t* client_height)
+{
+    if (width == 0)
+        width = requested_client_width;
+    if (height == 0)
+        height = requested_client_height;
+    requested_client_width = width;
+    requested_client_height = height;
+    // The client area is one row taller than asked for.
+    *client_width = width;
+    *client_height = height + 1;
+}
+
+void set_client_size(uint32_t width, uint32_t height)
+{
+    uint32_t w = 0, h = 0;
+    host_client_size_request(width, height, &w, &h);
+    if (host.backend)
+        host.backend->apply_client_size(w, h);
+}
+
+bool lock_back_buffer(BackBufferView* view)
+{
+    if (!host.back_buffer)
+        return false;
+    host.back_buffer_locked = true;
+    view->pixels = host.back_buffer;
+    view->pitch = back_buffer_width;
+    return true;
+}
+
+void unlock_back_buffer() { host.back_buffer_locked = false; }
+
+void clear_back_buffer()
+{
+    if (host.back_buffer)
+        std::memset(host.back_buffer, 0, size_t(back_buffer_width) * back_buffer_height * 4);
+}
+
+void save_screenshot()
+{
+    BackBufferView view;
+    if (!lock_back_buffer(&view))
+        return;
+    uint32_t left = 0, top = 0, w = 0, h = 0;
+    if (!screenshot_rectangle(back_buffer_width, back_buffer_height, requested_client_width,
+                              requested_client_height, &left, &top, &w, &h)) {
+        unlock_back_buffer();
+        return;
+    }
+    char name[64];
+    screenshot_choose_name(name, sizeof name, &host.screenshot_counter);
+    screenshot_write_png(name, view.pixels + size_t(top) * view.pitch + left, view.pitch, w, h);
+    unlock_back_buffer();
+    std::printf("Saving %s\n", name);
+}
