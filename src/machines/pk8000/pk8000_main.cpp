@@ -90,6 +90,7 @@ void pk8000_main()
 {
     pk8000_load_rom();
     set_client_size(pk8000_picture_width, pk8000_picture_height);
+    clear_back_buffer(); // the rows between emulated lines stay black
     pk8000_power_on();
     for (;;) {
         pk8000_begin_frame();

@@ -1,0 +1,234 @@
+// The shared Z80 console monitor: command parsing, modes, dumps and end of input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "host/host.h"
+#include "machines/pk8000/z80_monitor.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+uint8_t memory[65536];
+int presents = 0;
+int reads = 0;
+
+void flat_read(Z80State* s)
+{
+    ++reads;
+    s->data = memory[s->addr & 0xFFFF];
+}
+void count_present() { ++presents; }
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class MonitorTest : public ::testing::Test {
+protected:
+    Z80State cpu{};
+    Z80Monitor m;
+    FILE* in = nullptr;
+    FILE* out = nullptr;
+    fs::path old_dir, dir;
+
+    void SetUp() override
+    {
+        std::memset(memory, 0, sizeof memory);
+        presents = 0;
+        reads = 0;
+        cpu.read_mem = flat_read;
+        m.cpu = &cpu;
+        m.memory = memory;
+        m.memory_file = "PK8000Memory.bin";
+        m.dump_file = "PK8000-DisDump.txt";
+        m.present = count_present;
+        out = std::tmpfile();
+        m.output = out;
+        z80_monitor_reset(&m);
+        old_dir = fs::current_path();
+        dir = fs::temp_directory_path() / ("korvel_monitor_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        fs::current_path(dir);
+    }
+    void TearDown() override
+    {
+        if (in) std::fclose(in);
+        std::fclose(out);
+        fs::current_path(old_dir);
+        fs::remove_all(dir);
+    }
+    void type(const std::string& text)
+    {
+        if (in) std::fclose(in);
+        in = std::tmpfile();
+        std::fputs(text.c_str(), in);
+        std::rewind(in);
+        m.input = in;
+    }
+    std::string console()
+    {
+        std::fflush(out);
+        std::rewind(out);
+        std::string text;
+        for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+        return text;
+    }
+};
+
+TEST_F(MonitorTest, RunModeStopsOnlyAtTheBreakpoint)
+{
+    type("r 1234\n");
+    cpu.pc = 0x1000;
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 0); // running: no prompt, nothing read
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 1);
+    EXPECT_EQ(m.mode, 'r');
+    EXPECT_EQ(m.breakpoint, 0x1234u);
+    EXPECT_NE(console().find("PC=1000"), std::string::npos);
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 1);
+    cpu.pc = 0x1234;
+    type("r\n"); // no address: the breakpoint goes away
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 2);
+    EXPECT_EQ(m.breakpoint, z80_monitor_no_breakpoint);
+    EXPECT_TRUE(z80_monitor_frame_done(&m));
+}
+
+TEST_F(MonitorTest, LineEndStepsAndFrameRunsToTheFrameEnd)
+{
+    type("\nf\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 1);
+    z80_monitor_check(&m); // still stepping: prompts before the next instruction
+    EXPECT_EQ(presents, 2);
+    EXPECT_EQ(m.mode, 'f');
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 2);
+    EXPECT_FALSE(z80_monitor_frame_done(&m)); // the prompt presents, not the frame end
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 3);
+}
+
+TEST_F(MonitorTest, JumpSetsPcBeforeTheNextPrompt)
+{
+    type("j c0de\n\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(cpu.pc, 0);
+    z80_monitor_check(&m);
+    EXPECT_EQ(cpu.pc, 0xC0DE);
+    EXPECT_EQ(presents, 2);
+    EXPECT_NE(console().find("PC=C0DE"), std::string::npos);
+}
+
+TEST_F(MonitorTest, MemoryCommandWritesAllOfMemory)
+{
+    memory[0] = 0x11;
+    memory[0xFFFF] = 0x22;
+    type("m\n\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    z80_monitor_check(&m);
+    std::string bin = slurp(dir / "PK8000Memory.bin");
+    ASSERT_EQ(bin.size(), 65536u);
+    EXPECT_EQ(static_cast<uint8_t>(bin[0]), 0x11);
+    EXPECT_EQ(static_cast<uint8_t>(bin[0xFFFF]), 0x22);
+    EXPECT_EQ(presents, 2);
+}
+
+TEST_F(MonitorTest, MachinesWithoutMemoryDumpTreatMAsAStep)
+{
+    m.memory = nullptr;
+    m.memory_file = nullptr;
+    type("m\n\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(presents, 2);
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST_F(MonitorTest, DumpWritesLinesUpToTheEndAddressAndContinuesAfterThem)
+{
+    memory[0x100] = 0x21; // LD HL,$1234
+    memory[0x101] = 0x34;
+    memory[0x102] = 0x12;
+    memory[0x103] = 0xC9; // RET
+    memory[0x104] = 0x00;
+    type("d 100\n103\n\nd\n104\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(m.address, 0x100);
+    z80_monitor_check(&m); // reads the end address, writes, prompts
+    EXPECT_EQ(m.address, 0x104);
+    EXPECT_EQ(slurp(dir / "PK8000-DisDump.txt"), "0100 21 34 12     LD   HL,$1234\n"
+                                                 "0103 C9           RET  \n");
+    EXPECT_EQ(trace_file, nullptr);
+    z80_monitor_check(&m); // line end: step
+    z80_monitor_check(&m); // "d" without address continues where the last dump ended
+    EXPECT_EQ(slurp(dir / "PK8000-DisDump.txt"), "0104 00           NOP  \n");
+    EXPECT_EQ(m.address, 0x105);
+}
+
+TEST_F(MonitorTest, DumpToTheTopOfMemoryEnds)
+{
+    type("d fffe ffff\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    z80_monitor_check(&m); // end address given on the command line; input then ends
+    EXPECT_EQ(slurp(dir / "PK8000-DisDump.txt"), "FFFE 00           NOP  \nFFFF 00           NOP  \n");
+    EXPECT_EQ(m.mode, 'r');
+}
+
+TEST_F(MonitorTest, EndOfInputRunsOnAndSaysSoOnce)
+{
+    type("");
+    m.breakpoint = 0x40;
+    cpu.pc = 0x40;
+    z80_monitor_check(&m);
+    EXPECT_EQ(m.mode, 'r');
+    EXPECT_EQ(m.breakpoint, z80_monitor_no_breakpoint);
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(m.mode, 'r');
+    std::string text = console();
+    size_t first = text.find("end of input");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(text.find("end of input", first + 1), std::string::npos);
+}
+
+TEST_F(MonitorTest, OverlongLinesAreDroppedWholeAndMemoryIsReadWithoutSideEffects)
+{
+    type("j " + std::string(300, '1') + "\n\n");
+    cpu.pc = 0x0005;
+    cpu.addr = 0x7777;
+    cpu.data = 0x99;
+    memory[5] = 0x3E; // LD A,$42 is shown in the dump
+    memory[6] = 0x42;
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(m.mode, 'j');
+    EXPECT_GT(reads, 0); // no machine reader: the CPU's read cycle is used
+    EXPECT_EQ(cpu.addr, 0x7777);
+    EXPECT_EQ(cpu.data, 0x99);
+    EXPECT_NE(console().find("LD   A,$42"), std::string::npos);
+    z80_monitor_check(&m); // the rest of the long line was not taken as a command
+    EXPECT_EQ(cpu.pc, 0x1111);
+    EXPECT_EQ(presents, 2);
+}
+
+} // namespace
