@@ -1,0 +1,74 @@
+// Specialist: a Z80 home computer with 64 KB of memory, a 4 KB BIOS at 0xC000 and a
+// 384 x 256 monochrome bitmap at 0x9000 (48 byte columns of 256 lines each).
+//
+// The tape interface is not emulated. Instead, when the BIOS reaches its tape-read entry
+// (0xC3F9) the game file is read from disk straight into memory and the BIOS continues
+// where it goes after a successful read (0xC421). The I/O area at 0xF800 and above is not
+// emulated either: it reads 0. There is no sound and no interrupt.
+//
+// How it is wired:
+//   specialist_main()            start-up, then the frame loop (never returns)
+//   specialist_start()           memory cleared, BIOS loaded, CPU and monitor set up
+//   specialist_run_frame()       keys and hot keys, then one frame of instructions
+//   specialist_draw(view)        paints the bitmap into a locked BackBuffer
+//   specialist_load_tape()       the disk-backed tape read (also run by the fetch hook)
+#pragma once
+
+#include <cstdint>
+
+#include "cpu/z80/z80.h"
+#include "host/host.h"
+#include "machines/pk8000/z80_monitor.h"
+
+inline constexpr const char* specialist_bios_file = "Specialist\\BIOS.rom";
+inline constexpr const char* specialist_tape_file = "Specialist\\Games1\\DOWNEART.RKS";
+
+inline constexpr uint16_t specialist_bios_start = 0xC000;
+inline constexpr uint32_t specialist_bios_size = 0x1000;
+inline constexpr uint16_t specialist_screen_start = 0x9000;
+inline constexpr uint16_t specialist_io_start = 0xF800;     // reads 0, not emulated
+inline constexpr uint16_t specialist_tape_entry = 0xC3F9;   // BIOS: read a tape block
+inline constexpr uint16_t specialist_tape_resume = 0xC421;  // BIOS: after a good read
+inline constexpr uint16_t specialist_tape_start_cell = 0x8FE3; // start address kept here
+inline constexpr int32_t specialist_frame_ticks = 35000 * 256;
+
+inline constexpr uint32_t specialist_picture_width = 768;   // 384 pixels, 2 wide each
+inline constexpr uint32_t specialist_picture_height = 512;  // 256 lines, every 2nd row
+inline constexpr uint32_t specialist_ink = 0xFFFFFF;
+inline constexpr uint32_t specialist_paper = 0x0000FF;
+
+struct SpecialistMachine {
+    Z80State cpu;
+    Z80Monitor monitor;
+    uint8_t memory[0x10000];
+    uint8_t keyboard_matrix[16]; // bit set = key down; nothing in the machine reads it
+    uint8_t joystick;
+};
+
+extern SpecialistMachine specialist;
+
+// Bus routines.
+void specialist_fetch_byte(Z80State* s);
+void specialist_read_mem(Z80State* s);
+void specialist_write_mem(Z80State* s);
+void specialist_read_port(Z80State* s);
+void specialist_write_port(Z80State* s);
+// Memory as the CPU sees it (the monitor's view).
+uint8_t specialist_peek(uint16_t address);
+
+// Files.
+void specialist_load_bios();
+void specialist_load_tape();
+
+// Keys: joystick byte and keyboard matrix from KeySnapshot.
+void specialist_build_inputs();
+
+// Video: draws the 768 x 512 picture centred in the locked BackBuffer of the given size.
+void specialist_draw(const BackBufferView& view, uint32_t width, uint32_t height);
+// Lock, draw, unlock, pace_and_present.
+void specialist_draw_and_present();
+
+// Start-up and the frame loop's pieces.
+void specialist_start();
+void specialist_run_frame();
+[[noreturn]] void specialist_main();

@@ -1,0 +1,68 @@
+// Specialist start-up and frame loop: 35000 T-states per frame, no interrupt, the
+// console monitor checked before every instruction, pacing without sound.
+#include <cstring>
+
+#include "machines/specialist/specialist.h"
+
+namespace {
+
+constexpr uint8_t key_f8 = 0x42;
+constexpr uint8_t key_print_screen = 0xB7;
+constexpr uint8_t key_scroll_lock = 0x46;
+constexpr uint8_t key_pause = 0xC5;
+
+} // namespace
+
+void specialist_start()
+{
+    std::memset(specialist.memory, 0, sizeof specialist.memory);
+    specialist_load_bios();
+
+    Z80State& cpu = specialist.cpu;
+    cpu = Z80State{};
+    z80_set_costs(&cpu, 256);
+    cpu.fetch_byte = specialist_fetch_byte;
+    cpu.read_mem = specialist_read_mem;
+    cpu.write_mem = specialist_write_mem;
+    cpu.read_port = specialist_read_port;
+    cpu.write_port = specialist_write_port;
+    cpu.mem = specialist.memory;
+    z80_connect(&cpu);
+    cpu.ticks = 0;
+    cpu.pc = specialist_bios_start;
+
+    Z80Monitor& monitor = specialist.monitor;
+    monitor = Z80Monitor{};
+    monitor.cpu = &cpu;
+    monitor.read_byte = specialist_peek;
+    monitor.memory = specialist.memory;
+    monitor.memory_file = "SPEC000Memory.bin";
+    monitor.dump_file = "SPEC000-DisDump.txt";
+    monitor.present = specialist_draw_and_present;
+    z80_monitor_reset(&monitor);
+}
+
+void specialist_run_frame()
+{
+    Z80State& cpu = specialist.cpu;
+    cpu.ticks += specialist_frame_ticks;
+    snapshot_keys();
+    if (key_down(key_print_screen) && key_down(key_scroll_lock) && key_down(key_pause)) z80_reset(&cpu);
+    if (key_down(key_f8)) z80_monitor_break(&specialist.monitor);
+    specialist_build_inputs();
+
+    while (cpu.ticks >= 0) {
+        z80_monitor_check(&specialist.monitor);
+        z80_run_instruction(&cpu);
+    }
+}
+
+void specialist_main()
+{
+    specialist_start();
+    set_client_size(specialist_picture_width, specialist_picture_height);
+    for (;;) {
+        specialist_run_frame();
+        if (z80_monitor_frame_done(&specialist.monitor)) specialist_draw_and_present();
+    }
+}

@@ -1,0 +1,165 @@
+// Tile machine start-up, hot keys and frame loop: one interrupt at the frame's start,
+// 35000 T-states per frame, the console monitor before every instruction, sound muted.
+#include <cstdio>
+#include <cstring>
+
+#include "machines/tile/tile.h"
+
+namespace {
+
+constexpr uint8_t key_1 = 0x02;
+constexpr uint8_t key_f = 0x21;
+constexpr uint8_t key_enter = 0x1C;
+constexpr uint8_t key_left_ctrl = 0x1D;
+constexpr uint8_t key_space = 0x39;
+constexpr uint8_t key_f8 = 0x42;
+constexpr uint8_t key_scroll_lock = 0x46;
+constexpr uint8_t key_print_screen = 0xB7;
+constexpr uint8_t key_pause = 0xC5;
+constexpr uint8_t key_up = 0xC8;
+constexpr uint8_t key_left = 0xCB;
+constexpr uint8_t key_right = 0xCD;
+constexpr uint8_t key_down_arrow = 0xD0;
+constexpr uint8_t key_delete = 0xD3;
+constexpr uint8_t key_left_windows = 0xDB;
+
+void step_scanlines()
+{
+    switch (tile.scanlines) {
+    case tile_lines_black:
+        tile.scanlines = tile_lines_smooth;
+        std::printf("Smooth scanlines\n");
+        break;
+    case tile_lines_smooth:
+        tile.scanlines = tile_lines_double;
+        std::printf("Double lines\n");
+        break;
+    default:
+        tile.scanlines = tile_lines_black;
+        std::printf("Black scanlines\n");
+        break;
+    }
+}
+
+void step_scale()
+{
+    switch (tile.scale) {
+    case tile_scale_3:
+        tile.scale = tile_scale_1;
+        std::printf("Screen X-scale = 1.0\n");
+        set_client_size(512, 512);
+        break;
+    case tile_scale_1:
+        tile.scale = tile_scale_1_25;
+        std::printf("Screen X-scale = 1.25\n");
+        set_client_size(640, 512);
+        break;
+    default:
+        tile.scale = tile_scale_3;
+        std::printf("Screen Y-scale = 3.0\n");
+        set_client_size(960, 768);
+        break;
+    }
+}
+
+} // namespace
+
+void tile_build_inputs()
+{
+    tile.input[0] = static_cast<uint8_t>((key_down(key_left) ? 0x20 : 0) | (key_down(key_right) ? 0x02 : 0));
+    tile.input[1] = static_cast<uint8_t>((key_down(key_up) ? 0x02 : 0) | (key_down(key_down_arrow) ? 0x20 : 0));
+    tile.input[2] = static_cast<uint8_t>((tile.input[2] & 0x80) | (key_down(key_enter) ? 0x10 : 0)
+                                         | (key_down(key_space) ? 0x40 : 0) | (key_down(key_left_ctrl) ? 0x20 : 0));
+}
+
+void tile_handle_keys()
+{
+    if (key_down(key_left_windows) && key_down(key_f)) {
+        // While Win+F is held nothing else is looked at, so the F does not reach the game.
+        if (key_pressed(key_f)) {
+            fullscreen = !fullscreen;
+            set_client_size(0, 0);
+        }
+        return;
+    }
+    if (key_pressed(key_delete)) {
+        clear_back_buffer();
+        if (key_down(key_left_ctrl))
+            step_scanlines();
+        else
+            step_scale();
+    }
+    if (key_down(key_f8)) z80_monitor_break(&tile.monitor);
+    tile_build_inputs();
+    // The 1 key hands unhandled window events to nobody from now on (no system menu
+    // or beeps while the game is played with the keyboard).
+    if (key_down(key_1)) default_processing = 0;
+}
+
+void tile_start()
+{
+    tile.control = tile.x_scroll = tile.y_scroll = 0;
+    std::memset(tile.sprites, 0, sizeof tile.sprites);
+    std::memset(tile.palette, 0, sizeof tile.palette);
+    std::memset(tile.input, 0, sizeof tile.input);
+    std::memset(tile.tile_map, 0, sizeof tile.tile_map);
+    std::memset(tile.tile_planes, 0, sizeof tile.tile_planes);
+    std::memset(tile.memory, 0, sizeof tile.memory);
+    tile.scale = tile_scale_3;
+    tile.scanlines = tile_lines_black;
+
+    tile_load_program();
+    std::memset(tile.work, 0, sizeof tile.work);
+    audio_mute();
+    tile_build_colour_table();
+
+    Z80State& cpu = tile.cpu;
+    cpu = Z80State{};
+    z80_set_costs(&cpu, 256);
+    cpu.fetch_byte = tile_fetch_byte;
+    cpu.read_mem = tile_read_mem;
+    cpu.write_mem = tile_write_mem;
+    cpu.read_port = tile_read_port;
+    cpu.write_port = tile_write_port;
+    cpu.mem = tile.memory;
+    z80_connect(&cpu);
+    cpu.ticks = 0;
+    cpu.pc = 0;
+
+    Z80Monitor& monitor = tile.monitor;
+    monitor = Z80Monitor{};
+    monitor.cpu = &cpu;
+    monitor.read_byte = nullptr; // plain memory reads, no side effects
+    monitor.memory = nullptr;    // no memory dump command on this machine
+    monitor.memory_file = nullptr;
+    monitor.dump_file = "TIA-DisDump.txt";
+    monitor.present = tile_draw_and_present;
+    z80_monitor_reset(&monitor);
+}
+
+void tile_run_frame()
+{
+    Z80State& cpu = tile.cpu;
+    tile.input[2] &= 0x7F;
+    cpu.ticks += tile_frame_ticks;
+    shift_key_snapshot();
+    snapshot_keys();
+    if (key_down(key_print_screen) && key_down(key_scroll_lock) && key_down(key_pause)) z80_reset(&cpu);
+    tile_handle_keys();
+    if (z80_iff1(&cpu)) z80_accept_interrupt(&cpu);
+    while (cpu.ticks >= 0) {
+        z80_monitor_check(&tile.monitor);
+        if (cpu.ticks < tile_d2_bit7_ticks) tile.input[2] |= 0x80;
+        z80_run_instruction(&cpu);
+    }
+}
+
+void tile_main()
+{
+    tile_start();
+    set_client_size(960, 768);
+    for (;;) {
+        tile_run_frame();
+        if (z80_monitor_frame_done(&tile.monitor)) tile_draw_and_present();
+    }
+}

@@ -1,0 +1,126 @@
+// Tile machine picture: sprites are painted into a layer of colour indices first, then
+// the tile map is drawn and every pixel the layer covers takes the sprite's colour.
+// The picture is 256 x 256; each pixel becomes two output pixels side by side, and the
+// scalers of the host enlarge it to 1, 1.25 or 3 times that.
+#include <cstring>
+
+#include "machines/tile/tile.h"
+
+namespace {
+
+// The colour index of pixel `bit` (0 = bit 0) from four plane bytes.
+inline uint8_t plane_index(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, int bit)
+{
+    return static_cast<uint8_t>(((p0 >> bit) & 1) | (((p1 >> bit) & 1) << 1) | (((p2 >> bit) & 1) << 2)
+                                | (((p3 >> bit) & 1) << 3));
+}
+
+void paint_sprites()
+{
+    std::memset(tile.sprite_layer, tile_transparent, sizeof tile.sprite_layer);
+    const uint8_t* const g = tile.graphics;
+    for (const uint8_t* sprite : tile.sprites) {
+        const uint8_t x = sprite[0], y = sprite[1], pattern = sprite[2], flags = sprite[3];
+        if (flags & tile_sprite_hidden) continue;
+        const uint32_t source = (255u - pattern) * 16u;
+        // The scroll register moves the sprites; a column of 248 or more is a sprite
+        // partly off the left edge. Columns run -8..262 and rows 2..272, so with the
+        // layer 272 wide and 274 tall every index below stays inside it; a negative
+        // column spills into the unseen right margin of the row above.
+        int column = (tile.x_scroll - x - 4) & 0xFF;
+        if (column >= 248) column -= 256;
+        const int top = 257 - y;
+        for (int j = 0; j < 16; ++j) {
+            const int row = (flags & tile_sprite_downwards) ? top + j : top + 15 - j;
+            uint8_t* out = tile.sprite_layer + row * static_cast<int>(tile_layer_width) + column;
+            const uint32_t left = source + j, right = left + 0x1000;
+            const uint8_t l0 = g[left], l1 = g[left + 0x2000], l2 = g[left + 0x4000], l3 = g[left + 0x6000];
+            const uint8_t r0 = g[right], r1 = g[right + 0x2000], r2 = g[right + 0x4000], r3 = g[right + 0x6000];
+            uint8_t pixels[16];
+            if (flags & tile_sprite_unmirrored) {
+                for (int b = 0; b < 8; ++b) {
+                    pixels[b] = plane_index(l0, l1, l2, l3, 7 - b);
+                    pixels[8 + b] = plane_index(r0, r1, r2, r3, 7 - b);
+                }
+            } else {
+                for (int b = 0; b < 8; ++b) {
+                    pixels[b] = plane_index(r0, r1, r2, r3, b);
+                    pixels[8 + b] = plane_index(l0, l1, l2, l3, b);
+                }
+            }
+            for (int p = 0; p < 16; ++p)
+                if (pixels[p] != tile_transparent) out[p] = pixels[p];
+        }
+    }
+}
+
+} // namespace
+
+void tile_render(uint32_t* dst, uint32_t row_step)
+{
+    paint_sprites();
+    // Bit 7 of the control register selects the second of the two 1024-byte screens
+    // that the 2048-byte map holds.
+    const uint8_t* const map = tile.tile_map + ((tile.control & 0x80) ? 1024 : 0);
+    const uint32_t* const palette = tile.palette;
+    for (uint32_t line = 0; line < 256; ++line) {
+        uint32_t* out = dst + line * row_step;
+        const uint8_t* layer = tile.sprite_layer + line * tile_layer_width;
+        const uint8_t* codes = map + 32 * (line >> 3);
+        const uint32_t i = line & 7;
+        for (uint32_t c = 0; c < 32; ++c, out += 16, layer += 8) {
+            const uint32_t at = codes[c] * 8u + i;
+            const uint8_t p0 = tile.tile_planes[0][at], p1 = tile.tile_planes[1][at];
+            const uint8_t p2 = tile.tile_planes[2][at], p3 = tile.tile_planes[3][at];
+            for (int b = 0; b < 8; ++b) {
+                const uint8_t s = layer[b];
+                const uint32_t colour = palette[s == tile_transparent ? plane_index(p0, p1, p2, p3, 7 - b) : s];
+                out[2 * b] = colour;
+                out[2 * b + 1] = colour;
+            }
+        }
+    }
+}
+
+void tile_draw(const BackBufferView& view, uint32_t width, uint32_t height)
+{
+    uint32_t* const work = tile.work;
+    const uint32_t pitch = view.pitch;
+    if (tile.scale == tile_scale_1) {
+        tile_render(view.pixels + (height / 2 - 256) * pitch + (width / 2 - 256), 2 * pitch);
+        return;
+    }
+    if (tile.scale == tile_scale_1_25) {
+        uint32_t* const dst = view.pixels + (height / 2 - 256) * pitch + (width / 2 - 320);
+        if (tile.scanlines == tile_lines_black) {
+            tile_render(work, 512);
+            filter_cols_5_4(work, dst, 512, 256, 0, 2 * pitch - 640);
+            return;
+        }
+        tile_render(work + 128, 640);
+        filter_cols_5_4(work + 128, work, 512, 256, 128, 0);
+        // The blend reads one row past the picture: keep it black rather than whatever
+        // another scale left there.
+        std::memset(work + 256 * 640, 0, 640 * sizeof *work);
+        if (tile.scanlines == tile_lines_smooth)
+            filter_rows_x2_blend(work, dst, 640, 256, 0, pitch);
+        else
+            filter_rows_x2(work, dst, 640, 256, 0, pitch);
+        return;
+    }
+    uint32_t* const dst = view.pixels + (height / 2 - 384) * pitch + (width / 2 - 480);
+    tile_render(work + 448, 960);
+    filter_cols_3_2(work + 448, work + 192, 512, 256, 448, 192);
+    filter_cols_5_4(work + 192, work, 768, 256, 192, 0);
+    filter_rows_x3_scanlines(work, dst, 960, 256, 0, pitch);
+}
+
+void tile_draw_and_present()
+{
+    BackBufferView view;
+    if (lock_back_buffer(&view)) {
+        tile_draw(view, back_buffer_width, back_buffer_height);
+        unlock_back_buffer();
+    }
+    end_frame();
+}

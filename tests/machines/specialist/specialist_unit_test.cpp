@@ -1,0 +1,221 @@
+// Specialist pieces: bus rules, the disk-backed tape read, the bitmap and the keys.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "machines/specialist/specialist.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs each test in a fresh data directory (the working directory).
+class SpecialistTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previous_ = fs::current_path();
+        dir_ = fs::temp_directory_path() / ("korvel_spec_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "Specialist" / "Games1");
+        fs::current_path(dir_);
+        std::memset(specialist.memory, 0, sizeof specialist.memory);
+        std::memset(KeySnapshot, 0, sizeof KeySnapshot);
+    }
+    void TearDown() override
+    {
+        fs::current_path(previous_);
+        fs::remove_all(dir_);
+    }
+    static void write(const fs::path& name, const std::vector<uint8_t>& bytes)
+    {
+        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    static void write_tape(const std::vector<uint8_t>& bytes) { write(fs::path("Specialist") / "Games1" / "DOWNEART.RKS", bytes); }
+
+    fs::path previous_, dir_;
+};
+
+uint8_t cpu_read(uint16_t address)
+{
+    Z80State s{};
+    s.addr = address;
+    specialist_read_mem(&s);
+    return s.data;
+}
+
+void cpu_write(uint16_t address, uint8_t value)
+{
+    Z80State s{};
+    s.addr = address;
+    s.data = value;
+    specialist_write_mem(&s);
+}
+
+} // namespace
+
+TEST_F(SpecialistTest, BiosAreaIsReadOnlyAndIoAreaReadsZero)
+{
+    specialist.memory[0xC000] = 0x31;
+    cpu_write(0xC000, 0x99);
+    cpu_write(0xFFFF, 0x99);
+    EXPECT_EQ(cpu_read(0xC000), 0x31);
+    cpu_write(0xBFFF, 0x5A);
+    EXPECT_EQ(specialist.memory[0xBFFF], 0x5A);
+    EXPECT_EQ(cpu_read(0xBFFF), 0x5A);
+
+    specialist.memory[0xF800] = 0x77; // whatever lies under the I/O area stays hidden
+    specialist.memory[0xF7FF] = 0x66;
+    EXPECT_EQ(cpu_read(0xF800), 0);
+    EXPECT_EQ(cpu_read(0xF7FF), 0x66);
+    EXPECT_EQ(specialist_peek(0xF800), 0);
+
+    Z80State s{};
+    s.pc = 0xF800;
+    specialist_fetch_byte(&s);
+    EXPECT_EQ(s.data, 0);
+    EXPECT_EQ(s.pc, 0xF801);
+    s.pc = 0xFFFF;
+    specialist_fetch_byte(&s);
+    EXPECT_EQ(s.pc, 0x0000) << "pc wraps to 16 bits";
+
+    s.addr = 0x12FE;
+    s.data = 0x55;
+    specialist_read_port(&s);
+    EXPECT_EQ(s.data, 0);
+}
+
+TEST_F(SpecialistTest, BiosIsLoadedAtC000AndShortFilePadsWithFF)
+{
+    std::vector<uint8_t> bios(0x800);
+    for (size_t i = 0; i < bios.size(); ++i) bios[i] = static_cast<uint8_t>(i * 7);
+    write(fs::path("Specialist") / "BIOS.rom", bios);
+    specialist_load_bios();
+    EXPECT_EQ(specialist.memory[0xBFFF], 0);
+    EXPECT_EQ(specialist.memory[0xC000], 0);
+    EXPECT_EQ(specialist.memory[0xC001], 7);
+    EXPECT_EQ(specialist.memory[0xC7FF], static_cast<uint8_t>(0x7FF * 7));
+    EXPECT_EQ(specialist.memory[0xC800], 0xFF);
+    EXPECT_EQ(specialist.memory[0xCFFF], 0xFF);
+    EXPECT_EQ(specialist.memory[0xD000], 0) << "only 4 KB are read";
+}
+
+TEST_F(SpecialistTest, TapeWordIsTheLastOffsetFromStartZero)
+{
+    std::vector<uint8_t> tape = {0x00, 0x00, 0xFF, 0x00};
+    for (int i = 0; i < 0x100; ++i) tape.push_back(static_cast<uint8_t>(i ^ 0xA5));
+    tape.push_back(0x42); // beyond W + 1 bytes: not stored
+    write_tape(tape);
+    specialist_load_tape();
+    for (int i = 0; i < 0x100; ++i) ASSERT_EQ(specialist.memory[i], static_cast<uint8_t>(i ^ 0xA5)) << i;
+    EXPECT_EQ(specialist.memory[0x100], 0);
+    EXPECT_EQ(specialist.memory[0x8FE3], 0);
+    EXPECT_EQ(specialist.memory[0x8FE4], 0);
+}
+
+TEST_F(SpecialistTest, TapeStoresIntoBiosAreaWrapsAndPadsWithFF)
+{
+    // Start 0xFFFE, W = 3: four bytes at FFFE, FFFF, 0000, 0001; the file holds only two.
+    write_tape({0xFE, 0xFF, 0x03, 0x00, 0x11, 0x22});
+    specialist.memory[0x0002] = 0x33;
+    specialist_load_tape();
+    EXPECT_EQ(specialist.memory[0xFFFE], 0x11);
+    EXPECT_EQ(specialist.memory[0xFFFF], 0x22);
+    EXPECT_EQ(specialist.memory[0x0000], 0xFF);
+    EXPECT_EQ(specialist.memory[0x0001], 0xFF);
+    EXPECT_EQ(specialist.memory[0x0002], 0x33);
+    EXPECT_EQ(specialist.memory[0x8FE3], 0xFE);
+    EXPECT_EQ(specialist.memory[0x8FE4], 0xFF);
+
+    write_tape({0x00, 0xC1, 0x01, 0x00, 0xAB, 0xCD});
+    specialist_load_tape();
+    EXPECT_EQ(specialist.memory[0xC100], 0xAB) << "the loader writes past the CPU's write protection";
+    EXPECT_EQ(specialist.memory[0xC101], 0xCD);
+}
+
+TEST_F(SpecialistTest, TapeBlockMayCoverItsOwnStartAddressCell)
+{
+    // The block is stored after the start address, so its own bytes win at 0x8FE3.
+    write_tape({0xE3, 0x8F, 0x00, 0x00, 0x5C});
+    specialist_load_tape();
+    EXPECT_EQ(specialist.memory[0x8FE3], 0x5C);
+    EXPECT_EQ(specialist.memory[0x8FE4], 0x8F);
+}
+
+TEST_F(SpecialistTest, FetchAtTapeEntryLoadsEveryTimeAndResumesAfterTheRead)
+{
+    write_tape({0x00, 0x10, 0x00, 0x00, 0x77});
+    specialist.memory[0xC421] = 0xC3;
+    Z80State s{};
+    s.pc = 0xC3F9;
+    specialist_fetch_byte(&s);
+    EXPECT_EQ(s.data, 0xC3);
+    EXPECT_EQ(s.pc, 0xC422);
+    EXPECT_EQ(specialist.memory[0x1000], 0x77);
+
+    specialist.memory[0x1000] = 0; // a second pass loads the file again
+    s.pc = 0xC3F9;
+    specialist_fetch_byte(&s);
+    EXPECT_EQ(specialist.memory[0x1000], 0x77);
+}
+
+TEST_F(SpecialistTest, MissingFilesAreFatal)
+{
+    EXPECT_EXIT(specialist_load_tape(), ::testing::ExitedWithCode(1), "Can't open file!");
+    EXPECT_EXIT(specialist_load_bios(), ::testing::ExitedWithCode(1), "Can't open file!");
+}
+
+TEST(SpecialistVideo, BitmapIsWhiteOnBlueOnEverySecondRowTwoPixelsWide)
+{
+    constexpr uint32_t width = 1200, height = 960, pitch = 1216;
+    std::vector<uint32_t> buffer(pitch * height, 0x123456);
+    std::memset(specialist.memory + 0x9000, 0, 0x3000);
+    specialist.memory[0x9000] = 0x80;          // column 0, line 0: leftmost pixel set
+    specialist.memory[0x9000 + 256 * 47 + 255] = 0x01; // last column, last line: rightmost
+    specialist.memory[0x9000 + 256 * 1 + 3] = 0xFF;    // column 1, line 3
+    specialist_draw({buffer.data(), pitch}, width, height);
+
+    const uint32_t left = width / 2 - 384, top = height / 2 - 256;
+    auto at = [&](uint32_t x, uint32_t y) { return buffer[(top + y) * pitch + left + x]; };
+    EXPECT_EQ(at(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(at(1, 0), 0xFFFFFFu);
+    EXPECT_EQ(at(2, 0), 0x0000FFu);
+    EXPECT_EQ(at(0, 1), 0x123456u) << "odd rows untouched";
+    EXPECT_EQ(at(767, 510), 0xFFFFFFu);
+    EXPECT_EQ(at(765, 510), 0x0000FFu);
+    EXPECT_EQ(at(767, 511), 0x123456u);
+    for (uint32_t x = 16; x < 32; ++x) EXPECT_EQ(at(x, 6), 0xFFFFFFu) << x;
+    EXPECT_EQ(at(32, 6), 0x0000FFu);
+    EXPECT_EQ(at(15, 6), 0x0000FFu);
+    // Nothing outside the 768 x 512 rectangle.
+    EXPECT_EQ(buffer[(top - 1) * pitch + left], 0x123456u);
+    EXPECT_EQ(buffer[top * pitch + left - 1], 0x123456u);
+    EXPECT_EQ(buffer[top * pitch + left + 768], 0x123456u);
+    EXPECT_EQ(buffer[(top + 512) * pitch + left], 0x123456u);
+}
+
+TEST(SpecialistKeys, MatrixAndJoystickFollowTheSnapshot)
+{
+    std::memset(KeySnapshot, 0, sizeof KeySnapshot);
+    KeySnapshot[0x02] = 0x80; // 1
+    KeySnapshot[0x36] = 0x80; // right Shift
+    KeySnapshot[0xCD] = 0x80; // Right arrow
+    KeySnapshot[0x4D] = 0x80; // keypad 6, same matrix bit
+    KeySnapshot[0x1C] = 0x80; // Enter
+    specialist_build_inputs();
+    EXPECT_EQ(specialist.keyboard_matrix[0], 0x02);
+    EXPECT_EQ(specialist.keyboard_matrix[6], 0x01);
+    EXPECT_EQ(specialist.keyboard_matrix[7], 0x80);
+    EXPECT_EQ(specialist.keyboard_matrix[8], 0x80);
+    EXPECT_EQ(specialist.joystick, 0x08 | 0x20);
+    std::memset(KeySnapshot, 0, sizeof KeySnapshot);
+    specialist_build_inputs();
+    EXPECT_EQ(specialist.joystick, 0);
+    for (uint8_t row : specialist.keyboard_matrix) EXPECT_EQ(row, 0);
+}
