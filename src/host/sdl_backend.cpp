@@ -1,4 +1,313 @@
-// The SDL2 window backend (placeholder while it lands).
+// The SDL2 window backend: one window titled "Korvel v0.12g" that shows the centred
+// client-sized rectangle of the BackBuffer 1:1, key and drop events from SDL's queue,
+// pacing by vsync (or a timer at the display's rate), and the audio device.
 #include "host/host_internal.h"
 
+#ifdef KORVEL_HAVE_SDL
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "host/load_meter.h"
+#include "host/sdl_audio.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct SdlHost {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* picture = nullptr; // the visible part of the BackBuffer
+    int picture_width = 0, picture_height = 0;
+    SDL_Texture* meter = nullptr;
+    uint32_t meter_pixels[load_meter_width * load_meter_height];
+    bool shown = false;
+    bool in_fullscreen = false;
+    int saved_x = 0, saved_y = 0, saved_width = 0, saved_height = 0;
+    int display_rate = 0;
+    // Pacing: vsync while the driver really waits for the display, else a timer.
+    bool vsync = false;
+    Clock::duration frame_period{};
+    Clock::time_point next_deadline;
+    Clock::time_point last_present;
+    Clock::duration vsync_sum{};
+    uint32_t vsync_samples = 0;
+    // Load meter figures.
+    Clock::time_point frame_end;
+    Clock::duration presentation_time{};
+};
+SdlHost sdl;
+
+char window_title[256];
+
+bool sdl_open(const HostOptions& options, std::string* error)
+{
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+        *error = std::string("no display available (") + SDL_GetError() + "); run with --headless";
+        return false;
+    }
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
+        *error = "Can't get Display Parameters!";
+        return false;
+    }
+    std::printf("Screen size: %dx%d\n", mode.w, mode.h);
+    sdl.display_rate = mode.refresh_rate;
+    back_buffer_width = mode.w > 1200 ? uint32_t(mode.w) : 1200;
+    back_buffer_height = mode.h > 960 ? uint32_t(mode.h) : 960;
+
+    std::snprintf(window_title, sizeof window_title, "Korvel v%s", korvel_version);
+    // The machine shows the window when it sizes it.
+    sdl.window = SDL_CreateWindow(window_title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 648,
+                                  584, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    if (!sdl.window) {
+        *error = std::string("Can't create main window! (") + SDL_GetError() + ")";
+        return false;
+    }
+    bool want_vsync = options.fps_x256 == 0;
+    Uint32 flags = want_vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
+    sdl.renderer = SDL_CreateRenderer(sdl.window, -1, flags | SDL_RENDERER_ACCELERATED);
+    if (!sdl.renderer)
+        sdl.renderer = SDL_CreateRenderer(sdl.window, -1, flags | SDL_RENDERER_SOFTWARE);
+    if (!sdl.renderer) {
+        *error = std::string("Can't create Primary Surface! (") + SDL_GetError() + ")";
+        return false;
+    }
+    SDL_RendererInfo info{};
+    SDL_GetRendererInfo(sdl.renderer, &info);
+    sdl.vsync = want_vsync && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+    sdl.meter = SDL_CreateTexture(sdl.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                  load_meter_width, load_meter_height);
+
+    uint32_t rate_x256 = options.fps_x256 ? options.fps_x256
+                         : sdl.display_rate > 0 ? uint32_t(sdl.display_rate) * 256 : 60 * 256;
+    sdl.frame_period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(uint64_t(1000000000) * 256 / rate_x256));
+    std::printf("Monitor frequency - %dHz (%.3fHz)\n", sdl.display_rate, rate_x256 / 256.0);
+    std::printf("Video: %s, %s\n", info.name ? info.name : "?",
+                sdl.vsync ? "paced by vertical sync" : "paced by timer");
+
+    sdl_audio_open(rate_x256);
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    sdl.next_deadline = Clock::now() + sdl.frame_period;
+    sdl.last_present = sdl.frame_end = Clock::now();
+    return true;
+}
+
+void sdl_close()
+{
+    sdl_audio_close();
+    if (sdl.picture)
+        SDL_DestroyTexture(sdl.picture);
+    if (sdl.meter)
+        SDL_DestroyTexture(sdl.meter);
+    if (sdl.renderer)
+        SDL_DestroyRenderer(sdl.renderer);
+    if (sdl.window)
+        SDL_DestroyWindow(sdl.window);
+    sdl.picture = sdl.meter = nullptr;
+    sdl.renderer = nullptr;
+    sdl.window = nullptr;
+    SDL_Quit();
+}
+
+void show_window()
+{
+    if (sdl.shown || !sdl.window)
+        return;
+    SDL_ShowWindow(sdl.window);
+    SDL_RaiseWindow(sdl.window);
+    sdl.shown = true;
+}
+
+void wait_for_deadline()
+{
+    Clock::time_point now = Clock::now();
+    if (now < sdl.next_deadline) {
+        std::this_thread::sleep_until(sdl.next_deadline);
+        sdl.next_deadline += sdl.frame_period;
+    } else {
+        // More than a whole frame late: the display's frame was lost; start afresh.
+        if (now > sdl.next_deadline + sdl.frame_period)
+            host.frames_lost = true;
+        sdl.next_deadline = now + sdl.frame_period;
+    }
+}
+
+// A driver that claims vsync but returns at once (no display, a virtual server) would
+// let frames race; after a second of presents the backend falls back to the timer.
+void check_vsync()
+{
+    Clock::time_point now = Clock::now();
+    Clock::duration interval = now - sdl.last_present;
+    sdl.last_present = now;
+    if (++sdl.vsync_samples <= 10)
+        return; // start-up frames
+    sdl.vsync_sum += interval;
+    if (sdl.vsync_samples < 70)
+        return;
+    if (sdl.vsync_sum / 60 < sdl.frame_period / 2) {
+        sdl.vsync = false;
+        SDL_RenderSetVSync(sdl.renderer, 0);
+        sdl.next_deadline = now + sdl.frame_period;
+        std::printf("No vertical sync from the display driver: pacing by timer\n");
+    }
+    sdl.vsync_samples = 0x80000000; // measured once
+}
+
+void draw_meter(int window_width, uint64_t emulation_us)
+{
+    if (!host.options.meter || fullscreen || window_width <= 300 || !sdl.meter)
+        return;
+    uint64_t frame_us = uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(sdl.frame_period).count());
+    uint64_t present_us =
+        uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(sdl.presentation_time).count());
+    load_meter_draw(sdl.meter_pixels, load_meter_height, emulation_us, present_us, frame_us,
+                    &host.meter_border, &host.frames_lost);
+    SDL_UpdateTexture(sdl.meter, nullptr, sdl.meter_pixels, load_meter_width * 4);
+    SDL_Rect dst{window_width - int(load_meter_width) - 4, 4, int(load_meter_width), int(load_meter_height)};
+    SDL_RenderCopy(sdl.renderer, sdl.meter, nullptr, &dst);
+}
+
+void present(uint64_t emulation_us)
+{
+    show_window();
+    int w = 0, h = 0;
+    SDL_GetRendererOutputSize(sdl.renderer, &w, &h);
+    // The centred client-sized rectangle; a window larger than the buffer shows the whole
+    // buffer centred on black.
+    int bw = int(back_buffer_width), bh = int(back_buffer_height);
+    int left = bw / 2 - w / 2, top = bh / 2 - h / 2;
+    SDL_Rect src{left, top, w, h};
+    if (src.x < 0) { src.w += src.x; src.x = 0; }
+    if (src.y < 0) { src.h += src.y; src.y = 0; }
+    if (src.x + src.w > bw) src.w = bw - src.x;
+    if (src.y + src.h > bh) src.h = bh - src.y;
+    SDL_SetRenderDrawColor(sdl.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(sdl.renderer);
+    if (src.w > 0 && src.h > 0 && host.back_buffer) {
+        if (!sdl.picture || sdl.picture_width != src.w || sdl.picture_height != src.h) {
+            if (sdl.picture)
+                SDL_DestroyTexture(sdl.picture);
+            sdl.picture = SDL_CreateTexture(sdl.renderer, SDL_PIXELFORMAT_RGB888,
+                                            SDL_TEXTUREACCESS_STREAMING, src.w, src.h);
+            sdl.picture_width = src.w;
+            sdl.picture_height = src.h;
+        }
+        if (sdl.picture) {
+            const uint32_t* first = host.back_buffer + size_t(src.y) * back_buffer_width + src.x;
+            SDL_UpdateTexture(sdl.picture, nullptr, first, int(back_buffer_width * 4));
+            SDL_Rect dst{src.x - left, src.y - top, src.w, src.h};
+            SDL_RenderCopy(sdl.renderer, sdl.picture, nullptr, &dst);
+        }
+    }
+    draw_meter(w, emulation_us);
+    SDL_RenderPresent(sdl.renderer);
+}
+
+void handle_events()
+{
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        switch (e.type) {
+        case SDL_QUIT:
+            shutdown_host();
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                host.keyboard_focus = true;
+            else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+                host.keyboard_focus = false;
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (host.keyboard_focus)
+                KeyState[key_code_from_scancode(uint32_t(e.key.keysym.scancode))] =
+                    e.type == SDL_KEYDOWN ? 0x80 : 0;
+            break;
+        case SDL_DROPFILE:
+            if (e.drop.file) {
+                host_accept_drop(e.drop.file);
+                SDL_free(e.drop.file);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void sdl_frame(bool with_audio)
+{
+    Clock::time_point start = Clock::now();
+    uint64_t emulation_us =
+        uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(start - sdl.frame_end).count());
+    if (sdl.vsync) {
+        // The present waits for the blank; the play position is read right after it.
+        present(emulation_us);
+        check_vsync();
+        if (with_audio)
+            sdl_audio_frame();
+    } else {
+        wait_for_deadline();
+        if (with_audio)
+            sdl_audio_frame();
+        present(emulation_us);
+    }
+    Clock::time_point presented = Clock::now();
+    handle_events();
+    sdl.frame_end = Clock::now();
+    sdl.presentation_time = sdl.frame_end - presented;
+}
+
+void sdl_apply_client_size(uint32_t width, uint32_t height)
+{
+    if (!sdl.window)
+        return;
+    if (fullscreen) {
+        if (!sdl.in_fullscreen) {
+            SDL_GetWindowPosition(sdl.window, &sdl.saved_x, &sdl.saved_y);
+            sdl.saved_width = int(width);
+            sdl.saved_height = int(height);
+            SDL_SetWindowFullscreen(sdl.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+            sdl.in_fullscreen = true;
+        }
+    } else if (sdl.in_fullscreen) {
+        SDL_SetWindowFullscreen(sdl.window, 0);
+        SDL_SetWindowSize(sdl.window, sdl.saved_width, sdl.saved_height);
+        SDL_SetWindowPosition(sdl.window, sdl.saved_x, sdl.saved_y);
+        sdl.in_fullscreen = false;
+    } else if (!(SDL_GetWindowFlags(sdl.window) & SDL_WINDOW_MAXIMIZED)) {
+        // A maximised window keeps its size, as the user chose it.
+        SDL_SetWindowSize(sdl.window, int(width), int(height));
+    }
+    show_window();
+}
+
+void sdl_set_muted(bool muted) { sdl_audio_set_muted(muted); }
+
+bool sdl_show_error(const char* text)
+{
+    if (!sdl.window || !sdl.shown)
+        return false;
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text, sdl.window) == 0;
+}
+
+uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate) * 256 : 0; }
+
+const HostBackend sdl_backend = {
+    "sdl", sdl_open, sdl_close, sdl_frame, sdl_apply_client_size, sdl_set_muted, sdl_show_error, sdl_refresh,
+};
+
+} // namespace
+
+const HostBackend* const host_sdl_backend = &sdl_backend;
+
+#else
+
 const HostBackend* const host_sdl_backend = nullptr;
+
+#endif
