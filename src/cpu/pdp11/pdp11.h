@@ -56,15 +56,13 @@ using Pdp11Step = int32_t (*)(Pdp11Cpu*);
 using Pdp11BusOp = void (*)(Pdp11Cpu*);
 
 // PSW bits.
-enum : uint32_t {
-    PDP11_C = 0x01,
-    PDP11_V = 0x02,
-    PDP11_Z = 0x04,
-    PDP11_N = 0x08,
-    PDP11_T = 0x10,
-    PDP11_PRIORITY = 0xE0,
-    PDP11_HALT_MODE = 0x100,
-};
+inline constexpr uint32_t PDP11_C = 0x01;
+inline constexpr uint32_t PDP11_V = 0x02;
+inline constexpr uint32_t PDP11_Z = 0x04;
+inline constexpr uint32_t PDP11_N = 0x08;
+inline constexpr uint32_t PDP11_T = 0x10;
+inline constexpr uint32_t PDP11_PRIORITY = 0xE0;
+inline constexpr uint32_t PDP11_HALT_MODE = 0x100;
 
 struct Pdp11Cpu {
     uint32_t ir;               // instruction register (16 significant bits)

@@ -1,0 +1,880 @@
+// PDP-11 decode step and instruction execution.
+//
+// The decode step dispatches on the opcode and either completes the
+// instruction (register forms, untaken branches, EIS with a register source)
+// or sets up the first bus operation and the step that follows it. Operand
+// addressing is one template over the slot that finally reads or writes the
+// operand; the per-instruction work is small flag/result functions.
+
+#include <cstdio>
+
+#include "cpu/pdp11/pdp11.h"
+#include "cpu/pdp11/pdp11_internal.h"
+
+namespace {
+
+using Slot = Pdp11BusOp Pdp11Cpu::*;
+using TwoOp = uint32_t (*)(Pdp11Cpu*, uint32_t dst, uint32_t src);
+using OneOp = uint32_t (*)(Pdp11Cpu*, uint32_t dst);
+using EisOp = int32_t (*)(Pdp11Cpu*, uint32_t src);  // returns its extra cost
+
+constexpr uint32_t SP = 6;
+constexpr uint32_t PC = 7;
+constexpr uint32_t NZVC = PDP11_N | PDP11_Z | PDP11_V | PDP11_C;
+
+template <bool Byte> constexpr uint32_t value_mask = Byte ? 0xFFu : 0xFFFFu;
+template <bool Byte> constexpr uint32_t sign_bit = Byte ? 0x80u : 0x8000u;
+template <bool Byte> constexpr int top_bit = Byte ? 7 : 15;
+
+inline int32_t charge(Pdp11Cpu* c, int32_t cost) { return c->cycleBudget -= cost; }
+
+inline int32_t sign_extend16(uint32_t v) {
+    return static_cast<int32_t>(v & 0xFFFF) - static_cast<int32_t>((v & 0x8000) << 1);
+}
+
+template <bool Byte> inline uint32_t nz_of(uint32_t v) {
+    if constexpr (Byte) return pdp11_byte_nz_flags[v & 0xFF];
+    else return ((v & 0x8000) ? PDP11_N : 0) | ((v & 0xFFFF) ? 0 : PDP11_Z);
+}
+
+inline void set_flags(Pdp11Cpu* c, uint32_t affected, uint32_t values) {
+    c->psw = (c->psw & ~affected) | values;
+}
+
+// N, Z from the result, V = 0, C unchanged.
+template <bool Byte> inline void set_logic_flags(Pdp11Cpu* c, uint32_t v) {
+    set_flags(c, PDP11_N | PDP11_Z | PDP11_V, nz_of<Byte>(v));
+}
+
+// Writes a byte or word result into a register; byte results touch only the
+// low byte unless they are sign-extended (MOVB, MFPS).
+template <bool Byte, bool SignExtend> inline void write_register(uint32_t& reg, uint32_t v) {
+    if constexpr (!Byte) reg = v & 0xFFFF;
+    else if constexpr (SignExtend) reg = (v & 0x80) ? (v | 0xFF00) & 0xFFFF : v & 0xFF;
+    else reg = (reg & 0xFF00) | (v & 0xFF);
+}
+
+// ---------------------------------------------------------------------------
+// Two-operand operations: dst is the destination value, src the source.
+
+template <bool Byte> uint32_t op_mov(Pdp11Cpu* c, uint32_t, uint32_t src) {
+    set_logic_flags<Byte>(c, src);
+    return src;
+}
+
+// ADD, SUB and CMP: V and C from bits top and top+1 of a ^ b ^ result.
+template <bool Byte> inline uint32_t arith_flags(uint32_t a, uint32_t b, uint32_t r) {
+    return nz_of<Byte>(r) | pdp11_vc_flags[((a ^ b ^ r) >> top_bit<Byte>) & 3];
+}
+
+template <bool Byte> uint32_t op_cmp(Pdp11Cpu* c, uint32_t dst, uint32_t src) {
+    uint32_t r = (src - dst) & (value_mask<Byte> * 2 + 1);
+    set_flags(c, NZVC, arith_flags<Byte>(src, dst, r));
+    return dst;
+}
+
+template <bool Byte> uint32_t op_bit(Pdp11Cpu* c, uint32_t dst, uint32_t src) {
+    set_logic_flags<Byte>(c, dst & src);
+    return dst;
+}
+
+template <bool Byte> uint32_t op_bic(Pdp11Cpu* c, uint32_t dst, uint32_t src) {
+    uint32_t r = dst & ~src & value_mask<Byte>;
+    set_logic_flags<Byte>(c, r);
+    return r;
+}
+
+template <bool Byte> uint32_t op_bis(Pdp11Cpu* c, uint32_t dst, uint32_t src) {
+    uint32_t r = dst | src;
+    set_logic_flags<Byte>(c, r);
+    return r;
+}
+
+uint32_t op_add(Pdp11Cpu* c, uint32_t dst, uint32_t src) {
+    uint32_t r = (dst + src) & 0x1FFFF;
+    set_flags(c, NZVC, arith_flags<false>(dst, src, r));
+    return r & 0xFFFF;
+}
+
+uint32_t op_sub(Pdp11Cpu* c, uint32_t dst, uint32_t src) {
+    uint32_t r = (dst - src) & 0x1FFFF;
+    set_flags(c, NZVC, arith_flags<false>(dst, src, r));
+    return r & 0xFFFF;
+}
+
+uint32_t op_xor(Pdp11Cpu* c, uint32_t dst, uint32_t src) {
+    uint32_t r = dst ^ src;
+    set_logic_flags<false>(c, r);
+    return r;
+}
+
+// ---------------------------------------------------------------------------
+// Single-operand operations.
+
+template <bool Byte> uint32_t op_clr(Pdp11Cpu* c, uint32_t) {
+    set_flags(c, NZVC, PDP11_Z);
+    return 0;
+}
+
+template <bool Byte> uint32_t op_com(Pdp11Cpu* c, uint32_t d) {
+    uint32_t r = ~d & value_mask<Byte>;
+    set_flags(c, NZVC, nz_of<Byte>(r) | PDP11_C);
+    return r;
+}
+
+template <bool Byte> uint32_t op_inc(Pdp11Cpu* c, uint32_t d) {
+    uint32_t r = (d + 1) & value_mask<Byte>;
+    set_flags(c, PDP11_N | PDP11_Z | PDP11_V, nz_of<Byte>(r) | (r == sign_bit<Byte> ? PDP11_V : 0));
+    return r;
+}
+
+template <bool Byte> uint32_t op_dec(Pdp11Cpu* c, uint32_t d) {
+    uint32_t r = (d - 1) & value_mask<Byte>;
+    set_flags(c, PDP11_N | PDP11_Z | PDP11_V,
+              nz_of<Byte>(r) | (d == sign_bit<Byte> ? PDP11_V : 0));
+    return r;
+}
+
+template <bool Byte> uint32_t op_neg(Pdp11Cpu* c, uint32_t d) {
+    uint32_t r = (0u - d) & value_mask<Byte>;
+    set_flags(c, NZVC, nz_of<Byte>(r) | (r ? PDP11_C : 0) | (r == sign_bit<Byte> ? PDP11_V : 0));
+    return r;
+}
+
+// ADC/SBC: V and C from the change of bits top and top+1 between operand and result.
+template <bool Byte> uint32_t op_adc(Pdp11Cpu* c, uint32_t d) {
+    uint32_t r = (d + (c->psw & PDP11_C)) & (value_mask<Byte> * 2 + 1);
+    set_flags(c, NZVC, nz_of<Byte>(r) | pdp11_vc_flags[((d ^ r) >> top_bit<Byte>) & 3]);
+    return r & value_mask<Byte>;
+}
+
+template <bool Byte> uint32_t op_sbc(Pdp11Cpu* c, uint32_t d) {
+    uint32_t r = (d - (c->psw & PDP11_C)) & (value_mask<Byte> * 2 + 1);
+    set_flags(c, NZVC, nz_of<Byte>(r) | pdp11_vc_flags[((d ^ r) >> top_bit<Byte>) & 3]);
+    return r & value_mask<Byte>;
+}
+
+template <bool Byte> uint32_t op_tst(Pdp11Cpu* c, uint32_t d) {
+    set_flags(c, NZVC, nz_of<Byte>(d));
+    return d;
+}
+
+// Shifts and rotates: C = the bit shifted out, V = N xor C.
+template <bool Byte> inline uint32_t shift_flags(uint32_t r, uint32_t carry) {
+    uint32_t nz = nz_of<Byte>(r);
+    uint32_t n = (nz & PDP11_N) ? 1 : 0;
+    return nz | (carry ? PDP11_C : 0) | ((n ^ carry) ? PDP11_V : 0);
+}
+
+template <bool Byte> uint32_t op_ror(Pdp11Cpu* c, uint32_t d) {
+    uint32_t carry = d & 1;
+    uint32_t r = (d >> 1) | ((c->psw & PDP11_C) ? sign_bit<Byte> : 0);
+    set_flags(c, NZVC, shift_flags<Byte>(r, carry));
+    return r;
+}
+
+template <bool Byte> uint32_t op_rol(Pdp11Cpu* c, uint32_t d) {
+    uint32_t carry = (d & sign_bit<Byte>) ? 1 : 0;
+    uint32_t r = ((d << 1) | (c->psw & PDP11_C)) & value_mask<Byte>;
+    set_flags(c, NZVC, shift_flags<Byte>(r, carry));
+    return r;
+}
+
+template <bool Byte> uint32_t op_asr(Pdp11Cpu* c, uint32_t d) {
+    uint32_t carry = d & 1;
+    uint32_t r = (d >> 1) | (d & sign_bit<Byte>);
+    set_flags(c, NZVC, shift_flags<Byte>(r, carry));
+    return r;
+}
+
+template <bool Byte> uint32_t op_asl(Pdp11Cpu* c, uint32_t d) {
+    uint32_t carry = (d & sign_bit<Byte>) ? 1 : 0;
+    uint32_t r = (d << 1) & value_mask<Byte>;
+    set_flags(c, NZVC, shift_flags<Byte>(r, carry));
+    return r;
+}
+
+uint32_t op_swab(Pdp11Cpu* c, uint32_t d) {
+    uint32_t r = ((d >> 8) | (d << 8)) & 0xFFFF;
+    set_flags(c, NZVC, pdp11_byte_nz_flags[r & 0xFF]);
+    return r;
+}
+
+uint32_t op_sxt(Pdp11Cpu* c, uint32_t) {
+    uint32_t r = (c->psw & PDP11_N) ? 0xFFFF : 0;
+    set_flags(c, PDP11_Z | PDP11_V, r ? 0 : PDP11_Z);
+    return r;
+}
+
+// MTPS: bits 0-7 except T; bit 8 and up stay.
+uint32_t op_mtps(Pdp11Cpu* c, uint32_t d) {
+    constexpr uint32_t replaced = 0xFF & ~PDP11_T;
+    c->psw = (c->psw & ~replaced) | (d & replaced);
+    return d;
+}
+
+uint32_t op_mfps(Pdp11Cpu* c, uint32_t) {
+    uint32_t v = c->psw & 0xFF;
+    set_logic_flags<true>(c, v);
+    return v;
+}
+
+// ---------------------------------------------------------------------------
+// Addressing sub-sequences.
+
+template <Slot S> int32_t pointer_step(Pdp11Cpu* c) {
+    c->busAddress = c->dataIn & 0xFFFF;
+    c->busOperation = c->*S;
+    c->stepHandler = c->continuation;
+    return charge(c, c->costStep);
+}
+
+template <Slot S> int32_t index_step(Pdp11Cpu* c) {
+    c->busAddress = (c->indexBase + c->dataIn) & 0xFFFF;
+    c->busOperation = c->*S;
+    c->stepHandler = c->continuation;
+    return charge(c, c->costStep);
+}
+
+template <Slot S> int32_t index_pointer_step(Pdp11Cpu* c) {
+    c->busAddress = (c->indexBase + c->dataIn) & 0xFFFF;  // opRead stays: read the pointer
+    c->stepHandler = pointer_step<S>;
+    return charge(c, c->costStep);
+}
+
+// Starts the memory sequence of operand field `field` (mode 1..7) ending in
+// slot S and then step `next`. Byte autoincrement/decrement steps by 1 except
+// for SP and PC, which always stay even.
+template <Slot S, bool Byte> void begin_operand(Pdp11Cpu* c, uint32_t field, Pdp11Step next) {
+    uint32_t n = field & 7;
+    uint32_t& reg = c->r[n];
+    uint32_t step = (Byte && n < SP) ? 1 : 2;
+    c->continuation = next;
+    switch ((field >> 3) & 7) {
+    default:  // 1: (Rn)
+        c->busAddress = reg & 0xFFFF;
+        c->busOperation = c->*S;
+        c->stepHandler = next;
+        return;
+    case 2:  // (Rn)+
+        c->busAddress = reg & 0xFFFF;
+        reg = (reg + step) & 0xFFFF;
+        c->busOperation = c->*S;
+        c->stepHandler = next;
+        return;
+    case 3:  // @(Rn)+
+        c->busAddress = reg & 0xFFFF;
+        reg = (reg + 2) & 0xFFFF;
+        c->busOperation = c->opRead;
+        c->stepHandler = pointer_step<S>;
+        return;
+    case 4:  // -(Rn)
+        reg = (reg - step) & 0xFFFF;
+        c->busAddress = reg;
+        c->busOperation = c->*S;
+        c->stepHandler = next;
+        return;
+    case 5:  // @-(Rn)
+        reg = (reg - 2) & 0xFFFF;
+        c->busAddress = reg;
+        c->busOperation = c->opRead;
+        c->stepHandler = pointer_step<S>;
+        return;
+    case 6:  // X(Rn): the base is taken after PC has passed the index word
+        c->busAddress = c->r[PC] & 0xFFFF;
+        c->r[PC] = (c->r[PC] + 2) & 0xFFFF;
+        c->indexBase = reg & 0xFFFF;
+        c->busOperation = c->opRead;
+        c->stepHandler = index_step<S>;
+        return;
+    case 7:  // @X(Rn)
+        c->busAddress = c->r[PC] & 0xFFFF;
+        c->r[PC] = (c->r[PC] + 2) & 0xFFFF;
+        c->indexBase = reg & 0xFFFF;
+        c->busOperation = c->opRead;
+        c->stepHandler = index_pointer_step<S>;
+        return;
+    }
+}
+
+int32_t end_after_write_step(Pdp11Cpu* c) {
+    pdp11_finish(c);
+    return charge(c, c->costStep);
+}
+
+int32_t end_after_modify_step(Pdp11Cpu* c) {
+    pdp11_finish(c);
+    return charge(c, c->costVectorStep);
+}
+
+// ---------------------------------------------------------------------------
+// Two-operand instructions. Kind: Write (MOV), Read (CMP, BIT), Modify (the rest,
+// MOVB included: byte destinations are read before they are written).
+
+enum class Kind { Write, Read, Modify };
+
+template <TwoOp Op, bool Byte> int32_t dest_read_step(Pdp11Cpu* c) {
+    Op(c, c->dataIn & value_mask<Byte>, c->vector);
+    pdp11_finish(c);
+    return charge(c, c->costStep);
+}
+
+template <TwoOp Op, bool Byte> int32_t dest_modify_step(Pdp11Cpu* c) {
+    c->dataIn = Op(c, c->dataIn & value_mask<Byte>, c->vector);
+    c->stepHandler = end_after_modify_step;  // the write-back stays selected
+    return charge(c, c->costStep);
+}
+
+// The source value is in `vector`; run the destination part.
+template <TwoOp Op, bool Byte, Kind K> void start_destination(Pdp11Cpu* c) {
+    uint32_t dd = c->ir & 077;
+    if ((dd & 070) == 0) {
+        uint32_t& reg = c->r[dd & 7];
+        uint32_t r = Op(c, reg & value_mask<Byte>, c->vector);
+        // MOVB to a register sign-extends (the only byte Modify op whose result is the source).
+        constexpr bool sign_extend = Byte && Op == op_mov<true>;
+        if constexpr (K != Kind::Read) write_register<Byte, sign_extend>(reg, r);
+        pdp11_finish(c);
+        return;
+    }
+    if constexpr (K == Kind::Write) {
+        c->dataOut = Op(c, 0, c->vector);
+        begin_operand<&Pdp11Cpu::opWrite, Byte>(c, dd, end_after_write_step);
+    } else if constexpr (K == Kind::Read) {
+        constexpr Slot slot = Byte ? &Pdp11Cpu::opReadByte : &Pdp11Cpu::opRead;
+        begin_operand<slot, Byte>(c, dd, dest_read_step<Op, Byte>);
+    } else {
+        constexpr Slot slot = Byte ? &Pdp11Cpu::opReadModifyByte : &Pdp11Cpu::opReadModify;
+        begin_operand<slot, Byte>(c, dd, dest_modify_step<Op, Byte>);
+    }
+}
+
+template <TwoOp Op, bool Byte, Kind K> int32_t source_step(Pdp11Cpu* c) {
+    c->vector = c->dataIn & value_mask<Byte>;
+    // MOV to memory takes a long step here.
+    bool long_step = K == Kind::Write && (c->ir & 070) != 0;
+    start_destination<Op, Byte, K>(c);
+    return charge(c, long_step ? c->costLongStep : c->costStep);
+}
+
+template <TwoOp Op, bool Byte, Kind K, Slot Source> void two_operand(Pdp11Cpu* c) {
+    uint32_t ss = (c->ir >> 6) & 077;
+    if ((ss & 070) == 0) {
+        c->vector = c->r[ss] & value_mask<Byte>;
+        start_destination<Op, Byte, K>(c);
+    } else {
+        begin_operand<Source, Byte>(c, ss, source_step<Op, Byte, K>);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Single-operand instructions (also MTPS, MFPS, SXT).
+
+template <OneOp Op, bool Byte> int32_t single_read_step(Pdp11Cpu* c) {
+    Op(c, c->dataIn & value_mask<Byte>);
+    pdp11_finish(c);
+    return charge(c, c->costStep);
+}
+
+template <OneOp Op, bool Byte> int32_t single_modify_step(Pdp11Cpu* c) {
+    c->dataIn = Op(c, c->dataIn & value_mask<Byte>);
+    c->stepHandler = end_after_modify_step;
+    return charge(c, c->costStep);
+}
+
+template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> void single_operand(Pdp11Cpu* c) {
+    uint32_t dd = c->ir & 077;
+    if ((dd & 070) == 0) {
+        uint32_t& reg = c->r[dd];
+        uint32_t r = Op(c, reg & value_mask<Byte>);
+        if constexpr (K != Kind::Read) write_register<Byte, SignExtend>(reg, r);
+        return;
+    }
+    if constexpr (K == Kind::Write) {
+        c->dataOut = Op(c, 0);
+        begin_operand<&Pdp11Cpu::opWrite, Byte>(c, dd, end_after_write_step);
+    } else if constexpr (K == Kind::Read) {
+        constexpr Slot slot = Byte ? &Pdp11Cpu::opReadByte : &Pdp11Cpu::opRead;
+        begin_operand<slot, Byte>(c, dd, single_read_step<Op, Byte>);
+    } else {
+        constexpr Slot slot = Byte ? &Pdp11Cpu::opReadModifyByte : &Pdp11Cpu::opReadModify;
+        begin_operand<slot, Byte>(c, dd, single_modify_step<Op, Byte>);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// EIS: MUL, DIV, ASH, ASHC. Each returns the extra time of its execution.
+
+int32_t eis_mul(Pdp11Cpu* c, uint32_t src) {
+    uint32_t n = (c->ir >> 6) & 7;
+    int32_t product = sign_extend16(c->r[n]) * sign_extend16(src);  // |product| <= 2^30
+    uint32_t bits = static_cast<uint32_t>(product);
+    c->r[n] = bits >> 16;
+    c->r[n | 1] = bits & 0xFFFF;  // an odd register keeps only the low word
+    uint32_t flags = (product < 0 ? PDP11_N : 0) | (product == 0 ? PDP11_Z : 0) |
+                     ((product < -32768 || product > 32767) ? PDP11_C : 0);
+    set_flags(c, NZVC, flags);
+    return 6 * c->costLongStep + c->costBusCycle;
+}
+
+int32_t eis_div(Pdp11Cpu* c, uint32_t src) {
+    uint32_t n = (c->ir >> 6) & 7;
+    int32_t dividend = static_cast<int32_t>(((c->r[n] & 0xFFFF) << 16) | (c->r[n | 1] & 0xFFFF));
+    int32_t divisor = sign_extend16(src);
+    int32_t cost = 8 * c->costLongStep;
+    if (divisor == 0) {
+        set_flags(c, NZVC, PDP11_V | PDP11_C);
+        return cost;
+    }
+    if (dividend == INT32_MIN && divisor == -1) {  // would overflow the host division too
+        set_flags(c, NZVC, PDP11_V);
+        return cost;
+    }
+    int32_t quotient = dividend / divisor;
+    int32_t remainder = dividend % divisor;
+    if (quotient < -32768 || quotient > 32767) {
+        set_flags(c, NZVC, PDP11_V);
+        return cost;
+    }
+    // Remainder first: for an odd register the quotient is what remains.
+    c->r[n | 1] = static_cast<uint32_t>(remainder) & 0xFFFF;
+    c->r[n] = static_cast<uint32_t>(quotient) & 0xFFFF;
+    set_flags(c, NZVC, (quotient < 0 ? PDP11_N : 0) | (quotient == 0 ? PDP11_Z : 0));
+    return cost;
+}
+
+// Count field: bit 5 set = right shift by 64 - count (1..32), else left by count.
+int32_t eis_ash(Pdp11Cpu* c, uint32_t src) {
+    uint32_t n = (c->ir >> 6) & 7;
+    uint32_t count = src & 077;
+    uint32_t v = c->r[n] & 0xFFFF;
+    uint32_t carry = 0, overflow = 0, shifts = 0;
+    if (count & 040) {
+        shifts = 64 - count;
+        for (uint32_t i = 0; i < shifts; ++i) {
+            carry = v & 1;
+            v = (v >> 1) | (v & 0x8000);
+        }
+    } else if (count != 0) {
+        shifts = count;
+        for (uint32_t i = 0; i < shifts; ++i) {
+            carry = (v >> 15) & 1;
+            uint32_t shifted = (v << 1) & 0xFFFF;
+            overflow |= (shifted ^ v) & 0x8000;
+            v = shifted;
+        }
+    }
+    c->r[n] = v;
+    set_flags(c, NZVC, nz_of<false>(v) | (overflow ? PDP11_V : 0) | (carry ? PDP11_C : 0));
+    return static_cast<int32_t>(shifts) * c->costBusCycle + c->costStep + c->costBusCycle;
+}
+
+int32_t eis_ashc(Pdp11Cpu* c, uint32_t src) {
+    uint32_t n = (c->ir >> 6) & 7;
+    uint32_t count = src & 077;
+    uint32_t v = ((c->r[n] & 0xFFFF) << 16) | (c->r[n | 1] & 0xFFFF);
+    uint32_t carry = 0, overflow = 0, shifts = 0;
+    if (count & 040) {
+        shifts = 64 - count;
+        for (uint32_t i = 0; i < shifts; ++i) {
+            carry = v & 1;
+            v = (v >> 1) | (v & 0x80000000u);
+        }
+    } else if (count != 0) {
+        shifts = count;
+        for (uint32_t i = 0; i < shifts; ++i) {
+            carry = v >> 31;
+            uint32_t shifted = v << 1;
+            overflow |= (shifted ^ v) & 0x80000000u;
+            v = shifted;
+        }
+    }
+    if (shifts != 0) {
+        // For an odd register both writes hit it and the low word remains.
+        c->r[n] = v >> 16;
+        c->r[n | 1] = v & 0xFFFF;
+    }
+    uint32_t nz = ((v & 0x80000000u) ? PDP11_N : 0) | (v == 0 ? PDP11_Z : 0);
+    set_flags(c, NZVC, nz | (overflow ? PDP11_V : 0) | (carry ? PDP11_C : 0));
+    return static_cast<int32_t>(shifts) * c->costBusCycle + c->costStep + c->costBusCycle;
+}
+
+template <EisOp Op> int32_t eis_step(Pdp11Cpu* c) {
+    int32_t cost = Op(c, c->dataIn & 0xFFFF);
+    pdp11_finish(c);
+    return charge(c, cost + c->costStep);
+}
+
+// Register source: the whole execution time is one subtraction here.
+template <EisOp Op> void eis(Pdp11Cpu* c) {
+    uint32_t ss = c->ir & 077;
+    if ((ss & 070) == 0)
+        charge(c, Op(c, c->r[ss] & 0xFFFF));
+    else
+        begin_operand<&Pdp11Cpu::opRead, false>(c, ss, eis_step<Op>);
+}
+
+// ---------------------------------------------------------------------------
+// Flow of control.
+
+int32_t jump_target_step(Pdp11Cpu* c) {
+    c->r[PC] = c->dataIn & 0xFFFF;
+    pdp11_refetch(c);
+    return charge(c, c->costStep);
+}
+
+int32_t jump_index_target_step(Pdp11Cpu* c) {
+    c->r[PC] = (c->indexBase + c->dataIn) & 0xFFFF;
+    pdp11_refetch(c);
+    return charge(c, c->costStep);
+}
+
+int32_t jsr_refetch_step(Pdp11Cpu* c) {
+    pdp11_refetch(c);
+    return charge(c, c->costStep);
+}
+
+// JSR R: push R, R = PC, PC = target; the push is the next bus operation.
+void jsr_enter(Pdp11Cpu* c, uint32_t target) {
+    uint32_t n = (c->ir >> 6) & 7;
+    c->r[SP] = (c->r[SP] - 2) & 0xFFFF;
+    c->busAddress = c->r[SP];
+    c->dataOut = c->r[n] & 0xFFFF;
+    c->r[n] = c->r[PC] & 0xFFFF;
+    c->r[PC] = target & 0xFFFF;
+    c->busOperation = c->opWrite;
+    c->stepHandler = jsr_refetch_step;
+}
+
+int32_t jsr_target_step(Pdp11Cpu* c) {
+    jsr_enter(c, c->dataIn);
+    return charge(c, c->costStep);
+}
+
+int32_t jsr_index_target_step(Pdp11Cpu* c) {
+    jsr_enter(c, c->indexBase + c->dataIn);
+    return charge(c, c->costStep);
+}
+
+// @X(Rn) for JMP/JSR: read the pointer, then the target step in `continuation`.
+int32_t index_then_pointer_jump_step(Pdp11Cpu* c) {
+    c->busAddress = (c->indexBase + c->dataIn) & 0xFFFF;
+    c->stepHandler = c->continuation;
+    return charge(c, c->costStep);
+}
+
+template <bool Jsr> void jump(Pdp11Cpu* c) {
+    uint32_t dd = c->ir & 077;
+    uint32_t& reg = c->r[dd & 7];
+    uint32_t target = 0;
+    Pdp11Step target_step = Jsr ? jsr_target_step : jump_target_step;
+    switch (dd >> 3) {
+    case 0:  // a register has no address
+        pdp11_start_trap(c, 4);
+        return;
+    case 1:
+        target = reg;
+        break;
+    case 2:
+        target = reg;
+        reg = (reg + 2) & 0xFFFF;
+        break;
+    case 4:
+        reg = (reg - 2) & 0xFFFF;
+        target = reg;
+        break;
+    case 3:
+        c->busAddress = reg & 0xFFFF;
+        reg = (reg + 2) & 0xFFFF;
+        c->busOperation = c->opRead;
+        c->stepHandler = target_step;
+        return;
+    case 5:
+        reg = (reg - 2) & 0xFFFF;
+        c->busAddress = reg;
+        c->busOperation = c->opRead;
+        c->stepHandler = target_step;
+        return;
+    case 6:
+    default:  // 7
+        c->busAddress = c->r[PC] & 0xFFFF;
+        c->r[PC] = (c->r[PC] + 2) & 0xFFFF;
+        c->indexBase = reg & 0xFFFF;
+        c->busOperation = c->opRead;
+        if ((dd >> 3) == 6) {
+            c->stepHandler = Jsr ? jsr_index_target_step : jump_index_target_step;
+        } else {
+            c->continuation = target_step;
+            c->stepHandler = index_then_pointer_jump_step;
+        }
+        return;
+    }
+    if constexpr (Jsr) {
+        jsr_enter(c, target);
+    } else {
+        c->r[PC] = target & 0xFFFF;
+        pdp11_refetch(c);
+    }
+}
+
+// Pops into register `n` after PC has been set: RTS and MARK.
+int32_t pop_register_step(Pdp11Cpu* c) {
+    uint32_t n = ((c->ir & 0177770) == 0000200) ? (c->ir & 7) : 5;
+    c->r[n] = c->dataIn & 0xFFFF;
+    pdp11_refetch(c);
+    return charge(c, c->costStep);
+}
+
+void pop_to_register(Pdp11Cpu* c) {
+    c->busAddress = c->r[SP] & 0xFFFF;
+    c->r[SP] = (c->r[SP] + 2) & 0xFFFF;
+    c->busOperation = c->opRead;
+    c->stepHandler = pop_register_step;
+}
+
+// RTI/RTT: below 0160000 only the PSW's low byte is restored; code in the
+// HALT area may set or clear bit 8. The boundary is fixed by the chip.
+int32_t rti_psw_step(Pdp11Cpu* c) {
+    if (c->r[PC] < 0160000)
+        c->psw = (c->psw & ~0xFFu) | (c->dataIn & 0xFF);
+    else
+        c->psw = c->dataIn & 0777;
+    pdp11_refetch(c);
+    return charge(c, c->costLongStep);
+}
+
+int32_t rti_pc_step(Pdp11Cpu* c) {
+    c->r[PC] = c->dataIn & 0xFFFF;
+    c->busAddress = c->r[SP] & 0xFFFF;
+    c->r[SP] = (c->r[SP] + 2) & 0xFFFF;
+    c->stepHandler = rti_psw_step;
+    return charge(c, c->costLongStep);
+}
+
+void return_from_interrupt(Pdp11Cpu* c) {
+    c->busAddress = c->r[SP] & 0xFFFF;
+    c->r[SP] = (c->r[SP] + 2) & 0xFFFF;
+    c->busOperation = c->opRead;
+    c->stepHandler = rti_pc_step;
+}
+
+// Branch condition by code: bits 8-10 of the opcode, plus 8 for the 1xxxxx group.
+inline bool branch_taken(uint32_t psw, uint32_t code) {
+    bool n = psw & PDP11_N, z = psw & PDP11_Z, v = psw & PDP11_V, cf = psw & PDP11_C;
+    switch (code) {
+    case 001: return true;               // BR
+    case 002: return !z;                 // BNE
+    case 003: return z;                  // BEQ
+    case 004: return n == v;             // BGE
+    case 005: return n != v;             // BLT
+    case 006: return !z && n == v;       // BGT
+    case 007: return z || n != v;        // BLE
+    case 010: return !n;                 // BPL
+    case 011: return n;                  // BMI
+    case 012: return !cf && !z;          // BHI
+    case 013: return cf || z;            // BLOS
+    case 014: return !v;                 // BVC
+    case 015: return v;                  // BVS
+    case 016: return !cf;                // BCC
+    case 017: return cf;                 // BCS
+    default: return false;
+    }
+}
+
+void branch(Pdp11Cpu* c) {
+    uint32_t code = ((c->ir >> 8) & 7) | ((c->ir >> 12) & 010);
+    if (!branch_taken(c->psw, code)) return;
+    uint32_t offset = c->ir & 0xFF;
+    uint32_t delta = (offset & 0x80) ? (offset | 0xFF00) : offset;
+    c->r[PC] = (c->r[PC] + 2 * delta) & 0xFFFF;
+    pdp11_refetch(c);
+}
+
+int32_t mfus_step(Pdp11Cpu* c) {
+    c->r[0] = c->dataIn & 0xFFFF;
+    set_logic_flags<false>(c, c->r[0]);
+    pdp11_finish(c);
+    return charge(c, c->costStep);
+}
+
+void unrealized(Pdp11Cpu* c) {
+    c->vector = c->ir & 0xFFFF;
+    std::printf("Unrealized instruction 0x%.4X on PC = 0x%.4X\n", c->ir & 0xFFFF,
+                (c->r[PC] - 2) & 0xFFFF);
+}
+
+// 000000-000077: HALT, WAIT, RTI, traps and the HALT-mode instructions.
+void special(Pdp11Cpu* c) {
+    switch (c->ir & 077) {
+    case 000: enter_halt_mode(c, PDP11_HALT_OFFSET_HALT); return;   // 000000 HALT
+    case 001: return;                                               // 000001 WAIT
+    case 002: case 006: return_from_interrupt(c); return;           // 000002 RTI, 000006 RTT
+    case 003: pdp11_start_trap(c, 014); return;                     // 000003 BPT
+    case 004: pdp11_start_trap(c, 020); return;                     // 000004 IOT
+    case 005: return;                                               // 000005 RESET
+    case 007: pdp11_start_trap(c, 010); return;                     // 000007 MFPT
+    case 010: case 011: case 012: case 013:                         // 00001x START
+        c->r[PC] = c->savedPc & 0xFFFF;
+        c->psw = c->savedPsw & 0xFFFF;
+        return;
+    case 021:                                                       // 000021 MFUS
+        c->busAddress = c->r[5] & 0xFFFF;
+        c->r[5] = (c->r[5] + 2) & 0xFFFF;
+        c->busOperation = c->opReadUser;
+        c->stepHandler = mfus_step;
+        return;
+    case 022: case 023:                                             // 00002[23] RCPC
+        c->r[0] = c->savedPc & 0xFFFF;
+        return;
+    case 024: case 025: case 026: case 027:                         // 00002[4-7] RCPS
+        c->r[0] = c->savedPsw & 0xFFFF;
+        return;
+    case 031:                                                       // 000031 MTUS
+        c->r[5] = (c->r[5] - 2) & 0xFFFF;
+        c->busAddress = c->r[5];
+        c->dataOut = c->r[0] & 0xFFFF;
+        set_logic_flags<false>(c, c->r[0]);
+        c->busOperation = c->opWriteUser;
+        c->stepHandler = end_after_write_step;
+        return;
+    case 032: case 033:                                             // 00003[23] WCPC
+        c->savedPc = c->r[0] & 0xFFFF;
+        return;
+    case 034: case 035: case 036: case 037:                         // 00003[4-7] WCPS
+        c->savedPsw = c->r[0] & 0xFFFF;
+        return;
+    default:                                                        // STEP and the rest
+        unrealized(c);
+        return;
+    }
+}
+
+// 000000-007777.
+void group0(Pdp11Cpu* c) {
+    uint32_t sub = (c->ir >> 6) & 077;
+    switch (sub) {
+    case 000: special(c); return;                                        // 0000xx
+    case 001: jump<false>(c); return;                                    // 0001DD JMP
+    case 002:
+        if ((c->ir & 070) == 0) {                                        // 00020R RTS
+            c->r[PC] = c->r[c->ir & 7] & 0xFFFF;
+            pop_to_register(c);
+        } else if ((c->ir & 040) == 0) {                                 // 000210-000237 (SPL)
+            unrealized(c);
+        } else if (c->ir & 020) {                                        // 00026x-00027x SEx/SCC
+            c->psw |= c->ir & 017;
+        } else {                                                         // 00024x-00025x CLx/CCC
+            c->psw &= ~(c->ir & 017);
+        }
+        return;
+    case 003: single_operand<op_swab, false, Kind::Modify>(c); return;   // 0003DD SWAB
+    case 040: case 041: case 042: case 043:
+    case 044: case 045: case 046: case 047: jump<true>(c); return;       // 004RDD JSR
+    case 050: single_operand<op_clr<false>, false, Kind::Write>(c); return;   // 0050DD CLR
+    case 051: single_operand<op_com<false>, false, Kind::Modify>(c); return;  // 0051DD COM
+    case 052: single_operand<op_inc<false>, false, Kind::Modify>(c); return;  // 0052DD INC
+    case 053: single_operand<op_dec<false>, false, Kind::Modify>(c); return;  // 0053DD DEC
+    case 054: single_operand<op_neg<false>, false, Kind::Modify>(c); return;  // 0054DD NEG
+    case 055: single_operand<op_adc<false>, false, Kind::Modify>(c); return;  // 0055DD ADC
+    case 056: single_operand<op_sbc<false>, false, Kind::Modify>(c); return;  // 0056DD SBC
+    case 057: single_operand<op_tst<false>, false, Kind::Read>(c); return;    // 0057DD TST
+    case 060: single_operand<op_ror<false>, false, Kind::Modify>(c); return;  // 0060DD ROR
+    case 061: single_operand<op_rol<false>, false, Kind::Modify>(c); return;  // 0061DD ROL
+    case 062: single_operand<op_asr<false>, false, Kind::Modify>(c); return;  // 0062DD ASR
+    case 063: single_operand<op_asl<false>, false, Kind::Modify>(c); return;  // 0063DD ASL
+    case 064:                                                                 // 0064NN MARK
+        c->r[SP] = (c->r[PC] + 2 * (c->ir & 077)) & 0xFFFF;
+        c->r[PC] = c->r[5] & 0xFFFF;
+        pop_to_register(c);
+        return;
+    case 067: single_operand<op_sxt, false, Kind::Write>(c); return;          // 0067DD SXT
+    default:
+        if (sub >= 004 && sub <= 037) {  // 000400-003777 BR, BNE, BEQ, BGE, BLT, BGT, BLE
+            branch(c);
+            return;
+        }
+        unrealized(c);  // 0065DD MFPI, 0066DD MTPI, 0070xx-0077xx
+        return;
+    }
+}
+
+// 070000-077777.
+void group7(Pdp11Cpu* c) {
+    switch ((c->ir >> 9) & 7) {
+    case 0: eis<eis_mul>(c); return;                                  // 070RSS MUL
+    case 1: eis<eis_div>(c); return;                                  // 071RSS DIV
+    case 2: eis<eis_ash>(c); return;                                  // 072RSS ASH
+    case 3: eis<eis_ashc>(c); return;                                 // 073RSS ASHC
+    case 4:                                                           // 074RDD XOR
+        c->vector = c->r[(c->ir >> 6) & 7] & 0xFFFF;
+        start_destination<op_xor, false, Kind::Modify>(c);
+        return;
+    case 5: case 6:                                                   // 075000-076777
+        enter_halt_mode(c, PDP11_HALT_OFFSET_RESERVED);
+        return;
+    default: {                                                        // 077RNN SOB
+        uint32_t& reg = c->r[(c->ir >> 6) & 7];
+        reg = (reg - 1) & 0xFFFF;
+        if (reg != 0) {
+            c->r[PC] = (c->r[PC] - 2 * (c->ir & 077)) & 0xFFFF;
+            pdp11_refetch(c);
+        }
+        return;
+    }
+    }
+}
+
+// 100000-107777.
+void group10(Pdp11Cpu* c) {
+    uint32_t sub = (c->ir >> 6) & 077;
+    switch (sub) {
+    case 040: case 041: case 042: case 043: pdp11_start_trap(c, 030); return;  // 104000 EMT
+    case 044: case 045: case 046: case 047: pdp11_start_trap(c, 034); return;  // 104400 TRAP
+    case 050: single_operand<op_clr<true>, true, Kind::Modify>(c); return;   // 1050DD CLRB
+    case 051: single_operand<op_com<true>, true, Kind::Modify>(c); return;   // 1051DD COMB
+    case 052: single_operand<op_inc<true>, true, Kind::Modify>(c); return;   // 1052DD INCB
+    case 053: single_operand<op_dec<true>, true, Kind::Modify>(c); return;   // 1053DD DECB
+    case 054: single_operand<op_neg<true>, true, Kind::Modify>(c); return;   // 1054DD NEGB
+    case 055: single_operand<op_adc<true>, true, Kind::Modify>(c); return;   // 1055DD ADCB
+    case 056: single_operand<op_sbc<true>, true, Kind::Modify>(c); return;   // 1056DD SBCB
+    case 057: single_operand<op_tst<true>, true, Kind::Read>(c); return;     // 1057DD TSTB
+    case 060: single_operand<op_ror<true>, true, Kind::Modify>(c); return;   // 1060DD RORB
+    case 061: single_operand<op_rol<true>, true, Kind::Modify>(c); return;   // 1061DD ROLB
+    case 062: single_operand<op_asr<true>, true, Kind::Modify>(c); return;   // 1062DD ASRB
+    case 063: single_operand<op_asl<true>, true, Kind::Modify>(c); return;   // 1063DD ASLB
+    case 064: single_operand<op_mtps, true, Kind::Read>(c); return;          // 1064SS MTPS
+    case 067: single_operand<op_mfps, true, Kind::Modify, true>(c); return;  // 1067DD MFPS
+    default:
+        if (sub < 040) {  // 100000-103777 BPL, BMI, BHI, BLOS, BVC, BVS, BCC, BCS
+            branch(c);
+            return;
+        }
+        unrealized(c);  // 1065DD MFPD, 1066DD MTPD, 1070xx-1077xx
+        return;
+    }
+}
+
+}  // namespace
+
+int32_t pdp11_decode_step(Pdp11Cpu* c) {
+    charge(c, c->costFetch);
+    switch ((c->ir >> 12) & 017) {
+    case 000: group0(c); break;                                                       // 00xxxx
+    case 001: two_operand<op_mov<false>, false, Kind::Write, &Pdp11Cpu::opReadMoveSource>(c); break;  // 01SSDD MOV
+    case 002: two_operand<op_cmp<false>, false, Kind::Read, &Pdp11Cpu::opReadSource>(c); break;       // 02SSDD CMP
+    case 003: two_operand<op_bit<false>, false, Kind::Read, &Pdp11Cpu::opReadSource>(c); break;       // 03SSDD BIT
+    case 004: two_operand<op_bic<false>, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;     // 04SSDD BIC
+    case 005: two_operand<op_bis<false>, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;     // 05SSDD BIS
+    case 006: two_operand<op_add, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;            // 06SSDD ADD
+    case 007: group7(c); break;                                                       // 07xxxx EIS, XOR, SOB
+    case 010: group10(c); break;                                                      // 10xxxx
+    case 011: two_operand<op_mov<true>, true, Kind::Modify, &Pdp11Cpu::opReadByteSource>(c); break;   // 11SSDD MOVB
+    case 012: two_operand<op_cmp<true>, true, Kind::Read, &Pdp11Cpu::opReadByteSource>(c); break;     // 12SSDD CMPB
+    case 013: two_operand<op_bit<true>, true, Kind::Read, &Pdp11Cpu::opReadByteSource>(c); break;     // 13SSDD BITB
+    case 014: two_operand<op_bic<true>, true, Kind::Modify, &Pdp11Cpu::opReadByteSource>(c); break;   // 14SSDD BICB
+    case 015: two_operand<op_bis<true>, true, Kind::Modify, &Pdp11Cpu::opReadByteSource>(c); break;   // 15SSDD BISB
+    case 016: two_operand<op_sub, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;            // 16SSDD SUB
+    default: pdp11_start_trap(c, 010); break;                                         // 17xxxx FPU range
+    }
+    return c->cycleBudget;
+}
