@@ -1,0 +1,82 @@
+// Z80 core driver: running one instruction, interrupt acceptance, reset, set-up.
+
+#include "cpu/z80/z80_steps.h"
+
+using namespace z80_impl;
+
+void z80_run_instruction(Z80State* s) {
+    do {
+        s->bus(s);
+        s->step(s);
+    } while (s->step != decode_main);
+}
+
+void z80_ack_finish(Z80State* s) { finish(s, T3); }
+
+// IM 0 and IM 1 both behave as RST 38h: with nothing driving the data bus
+// during the acknowledge, IM 0 executes the 0xFF it reads.
+void z80_ack_im01(Z80State* s) {
+    s->data = s->latch;
+    s->addr = s->sp;
+    s->pc = 0x0038;
+    charge(s, T3);
+    s->step = z80_ack_finish;
+}
+
+static void ack_im2_vector_hi(Z80State* s) {
+    z80_set_hi(s->pc, s->data);
+    finish(s, T3);
+}
+
+static void ack_im2_vector_lo(Z80State* s) {
+    z80_set_lo(s->pc, s->data);
+    s->addr = next_addr(s);  // at I = 0xFF the high byte comes from 0x0000
+    charge(s, T3);
+    s->step = ack_im2_vector_hi;
+}
+
+static void ack_im2_read_vector(Z80State* s) {
+    s->bus = s->read_mem;
+    s->addr = (s->i << 8) | 0xFF;  // the idle data bus supplies 0xFF as the vector's low byte
+    charge(s, T3);
+    s->step = ack_im2_vector_lo;
+}
+
+void z80_ack_im2(Z80State* s) {
+    s->data = s->latch;
+    s->addr = s->sp;
+    charge(s, T3);
+    s->step = ack_im2_read_vector;
+}
+
+void z80_accept_interrupt(Z80State* s) {
+    charge(s, T7);
+    s->iff = 0;
+    // HALT re-fetches itself by stepping PC back; leave it so the handler returns after it.
+    // The opcode is looked at through the machine's own read routine.
+    s->addr = s->pc;
+    s->read_mem(s);
+    if (s->data == 0x76) s->pc++;
+    s->latch = z80_lo(s->pc);
+    s->data = z80_hi(s->pc);
+    s->addr = (s->sp - 1) & 0xFFFF;
+    s->sp = static_cast<uint16_t>(s->sp - 2);
+    s->bus = s->write_mem;
+    s->step = s->im == 3 ? z80_ack_im2 : z80_ack_im01;
+}
+
+void z80_reset(Z80State* s) {
+    s->pc = 0;
+    s->iff = 0;
+}
+
+void z80_set_costs(Z80State* s, int32_t units) {
+    static constexpr int tstates[Z80State::cost_count] = {3, 4, 5, 6, 7, 8, 10, 11};
+    for (int k = 0; k < Z80State::cost_count; ++k) s->cost[k] = units * tstates[k];
+}
+
+void z80_connect(Z80State* s) {
+    s->step = decode_main;
+    s->bus = s->fetch_byte;
+    s->index_reg = &s->ix;
+}
