@@ -1,0 +1,129 @@
+// ZX Spectrum 48K start-up and frame loop: the ROM, the start-up snapshot, host keys,
+// and each frame's picture through the host.
+#include <cstdio>
+#include <cstring>
+
+#include "host/host.h"
+#include "machines/zx/zx.h"
+
+namespace {
+
+enum : uint8_t {
+    key_left_windows = 0xDB,
+    key_l = 0x26,
+    key_s = 0x1F,
+    key_f = 0x21,
+    key_grave = 0x29,
+    key_left_ctrl = 0x1D,
+    key_right_ctrl = 0x9D,
+};
+
+void empty_event_lists()
+{
+    zx.beeper_edge_count = 0;
+    zx.border_event_count = 0;
+}
+
+void load_rom()
+{
+    FILE* file = open_data_file("48.rom", "rb");
+    if (!file)
+        fatal_error("Can't open file!");
+    std::memset(zx.memory, 0xFF, 0x4000); // a short image leaves 0xFF past its end
+    (void)std::fread(zx.memory, 1, 0x4000, file);
+    std::fclose(file);
+}
+
+} // namespace
+
+void zx_start(const char* argument_text)
+{
+    zx_init_state();
+    if (!zx_snapshot_name_from(argument_text, zx.snapshot_name, sizeof zx.snapshot_name))
+        std::printf("Snapshot name longer than %zu characters, cut to \"%s\"\n",
+                    sizeof zx.snapshot_name - 1, zx.snapshot_name);
+    load_rom();
+    if (!zx_load_sna(&zx.cpu, zx.memory, zx.snapshot_name))
+        fatal_error("Can't open file!");
+    set_client_size(768, 576);
+    z80_connect(&zx.cpu);
+    zx.cpu.ticks = 0;
+    empty_event_lists();
+}
+
+void zx_frame_input()
+{
+    if (drop_pending) {
+        // A file that cannot be read is reported and the running program goes on.
+        if (zx_load_sna(&zx.cpu, zx.memory, dropped_file)) {
+            zx.last_fe = 3;
+            zx.border_colour = 0;
+            empty_event_lists();
+        }
+        drop_pending = 0;
+    }
+    shift_key_snapshot();
+    snapshot_keys();
+
+    if (key_down(key_left_windows) && (key_down(key_l) || key_down(key_s) || key_down(key_f))) {
+        if (key_pressed(key_l))
+            (void)zx_load_sna(&zx.cpu, zx.memory, zx.snapshot_name);
+        if (key_pressed(key_s))
+            (void)zx_save_sna(&zx.cpu, zx.memory, zx.snapshot_name);
+        if (key_pressed(key_f)) {
+            fullscreen = !fullscreen;
+            set_client_size(0, 0);
+        }
+    } else if (key_down(key_grave)) {
+        // The palette key is not part of the ZX keyboard; the matrix holds still meanwhile.
+        if (key_pressed(key_grave))
+            zx_next_palette();
+    } else {
+        zx_scan_keys();
+        zx_build_port_table();
+    }
+
+    const bool both_ctrl = key_down(key_left_ctrl) && key_down(key_right_ctrl);
+    const bool were_both = (KeySnapshotPrev[key_left_ctrl] & 0x80) && (KeySnapshotPrev[key_right_ctrl] & 0x80);
+    if (both_ctrl && !were_both) {
+        z80_reset(&zx.cpu);
+        std::printf("System Reset...\n");
+    }
+}
+
+void zx_paint_frame()
+{
+    BackBufferView view;
+    if (!lock_back_buffer(&view)) {
+        // Nothing is painted: the frame's border changes still decide the colour in force.
+        if (zx.border_event_count > 0)
+            zx.border_colour = zx.zx_border_events[zx.border_event_count - 1].colour;
+        zx.border_event_count = 0;
+        return;
+    }
+    zx.zx_border_events[zx.border_event_count++] = {-1000, 0};
+    zx.border_event_count = zx_render_border(zx.zx_picture, zx.border_event_count);
+    zx_render_screen(zx.memory + 0x4000, zx.memory + 0x5800,
+                     zx.zx_picture + zx_screen_row * zx_picture_width + zx_screen_column);
+    const uint32_t left = back_buffer_width / 2 - zx_picture_width / 2;
+    const uint32_t top = back_buffer_height / 2 - zx_picture_height * 3 / 2;
+    filter_rows_x3_scanlines(zx.zx_picture, view.pixels + top * view.pitch + left, zx_picture_width,
+                             zx_picture_height, 0, view.pitch);
+    unlock_back_buffer();
+}
+
+void zx_frame()
+{
+    zx_frame_input();
+    zx_emulate_frame();
+    zx_paint_frame();
+}
+
+void zx_main()
+{
+    zx_start(argument_text());
+    for (;;) {
+        zx_frame();
+        end_frame();
+    }
+}
