@@ -1,0 +1,231 @@
+// Whole Specialist runs: the korvel program, headless, with a hand-assembled BIOS and
+// tape file in a temporary data directory; checked through screenshots, the monitor's
+// memory and disassembly dumps and the console output.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Shot {
+    uint32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    uint32_t at(uint32_t x, uint32_t y) const
+    {
+        const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+        return static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
+    }
+};
+
+bool read_png(const fs::path& path, Shot* shot)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    shot->width = image.width;
+    shot->height = image.height;
+    shot->rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, shot->rgb.data(), 0, nullptr) != 0;
+}
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+using Piece = std::pair<uint16_t, std::vector<uint8_t>>;
+
+// BIOS: try to overwrite its own first byte, then read the tape through the BIOS entry;
+// the hook continues at 0xC421, which jumps to the start address the loader left at
+// 0x8FE3.
+std::vector<Piece> bios()
+{
+    return {
+        {0xC000,
+         {
+             0x31, 0x00, 0x8F, // C000 LD SP,8F00
+             0x3E, 0x55,       // C003 LD A,55
+             0x32, 0x00, 0xC0, // C005 LD (C000),A   ignored: BIOS area
+             0xCD, 0xF9, 0xC3, // C008 CALL C3F9     tape read
+             0x18, 0xFE,       // C00B JR C00B
+         }},
+        {0xC421,
+         {
+             0x2A, 0xE3, 0x8F, // C421 LD HL,(8FE3)
+             0xE9,             // C424 JP (HL)
+         }},
+    };
+}
+
+// Tape block at 0x0100: counts its starts in column 0 line 5, copies the BIOS's first
+// byte to column 0 line 1, fills column 10 lines 1-255 and the screen's last byte.
+std::vector<uint8_t> tape()
+{
+    const std::vector<uint8_t> code = {
+        0x21, 0x05, 0x90, // 0100 LD HL,9005
+        0x34,             // 0103 INC (HL)
+        0x3A, 0x00, 0xC0, // 0104 LD A,(C000)
+        0x32, 0x01, 0x90, // 0107 LD (9001),A
+        0x3E, 0xFF,       // 010A LD A,FF
+        0x32, 0xFF, 0xBF, // 010C LD (BFFF),A
+        0x21, 0x01, 0x9A, // 010F LD HL,9A01
+        0x06, 0xFF,       // 0112 LD B,FF
+        0x77,             // 0114 LD (HL),A
+        0x2C,             // 0115 INC L
+        0x10, 0xFC,       // 0116 DJNZ 0114
+        0x18, 0xFE,       // 0118 JR 0118
+    };
+    std::vector<uint8_t> file = {0x00, 0x01, static_cast<uint8_t>(code.size() - 1), 0x00};
+    file.insert(file.end(), code.begin(), code.end());
+    return file;
+}
+
+class SpecialistRun : public ::testing::Test {
+protected:
+    fs::path dir;
+    std::string console;
+    int status = 0;
+
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::temp_directory_path() / ("korvel_specialist_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "Specialist" / "Games1");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void write_bios(const std::vector<Piece>& pieces)
+    {
+        std::vector<uint8_t> image(0x1000, 0x00);
+        for (auto& [at, bytes] : pieces)
+            for (size_t i = 0; i < bytes.size(); ++i) image[at - 0xC000 + i] = bytes[i];
+        std::ofstream(dir / "Specialist" / "BIOS.rom", std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    }
+    void write_tape(const std::vector<uint8_t>& bytes)
+    {
+        std::ofstream(dir / "Specialist" / "Games1" / "DOWNEART.RKS", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    void run(const std::string& options, const std::string& input = "", const std::string& keys = "")
+    {
+        std::ofstream(dir / "input.txt") << input;
+        std::string key_option;
+        if (!keys.empty()) {
+            std::ofstream(dir / "keys.txt") << keys;
+            key_option = " --keys '" + (dir / "keys.txt").string() + "'";
+        }
+        const std::string command = "cd '" + dir.string() + "' && '" KORVEL_BINARY "' --headless --machine specialist --data-dir '" +
+                                    dir.string() + "'" + key_option + " " + options + " < input.txt > console.txt 2>&1";
+        status = std::system(command.c_str());
+        console = slurp(dir / "console.txt");
+    }
+    Shot shot(int number)
+    {
+        Shot s;
+        char name[32];
+        std::snprintf(name, sizeof name, "ScreenShot_%03d.png", number);
+        EXPECT_TRUE(read_png(dir / name, &s)) << name << "\n" << console;
+        EXPECT_EQ(s.width, 768u);
+        EXPECT_EQ(s.height, 512u);
+        if (s.width != 768 || s.height != 512) s.rgb.assign(768 * 512 * 3, 0);
+        return s;
+    }
+};
+
+constexpr uint32_t white = 0xFFFFFF, blue = 0x0000FF;
+
+// The shot starts one row below the picture: line y (y >= 1) is shot row 2y - 1. Byte
+// column c covers 16 shot columns from 16c, two per bit, bit 7 first.
+uint32_t pixel(const Shot& s, uint32_t column, uint32_t bit_from_left, uint32_t line)
+{
+    const uint32_t x = 16 * column + 2 * bit_from_left, y = 2 * line - 1;
+    EXPECT_EQ(s.at(x, y), s.at(x + 1, y));
+    return s.at(x, y);
+}
+
+TEST_F(SpecialistRun, MissingBiosOrTapeIsFatal)
+{
+    run("--frames 2");
+    EXPECT_NE(status, 0);
+    EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
+
+    write_bios(bios()); // the BIOS reaches the tape entry, and the tape file is missing
+    run("--frames 2");
+    EXPECT_NE(status, 0);
+    EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
+}
+
+// The BIOS loads the tape block and runs it; the picture shows what it drew. The reset
+// keys restart at 0x0000, from where the zeroed memory slides into the block again.
+TEST_F(SpecialistRun, TapeProgramDrawsAndResetRestarts)
+{
+    write_bios(bios());
+    write_tape(tape());
+    run("--frames 12 --screenshot-at 3 --screenshot-at 11", "",
+        "6 PRINTSCREEN down\n6 SCROLLLOCK down\n6 PAUSE down\n7 PRINTSCREEN up\n7 SCROLLLOCK up\n7 PAUSE up\n");
+    EXPECT_EQ(status, 0) << console;
+
+    const Shot a = shot(0);
+    // 0x31 = 0011 0001: the BIOS byte survived the CPU write.
+    const uint32_t expected[8] = {blue, blue, white, white, blue, blue, blue, white};
+    for (uint32_t p = 0; p < 8; ++p) EXPECT_EQ(pixel(a, 0, p, 1), expected[p]) << p;
+    EXPECT_EQ(pixel(a, 1, 0, 1), blue);
+    EXPECT_EQ(a.at(0, 2), 0x000000u) << "rows between lines stay black";
+    for (uint32_t line : {1u, 100u, 255u}) {
+        EXPECT_EQ(pixel(a, 10, 0, line), white);
+        EXPECT_EQ(pixel(a, 10, 7, line), white);
+        EXPECT_EQ(pixel(a, 9, 7, line), blue);
+        EXPECT_EQ(pixel(a, 11, 0, line), blue);
+    }
+    EXPECT_EQ(pixel(a, 47, 7, 255), white);
+    EXPECT_EQ(pixel(a, 47, 0, 255), white);
+    EXPECT_EQ(pixel(a, 47, 0, 254), blue);
+    EXPECT_EQ(pixel(a, 0, 7, 5), white) << "one start";
+    EXPECT_EQ(pixel(a, 0, 6, 5), blue);
+
+    const Shot b = shot(1);
+    EXPECT_EQ(pixel(b, 0, 7, 5), blue) << "two starts after the reset";
+    EXPECT_EQ(pixel(b, 0, 6, 5), white);
+}
+
+// F8 stops in the monitor: a memory dump and a disassembly dump through standard input,
+// then end of input runs the machine on.
+TEST_F(SpecialistRun, MonitorDumps)
+{
+    write_bios(bios());
+    write_tape(tape());
+    run("--frames 6", "m\nd 100\n107\n", "2 F8 down\n3 F8 up\n");
+    EXPECT_EQ(status, 0) << console;
+    EXPECT_NE(console.find(" HL="), std::string::npos) << console;
+
+    const std::string memory = slurp(dir / "SPEC000Memory.bin");
+    ASSERT_EQ(memory.size(), 65536u);
+    EXPECT_EQ(static_cast<uint8_t>(memory[0x0100]), 0x21);
+    EXPECT_EQ(static_cast<uint8_t>(memory[0x0119]), 0xFE);
+    EXPECT_EQ(static_cast<uint8_t>(memory[0x8FE3]), 0x00);
+    EXPECT_EQ(static_cast<uint8_t>(memory[0x8FE4]), 0x01);
+    EXPECT_EQ(static_cast<uint8_t>(memory[0xC000]), 0x31);
+    EXPECT_EQ(static_cast<uint8_t>(memory[0xBFFF]), 0xFF);
+
+    const std::string dump = slurp(dir / "SPEC000-DisDump.txt");
+    EXPECT_NE(dump.find("0100 21 05 90"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("0103 34"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("0107 32 01 90"), std::string::npos) << dump;
+    EXPECT_EQ(dump.find("010A"), std::string::npos) << dump;
+}
+
+} // namespace
