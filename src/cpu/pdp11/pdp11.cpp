@@ -27,9 +27,13 @@ int32_t pdp11_fetch_complete_step(Pdp11Cpu* cpu) {
 
 void run_instruction(Pdp11Cpu* cpu) {
     // The machine may have moved PC at the boundary (debugger, restart):
-    // the prefetched word no longer belongs to PC.
-    if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress)
+    // the prefetched word no longer belongs to PC. Refetch first, then run
+    // the instruction at PC as usual.
+    if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) {
         pdp11_refetch(cpu);
+        cpu->busOperation(cpu);
+        cpu->stepHandler(cpu);
+    }
     for (;;) {
         cpu->busOperation(cpu);
         cpu->stepHandler(cpu);

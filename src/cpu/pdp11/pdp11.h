@@ -153,8 +153,10 @@ int32_t pdp11_fetch_complete_step(Pdp11Cpu* cpu);
 void pdp11_set_delivered_costs(Pdp11Cpu* cpu);
 
 // Puts the processor at PC/PSW with cycleBudget 0; the next run_instruction
-// first refetches the word at PC (charging costFetch) and stops at the
-// boundary. The slots must already be installed.
+// only refetches the word at PC (charging costFetch) and stops at the
+// boundary before the first instruction. The slots must already be installed.
+// (A machine that moves PC at a boundary needs nothing: the next call
+// refetches and then runs the instruction at the new PC.)
 void pdp11_reset(Pdp11Cpu* cpu, uint32_t pc, uint32_t psw);
 
 // Prefixed aliases of the driver operations.
