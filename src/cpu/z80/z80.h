@@ -20,8 +20,8 @@
 //   each slice: cpu.ticks += slice; while (cpu.ticks >= 0) z80_run_instruction(&cpu);
 //   interrupt (between instructions): if (z80_iff1(&cpu)) z80_accept_interrupt(&cpu);
 //
-// `index_reg` points into the record itself: after copying a Z80State call
-// z80_connect (or re-point index_reg) on the copy.
+// `index_reg` points into the record itself. Every DD/FD prefix sets it before
+// use, so a record copied between instructions (snapshots) needs no fix-up.
 
 #pragma once
 
