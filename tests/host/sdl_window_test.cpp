@@ -1,0 +1,80 @@
+// The SDL window under a virtual X server: title, client size and a frame on screen.
+// Skipped when Xvfb or the X tools are not installed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "host_test_support.h"
+
+namespace {
+
+bool have_tool(const char* name)
+{
+    std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+int field(const std::string& info, const char* name)
+{
+    std::smatch m;
+    std::regex re(std::string(name) + ":\\s*(-?\\d+)");
+    return std::regex_search(info, m, re) ? std::atoi(m[1].str().c_str()) : -1;
+}
+
+TEST(SdlWindow, OpensWithTitleAndClientSizeAndShowsTheFrame)
+{
+    if (!have_tool("Xvfb") || !have_tool("xwininfo") || !have_tool("import"))
+        GTEST_SKIP() << "Xvfb, xwininfo (x11-utils) or import (imagemagick) not installed";
+    host_test::TempDir dir;
+    // Xvfb picks a free display itself and reports it through -displayfd.
+    std::string script = R"SH(
+set -u
+cd "$1"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>display.txt 2>xvfb.log &
+xpid=$!
+for i in $(seq 100); do [ -s display.txt ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 display.txt)"
+SDL_AUDIODRIVER=dummy "$2" --machine host-test-pattern --frames 400 --fps 60 --data-dir "$1" >korvel.log 2>&1 &
+kpid=$!
+for i in $(seq 100); do xwininfo -name "Korvel v0.12g" >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 1
+xwininfo -name "Korvel v0.12g" >info.txt 2>&1
+import -window root -depth 8 png24:root.png >/dev/null 2>&1
+wait $kpid
+echo $? >status.txt
+kill $xpid 2>/dev/null
+wait $xpid 2>/dev/null
+exit 0
+)SH";
+    host_test::write_file(dir.file("run.sh"), script);
+    std::string command = "bash " + host_test::quote(dir.file("run.sh")) + " " +
+                          host_test::quote(dir.path.string()) + " " + host_test::quote(KORVEL_BINARY);
+    ASSERT_EQ(std::system(command.c_str()), 0);
+
+    std::string log = host_test::read_file(dir.file("korvel.log"));
+    EXPECT_EQ(host_test::read_file(dir.file("status.txt")), "0\n") << log;
+    std::string info = host_test::read_file(dir.file("info.txt"));
+    ASSERT_NE(info.find("\"Korvel v0.12g\""), std::string::npos) << info << log;
+    EXPECT_EQ(field(info, "Width"), 320) << info;
+    EXPECT_EQ(field(info, "Height"), 201) << info; // one row taller than asked for
+    int x0 = field(info, "Absolute upper-left X"), y0 = field(info, "Absolute upper-left Y");
+
+    // The picture appears 1:1: its white frame at the client's top-left corner, the red
+    // quadrant 159 x 99 pixels inside it.
+    host_test::Image screen;
+    ASSERT_TRUE(host_test::read_png(dir.file("root.png"), &screen));
+    ASSERT_GE(x0, 0);
+    ASSERT_GE(y0, 0);
+    ASSERT_LT(uint32_t(x0 + 320), screen.width);
+    ASSERT_LT(uint32_t(y0 + 201), screen.height);
+    EXPECT_EQ(screen.at(x0, y0), 0xFFFFFFu);
+    EXPECT_EQ(screen.at(x0 + 1, y0 + 1), 0xFF0000u);
+    EXPECT_EQ(screen.at(x0 + 159, y0 + 99), 0xFF0000u);
+    EXPECT_EQ(screen.at(x0 + 160, y0 + 1), 0x0000FFu);
+    EXPECT_EQ(screen.at(x0 + 1, y0 + 100), 0xFFFF00u);
+    EXPECT_EQ(screen.at(x0 + 319, y0 + 199), 0xFFFFFFu);
+    EXPECT_EQ(screen.at(x0 + 100, y0 + 200), 0x000000u); // the extra client row
+}
+
+} // namespace
