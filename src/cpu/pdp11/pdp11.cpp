@@ -25,26 +25,6 @@ int32_t pdp11_fetch_complete_step(Pdp11Cpu* cpu) {
     return cpu->cycleBudget -= cpu->costFetch;
 }
 
-void run_instruction(Pdp11Cpu* cpu) {
-    // The machine may have moved PC at the boundary (debugger, restart):
-    // the prefetched word no longer belongs to PC. Refetch first, then run
-    // the instruction at PC as usual.
-    if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) {
-        pdp11_refetch(cpu);
-        cpu->busOperation(cpu);
-        cpu->stepHandler(cpu);
-    }
-    for (;;) {
-        cpu->busOperation(cpu);
-        cpu->stepHandler(cpu);
-        if (cpu->busOperation == cpu->opFetch) {
-            if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) return;
-            // Stale prefetch: PC was changed or the prefetched word was written.
-            pdp11_refetch(cpu);
-        }
-    }
-}
-
 static int32_t trap_new_psw_step(Pdp11Cpu* cpu) {
     // The whole word: a vector PSW with bit 8 set enters HALT mode.
     cpu->psw = cpu->dataIn & 0xFFFF;

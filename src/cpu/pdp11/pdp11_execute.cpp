@@ -245,7 +245,8 @@ template <Slot S> int32_t index_pointer_step(Pdp11Cpu* c) {
 // Starts the memory sequence of operand field `field` (mode 1..7) ending in
 // slot S and then step `next`. Byte autoincrement/decrement steps by 1 except
 // for SP and PC, which always stay even.
-template <Slot S, bool Byte> void begin_operand(Pdp11Cpu* c, uint32_t field, Pdp11Step next) {
+template <Slot S, bool Byte>
+[[gnu::always_inline]] inline void begin_operand(Pdp11Cpu* c, uint32_t field, Pdp11Step next) {
     uint32_t n = field & 7;
     uint32_t& reg = c->r[n];
     uint32_t step = (Byte && n < SP) ? 1 : 2;
@@ -326,7 +327,7 @@ template <TwoOp Op, bool Byte> int32_t dest_modify_step(Pdp11Cpu* c) {
 }
 
 // The source value is in `vector`; run the destination part.
-template <TwoOp Op, bool Byte, Kind K> void start_destination(Pdp11Cpu* c) {
+template <TwoOp Op, bool Byte, Kind K> [[gnu::always_inline]] inline void start_destination(Pdp11Cpu* c) {
     uint32_t dd = c->ir & 077;
     if ((dd & 070) == 0) {
         uint32_t& reg = c->r[dd & 7];
@@ -357,14 +358,14 @@ template <TwoOp Op, bool Byte, Kind K> int32_t source_step(Pdp11Cpu* c) {
     return charge(c, long_step ? c->costLongStep : c->costStep);
 }
 
-template <TwoOp Op, bool Byte, Kind K, Slot Source> void two_operand(Pdp11Cpu* c) {
-    uint32_t ss = (c->ir >> 6) & 077;
-    if ((ss & 070) == 0) {
-        c->vector = c->r[ss] & value_mask<Byte>;
-        start_destination<Op, Byte, K>(c);
-    } else {
-        begin_operand<Source, Byte>(c, ss, source_step<Op, Byte, K>);
-    }
+// The decode table picks the register-source or memory-source form.
+template <TwoOp Op, bool Byte, Kind K> void two_operand_register(Pdp11Cpu* c) {
+    c->vector = c->r[(c->ir >> 6) & 7] & value_mask<Byte>;
+    start_destination<Op, Byte, K>(c);
+}
+
+template <TwoOp Op, bool Byte, Kind K, Slot Source> void two_operand_memory(Pdp11Cpu* c) {
+    begin_operand<Source, Byte>(c, (c->ir >> 6) & 077, source_step<Op, Byte, K>);
 }
 
 // ---------------------------------------------------------------------------
@@ -658,10 +659,10 @@ void return_from_interrupt(Pdp11Cpu* c) {
     c->stepHandler = rti_pc_step;
 }
 
-// Branch condition by code: bits 8-10 of the opcode, plus 8 for the 1xxxxx group.
-inline bool branch_taken(uint32_t psw, uint32_t code) {
+// Branch condition by code: bits 8-10 of the opcode, plus 010 for the 1xxxxx group.
+template <uint32_t Code> inline bool branch_taken(uint32_t psw) {
     bool n = psw & PDP11_N, z = psw & PDP11_Z, v = psw & PDP11_V, cf = psw & PDP11_C;
-    switch (code) {
+    switch (Code) {
     case 001: return true;               // BR
     case 002: return !z;                 // BNE
     case 003: return z;                  // BEQ
@@ -681,9 +682,8 @@ inline bool branch_taken(uint32_t psw, uint32_t code) {
     }
 }
 
-void branch(Pdp11Cpu* c) {
-    uint32_t code = ((c->ir >> 8) & 7) | ((c->ir >> 12) & 010);
-    if (!branch_taken(c->psw, code)) return;
+template <uint32_t Code> void branch(Pdp11Cpu* c) {
+    if (!branch_taken<Code>(c->psw)) return;
     uint32_t offset = c->ir & 0xFF;
     uint32_t delta = (offset & 0x80) ? (offset | 0xFF00) : offset;
     c->r[PC] = (c->r[PC] + 2 * delta) & 0xFFFF;
@@ -749,132 +749,185 @@ void special(Pdp11Cpu* c) {
     }
 }
 
-// 000000-007777.
-void group0(Pdp11Cpu* c) {
-    uint32_t sub = (c->ir >> 6) & 077;
-    switch (sub) {
-    case 000: special(c); return;                                        // 0000xx
-    case 001: jump<false>(c); return;                                    // 0001DD JMP
-    case 002:
-        if ((c->ir & 070) == 0) {                                        // 00020R RTS
-            c->r[PC] = c->r[c->ir & 7] & 0xFFFF;
-            pop_to_register(c);
-        } else if ((c->ir & 040) == 0) {                                 // 000210-000237 (SPL)
-            unrealized(c);
-        } else if (c->ir & 020) {                                        // 00026x-00027x SEx/SCC
-            c->psw |= c->ir & 017;
-        } else {                                                         // 00024x-00025x CLx/CCC
-            c->psw &= ~(c->ir & 017);
-        }
-        return;
-    case 003: single_operand<op_swab, false, Kind::Modify>(c); return;   // 0003DD SWAB
-    case 040: case 041: case 042: case 043:
-    case 044: case 045: case 046: case 047: jump<true>(c); return;       // 004RDD JSR
-    case 050: single_operand<op_clr<false>, false, Kind::Write>(c); return;   // 0050DD CLR
-    case 051: single_operand<op_com<false>, false, Kind::Modify>(c); return;  // 0051DD COM
-    case 052: single_operand<op_inc<false>, false, Kind::Modify>(c); return;  // 0052DD INC
-    case 053: single_operand<op_dec<false>, false, Kind::Modify>(c); return;  // 0053DD DEC
-    case 054: single_operand<op_neg<false>, false, Kind::Modify>(c); return;  // 0054DD NEG
-    case 055: single_operand<op_adc<false>, false, Kind::Modify>(c); return;  // 0055DD ADC
-    case 056: single_operand<op_sbc<false>, false, Kind::Modify>(c); return;  // 0056DD SBC
-    case 057: single_operand<op_tst<false>, false, Kind::Read>(c); return;    // 0057DD TST
-    case 060: single_operand<op_ror<false>, false, Kind::Modify>(c); return;  // 0060DD ROR
-    case 061: single_operand<op_rol<false>, false, Kind::Modify>(c); return;  // 0061DD ROL
-    case 062: single_operand<op_asr<false>, false, Kind::Modify>(c); return;  // 0062DD ASR
-    case 063: single_operand<op_asl<false>, false, Kind::Modify>(c); return;  // 0063DD ASL
-    case 064:                                                                 // 0064NN MARK
-        c->r[SP] = (c->r[PC] + 2 * (c->ir & 077)) & 0xFFFF;
-        c->r[PC] = c->r[5] & 0xFFFF;
+// 000200-000277: RTS, the unprovided SPL range, condition-code operators.
+void rts_or_condition_codes(Pdp11Cpu* c) {
+    if ((c->ir & 070) == 0) {                                        // 00020R RTS
+        c->r[PC] = c->r[c->ir & 7] & 0xFFFF;
         pop_to_register(c);
-        return;
-    case 067: single_operand<op_sxt, false, Kind::Write>(c); return;          // 0067DD SXT
-    default:
-        if (sub >= 004 && sub <= 037) {  // 000400-003777 BR, BNE, BEQ, BGE, BLT, BGT, BLE
-            branch(c);
-            return;
-        }
-        unrealized(c);  // 0065DD MFPI, 0066DD MTPI, 0070xx-0077xx
-        return;
+    } else if ((c->ir & 040) == 0) {                                 // 000210-000237 (SPL)
+        unrealized(c);
+    } else if (c->ir & 020) {                                        // 00026x-00027x SEx/SCC
+        c->psw |= c->ir & 017;
+    } else {                                                         // 00024x-00025x CLx/CCC
+        c->psw &= ~(c->ir & 017);
     }
 }
 
-// 070000-077777.
-void group7(Pdp11Cpu* c) {
-    switch ((c->ir >> 9) & 7) {
-    case 0: eis<eis_mul>(c); return;                                  // 070RSS MUL
-    case 1: eis<eis_div>(c); return;                                  // 071RSS DIV
-    case 2: eis<eis_ash>(c); return;                                  // 072RSS ASH
-    case 3: eis<eis_ashc>(c); return;                                 // 073RSS ASHC
-    case 4:                                                           // 074RDD XOR
-        c->vector = c->r[(c->ir >> 6) & 7] & 0xFFFF;
-        start_destination<op_xor, false, Kind::Modify>(c);
-        return;
-    case 5: case 6:                                                   // 075000-076777
-        enter_halt_mode(c, PDP11_HALT_OFFSET_RESERVED);
-        return;
-    default: {                                                        // 077RNN SOB
-        uint32_t& reg = c->r[(c->ir >> 6) & 7];
-        reg = (reg - 1) & 0xFFFF;
-        if (reg != 0) {
-            c->r[PC] = (c->r[PC] - 2 * (c->ir & 077)) & 0xFFFF;
-            pdp11_refetch(c);
-        }
-        return;
-    }
+void mark(Pdp11Cpu* c) {
+    c->r[SP] = (c->r[PC] + 2 * (c->ir & 077)) & 0xFFFF;
+    c->r[PC] = c->r[5] & 0xFFFF;
+    pop_to_register(c);
+}
+
+void xor_instruction(Pdp11Cpu* c) {
+    c->vector = c->r[(c->ir >> 6) & 7] & 0xFFFF;
+    start_destination<op_xor, false, Kind::Modify>(c);
+}
+
+void sob(Pdp11Cpu* c) {
+    uint32_t& reg = c->r[(c->ir >> 6) & 7];
+    reg = (reg - 1) & 0xFFFF;
+    if (reg != 0) {
+        c->r[PC] = (c->r[PC] - 2 * (c->ir & 077)) & 0xFFFF;
+        pdp11_refetch(c);
     }
 }
 
-// 100000-107777.
-void group10(Pdp11Cpu* c) {
-    uint32_t sub = (c->ir >> 6) & 077;
-    switch (sub) {
-    case 040: case 041: case 042: case 043: pdp11_start_trap(c, 030); return;  // 104000 EMT
-    case 044: case 045: case 046: case 047: pdp11_start_trap(c, 034); return;  // 104400 TRAP
-    case 050: single_operand<op_clr<true>, true, Kind::Modify>(c); return;   // 1050DD CLRB
-    case 051: single_operand<op_com<true>, true, Kind::Modify>(c); return;   // 1051DD COMB
-    case 052: single_operand<op_inc<true>, true, Kind::Modify>(c); return;   // 1052DD INCB
-    case 053: single_operand<op_dec<true>, true, Kind::Modify>(c); return;   // 1053DD DECB
-    case 054: single_operand<op_neg<true>, true, Kind::Modify>(c); return;   // 1054DD NEGB
-    case 055: single_operand<op_adc<true>, true, Kind::Modify>(c); return;   // 1055DD ADCB
-    case 056: single_operand<op_sbc<true>, true, Kind::Modify>(c); return;   // 1056DD SBCB
-    case 057: single_operand<op_tst<true>, true, Kind::Read>(c); return;     // 1057DD TSTB
-    case 060: single_operand<op_ror<true>, true, Kind::Modify>(c); return;   // 1060DD RORB
-    case 061: single_operand<op_rol<true>, true, Kind::Modify>(c); return;   // 1061DD ROLB
-    case 062: single_operand<op_asr<true>, true, Kind::Modify>(c); return;   // 1062DD ASRB
-    case 063: single_operand<op_asl<true>, true, Kind::Modify>(c); return;   // 1063DD ASLB
-    case 064: single_operand<op_mtps, true, Kind::Read>(c); return;          // 1064SS MTPS
-    case 067: single_operand<op_mfps, true, Kind::Modify, true>(c); return;  // 1067DD MFPS
-    default:
-        if (sub < 040) {  // 100000-103777 BPL, BMI, BHI, BLOS, BVC, BVS, BCC, BCS
-            branch(c);
-            return;
+void halt_reserved(Pdp11Cpu* c) { enter_halt_mode(c, PDP11_HALT_OFFSET_RESERVED); }
+template <uint32_t Vector> void trap(Pdp11Cpu* c) { pdp11_start_trap(c, Vector); }
+
+using Handler = void (*)(Pdp11Cpu*);
+
+template <TwoOp Op, bool Byte, Kind K, Slot Source>
+constexpr Handler two_operand(uint32_t sub) {
+    return (sub & 070) == 0 ? two_operand_register<Op, Byte, K>
+                            : two_operand_memory<Op, Byte, K, Source>;
+}
+
+constexpr Handler branch_for(uint32_t code) {
+    constexpr Handler table[16] = {
+        unrealized,       branch<001>, branch<002>, branch<003>, branch<004>, branch<005>,
+        branch<006>,      branch<007>, branch<010>, branch<011>, branch<012>, branch<013>,
+        branch<014>,      branch<015>, branch<016>, branch<017>,
+    };
+    return table[code & 017];
+}
+
+// Handler for ir >> 6: `top` is (ir >> 12) & 017, `sub` is (ir >> 6) & 077.
+constexpr Handler handler_for(uint32_t index) {
+    uint32_t top = index >> 6;
+    uint32_t sub = index & 077;
+    constexpr Slot word_source = &Pdp11Cpu::opReadSource;
+    constexpr Slot byte_source = &Pdp11Cpu::opReadByteSource;
+    switch (top) {
+    case 000:
+        switch (sub) {
+        case 000: return special;                                       // 0000xx
+        case 001: return jump<false>;                                   // 0001DD JMP
+        case 002: return rts_or_condition_codes;                        // 00020R RTS, 00024x-00027x
+        case 003: return single_operand<op_swab, false, Kind::Modify>;  // 0003DD SWAB
+        case 050: return single_operand<op_clr<false>, false, Kind::Write>;   // 0050DD CLR
+        case 051: return single_operand<op_com<false>, false, Kind::Modify>;  // 0051DD COM
+        case 052: return single_operand<op_inc<false>, false, Kind::Modify>;  // 0052DD INC
+        case 053: return single_operand<op_dec<false>, false, Kind::Modify>;  // 0053DD DEC
+        case 054: return single_operand<op_neg<false>, false, Kind::Modify>;  // 0054DD NEG
+        case 055: return single_operand<op_adc<false>, false, Kind::Modify>;  // 0055DD ADC
+        case 056: return single_operand<op_sbc<false>, false, Kind::Modify>;  // 0056DD SBC
+        case 057: return single_operand<op_tst<false>, false, Kind::Read>;    // 0057DD TST
+        case 060: return single_operand<op_ror<false>, false, Kind::Modify>;  // 0060DD ROR
+        case 061: return single_operand<op_rol<false>, false, Kind::Modify>;  // 0061DD ROL
+        case 062: return single_operand<op_asr<false>, false, Kind::Modify>;  // 0062DD ASR
+        case 063: return single_operand<op_asl<false>, false, Kind::Modify>;  // 0063DD ASL
+        case 064: return mark;                                                // 0064NN MARK
+        case 067: return single_operand<op_sxt, false, Kind::Write>;          // 0067DD SXT
+        default:
+            if (sub >= 004 && sub <= 037) return branch_for(sub >> 2);  // 0004xx-0037xx BR..BLE
+            if (sub >= 040 && sub <= 047) return jump<true>;            // 004RDD JSR
+            return unrealized;  // 0065DD MFPI, 0066DD MTPI, 0070xx-0077xx
         }
-        unrealized(c);  // 1065DD MFPD, 1066DD MTPD, 1070xx-1077xx
-        return;
+    case 001: return two_operand<op_mov<false>, false, Kind::Write, &Pdp11Cpu::opReadMoveSource>(sub);  // 01SSDD MOV
+    case 002: return two_operand<op_cmp<false>, false, Kind::Read, word_source>(sub);     // 02SSDD CMP
+    case 003: return two_operand<op_bit<false>, false, Kind::Read, word_source>(sub);     // 03SSDD BIT
+    case 004: return two_operand<op_bic<false>, false, Kind::Modify, word_source>(sub);   // 04SSDD BIC
+    case 005: return two_operand<op_bis<false>, false, Kind::Modify, word_source>(sub);   // 05SSDD BIS
+    case 006: return two_operand<op_add, false, Kind::Modify, word_source>(sub);          // 06SSDD ADD
+    case 007:
+        switch (sub >> 3) {
+        case 0: return eis<eis_mul>;                    // 070RSS MUL
+        case 1: return eis<eis_div>;                    // 071RSS DIV
+        case 2: return eis<eis_ash>;                    // 072RSS ASH
+        case 3: return eis<eis_ashc>;                   // 073RSS ASHC
+        case 4: return xor_instruction;                 // 074RDD XOR
+        case 5: case 6: return halt_reserved;           // 075000-076777
+        default: return sob;                            // 077RNN SOB
+        }
+    case 010:
+        switch (sub) {
+        case 040: case 041: case 042: case 043: return trap<030>;           // 104000-104377 EMT
+        case 044: case 045: case 046: case 047: return trap<034>;           // 104400-104777 TRAP
+        case 050: return single_operand<op_clr<true>, true, Kind::Modify>;  // 1050DD CLRB
+        case 051: return single_operand<op_com<true>, true, Kind::Modify>;  // 1051DD COMB
+        case 052: return single_operand<op_inc<true>, true, Kind::Modify>;  // 1052DD INCB
+        case 053: return single_operand<op_dec<true>, true, Kind::Modify>;  // 1053DD DECB
+        case 054: return single_operand<op_neg<true>, true, Kind::Modify>;  // 1054DD NEGB
+        case 055: return single_operand<op_adc<true>, true, Kind::Modify>;  // 1055DD ADCB
+        case 056: return single_operand<op_sbc<true>, true, Kind::Modify>;  // 1056DD SBCB
+        case 057: return single_operand<op_tst<true>, true, Kind::Read>;    // 1057DD TSTB
+        case 060: return single_operand<op_ror<true>, true, Kind::Modify>;  // 1060DD RORB
+        case 061: return single_operand<op_rol<true>, true, Kind::Modify>;  // 1061DD ROLB
+        case 062: return single_operand<op_asr<true>, true, Kind::Modify>;  // 1062DD ASRB
+        case 063: return single_operand<op_asl<true>, true, Kind::Modify>;  // 1063DD ASLB
+        case 064: return single_operand<op_mtps, true, Kind::Read>;         // 1064SS MTPS
+        case 067: return single_operand<op_mfps, true, Kind::Modify, true>; // 1067DD MFPS
+        default:
+            if (sub < 040) return branch_for((sub >> 2) | 010);  // 1000xx-1037xx BPL..BCS
+            return unrealized;  // 1065DD MFPD, 1066DD MTPD, 1070xx-1077xx
+        }
+    case 011: return two_operand<op_mov<true>, true, Kind::Modify, byte_source>(sub);   // 11SSDD MOVB
+    case 012: return two_operand<op_cmp<true>, true, Kind::Read, byte_source>(sub);     // 12SSDD CMPB
+    case 013: return two_operand<op_bit<true>, true, Kind::Read, byte_source>(sub);     // 13SSDD BITB
+    case 014: return two_operand<op_bic<true>, true, Kind::Modify, byte_source>(sub);   // 14SSDD BICB
+    case 015: return two_operand<op_bis<true>, true, Kind::Modify, byte_source>(sub);   // 15SSDD BISB
+    case 016: return two_operand<op_sub, false, Kind::Modify, word_source>(sub);        // 16SSDD SUB
+    default: return trap<010>;                                                          // 17xxxx FPU range
     }
 }
+
+struct DecodeTable {
+    Handler handler[1024];
+};
+
+constexpr DecodeTable build_decode_table() {
+    DecodeTable t{};
+    for (uint32_t i = 0; i < 1024; ++i) t.handler[i] = handler_for(i);
+    return t;
+}
+
+// Indexed by ir >> 6: the opcode class and, for two-operand instructions,
+// whether the source is a register.
+constexpr DecodeTable decode_table = build_decode_table();
 
 }  // namespace
 
 int32_t pdp11_decode_step(Pdp11Cpu* c) {
-    charge(c, c->costFetch);
-    switch ((c->ir >> 12) & 017) {
-    case 000: group0(c); break;                                                       // 00xxxx
-    case 001: two_operand<op_mov<false>, false, Kind::Write, &Pdp11Cpu::opReadMoveSource>(c); break;  // 01SSDD MOV
-    case 002: two_operand<op_cmp<false>, false, Kind::Read, &Pdp11Cpu::opReadSource>(c); break;       // 02SSDD CMP
-    case 003: two_operand<op_bit<false>, false, Kind::Read, &Pdp11Cpu::opReadSource>(c); break;       // 03SSDD BIT
-    case 004: two_operand<op_bic<false>, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;     // 04SSDD BIC
-    case 005: two_operand<op_bis<false>, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;     // 05SSDD BIS
-    case 006: two_operand<op_add, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;            // 06SSDD ADD
-    case 007: group7(c); break;                                                       // 07xxxx EIS, XOR, SOB
-    case 010: group10(c); break;                                                      // 10xxxx
-    case 011: two_operand<op_mov<true>, true, Kind::Modify, &Pdp11Cpu::opReadByteSource>(c); break;   // 11SSDD MOVB
-    case 012: two_operand<op_cmp<true>, true, Kind::Read, &Pdp11Cpu::opReadByteSource>(c); break;     // 12SSDD CMPB
-    case 013: two_operand<op_bit<true>, true, Kind::Read, &Pdp11Cpu::opReadByteSource>(c); break;     // 13SSDD BITB
-    case 014: two_operand<op_bic<true>, true, Kind::Modify, &Pdp11Cpu::opReadByteSource>(c); break;   // 14SSDD BICB
-    case 015: two_operand<op_bis<true>, true, Kind::Modify, &Pdp11Cpu::opReadByteSource>(c); break;   // 15SSDD BISB
-    case 016: two_operand<op_sub, false, Kind::Modify, &Pdp11Cpu::opReadSource>(c); break;            // 16SSDD SUB
-    default: pdp11_start_trap(c, 010); break;                                         // 17xxxx FPU range
-    }
+    c->cycleBudget -= c->costFetch;
+    decode_table.handler[(c->ir >> 6) & 01777](c);
     return c->cycleBudget;
+}
+
+// Lives here so that the decode step, the most frequent step, is inlined.
+void run_instruction(Pdp11Cpu* cpu) {
+    // The machine may have moved PC at the boundary (debugger, restart):
+    // the prefetched word no longer belongs to PC. Refetch first, then run
+    // the instruction at PC as usual.
+    if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) {
+        pdp11_refetch(cpu);
+        cpu->busOperation(cpu);
+        cpu->stepHandler(cpu);
+    }
+    for (;;) {
+        cpu->busOperation(cpu);
+        Pdp11Step step = cpu->stepHandler;
+        if (step == pdp11_decode_step) {
+            cpu->cycleBudget -= cpu->costFetch;
+            decode_table.handler[(cpu->ir >> 6) & 01777](cpu);
+        } else {
+            step(cpu);
+        }
+        if (cpu->busOperation == cpu->opFetch) {
+            if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) return;
+            // Stale prefetch: PC was changed or the prefetched word was written.
+            pdp11_refetch(cpu);
+        }
+    }
 }
