@@ -138,4 +138,52 @@ TEST_F(Timing, BusErrorTrapCharge) {
     EXPECT_EQ(m.word(0674), ORG + 4);               // pushed PC: after the instruction
 }
 
+TEST_F(Timing, EachAccessGoesThroughItsSlot) {
+    using S = Pdp11Slot;
+    struct { uint32_t op; std::vector<S> slots; } cases[] = {
+        {0111112, {S::Fetch, S::ReadByteSource, S::ReadModifyByte, S::WriteBackByte}},  // MOVB (R1),(R2)
+        {0121112, {S::Fetch, S::ReadByteSource, S::ReadByte}},                          // CMPB (R1),(R2)
+        {0021112, {S::Fetch, S::ReadSource, S::Read}},                                  // CMP (R1),(R2)
+        {0106411, {S::Fetch, S::ReadByte}},                                             // MTPS (R1)
+        {0106711, {S::Fetch, S::ReadModifyByte, S::WriteBackByte}},                     // MFPS (R1)
+        {0070211, {S::Fetch, S::Read}},                                                 // MUL (R1),R2
+        {0074012, {S::Fetch, S::ReadModify, S::WriteBack}},                             // XOR R0,(R2)
+        {0005012, {S::Fetch, S::Write}},                                                // CLR (R2)
+        {0006712, {S::Fetch, S::Write}},                                                // SXT (R2)
+        {0004712, {S::Fetch, S::Write, S::Refetch}},                                    // JSR PC,(R2)
+        {0104000, {S::Fetch, S::Write, S::Write, S::Read, S::Read, S::Refetch}},        // EMT
+    };
+    for (auto& t : cases) {
+        m.cpu.r[1] = 02000;
+        m.cpu.r[2] = 02100;
+        m.cpu.r[6] = 0700;
+        cost({t.op});
+        EXPECT_EQ(slots(), t.slots) << std::oct << t.op;
+    }
+}
+
+TEST_F(Timing, FlagTables) {
+    EXPECT_EQ(pdp11_byte_nz_flags[0], PDP11_Z);
+    for (int i = 1; i < 0x80; ++i) EXPECT_EQ(pdp11_byte_nz_flags[i], 0u) << i;
+    for (int i = 0x80; i < 0x100; ++i) EXPECT_EQ(pdp11_byte_nz_flags[i], PDP11_N) << i;
+    EXPECT_EQ(pdp11_vc_flags[0], 0u);
+    EXPECT_EQ(pdp11_vc_flags[1], PDP11_V);
+    EXPECT_EQ(pdp11_vc_flags[2], PDP11_V | PDP11_C);
+    EXPECT_EQ(pdp11_vc_flags[3], PDP11_C);
+}
+
+TEST_F(Timing, BusErrorOnRefetchTrapsWithTheNewPc) {
+    m.device(0177560, 0);
+    m.set_word(4, 04000);
+    m.set_word(6, 0);
+    m.set_word(04000, 000240);
+    m.load(ORG, {000137, 0177700});                    // JMP @#177700: nothing there
+    m.start(ORG);
+    m.step();
+    EXPECT_EQ(m.cpu.r[7], 04000u);
+    EXPECT_EQ(m.word(0674), 0177700u);
+    m.step();                                          // the handler's NOP runs normally
+    EXPECT_EQ(m.cpu.r[7], 04002u);
+}
+
 }  // namespace
