@@ -75,6 +75,11 @@ bool zx_snapshot_name_from(const char* argument_text, char* name, size_t capacit
 // ---- Start-up and frame loop (zx_main.cpp) ------------------------------------------
 void zx_start(const char* argument_text);
 void zx_frame_input();
+// Border and screen into zx_picture, then tripled into a width x height picture surface
+// (centred, rows `pitch` pixels apart; at least 1056 x 864).
+void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);
+// The same into the locked BackBuffer; when the lock fails the frame's border changes
+// only update the colour in force.
 void zx_paint_frame();
 void zx_frame();
 [[noreturn]] void zx_main();

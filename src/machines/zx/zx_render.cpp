@@ -123,9 +123,10 @@ void zx_render_screen(const uint8_t* bitmap, const uint8_t* attributes, uint32_t
                 ink = paper;
                 paper = swap;
             }
-            const uint8_t byte = bits[x];
+            const uint32_t byte = bits[x];
+            const uint32_t diff = ink ^ paper;
             for (int bit = 7; bit >= 0; --bit) {
-                const uint32_t c = (byte >> bit) & 1 ? ink : paper;
+                const uint32_t c = paper ^ (diff & (0u - ((byte >> bit) & 1)));
                 p[0] = c;
                 p[1] = c;
                 p[2] = c;

@@ -117,3 +117,106 @@ TEST(ZxFrame, BorderStripesLandOnTheTStateOfTheirOut)
 }
 
 } // namespace
+
+namespace {
+
+void host_keys(std::initializer_list<uint8_t> codes)
+{
+    for (int i = 0; i < 256; ++i)
+        KeyState[i] = 0;
+    for (uint8_t c : codes)
+        KeyState[c] = 0x80;
+}
+
+void settle()
+{
+    host_keys({});
+    zx_frame_input();
+    zx_frame_input();
+}
+
+TEST(ZxFrameInput, BothCtrlKeysResetOncePerPress)
+{
+    zx_test_fresh_machine();
+    settle();
+    zx.cpu.pc = 0x1234;
+    zx.cpu.iff = 6;
+    zx.cpu.sp = 0x5555;
+    host_keys({0x1D, 0x9D});
+    zx_frame_input();
+    EXPECT_EQ(zx.cpu.pc, 0);
+    EXPECT_EQ(zx.cpu.iff, 0);
+    EXPECT_EQ(zx.cpu.sp, 0x5555); // nothing else is reset
+    zx.cpu.pc = 0x1234;
+    zx_frame_input(); // still held
+    EXPECT_EQ(zx.cpu.pc, 0x1234);
+    host_keys({0x1D});
+    zx_frame_input();
+    host_keys({0x1D, 0x9D});
+    zx_frame_input();
+    EXPECT_EQ(zx.cpu.pc, 0);
+}
+
+TEST(ZxFrameInput, UnreadableSnapshotsAreReportedAndTheProgramGoesOn)
+{
+    const std::string dir = zx_test_temp_dir("input");
+    zx_test_fresh_machine();
+    settle();
+    zx.cpu.pc = 0x8000;
+    zx.memory[0x8000] = 0x76;
+    std::snprintf(zx.snapshot_name, sizeof zx.snapshot_name, "%s/gone.sna", dir.c_str());
+    host_keys({0xDB, 0x26}); // Left Windows + L: reload
+    zx_frame_input();
+    EXPECT_EQ(zx.cpu.pc, 0x8000);
+
+    std::snprintf(dropped_file, sizeof dropped_file, "%s/also-gone.sna", dir.c_str());
+    drop_pending = 1;
+    zx.last_fe = 0x07;
+    settle();
+    EXPECT_EQ(drop_pending, 0);
+    EXPECT_EQ(zx.cpu.pc, 0x8000);
+    EXPECT_EQ(zx.last_fe, 0x07);
+
+    // Left Windows + S saves to the start-up name; a dropped good file is then loaded.
+    host_keys({0xDB, 0x1F});
+    zx_frame_input();
+    EXPECT_EQ(zx_test_read_file(zx.snapshot_name).size(), zx_sna_size);
+    zx.cpu.pc = 0x9999;
+    zx.beeper_edge_count = 3;
+    zx.border_event_count = 2;
+    zx.border_colour = 5;
+    std::snprintf(dropped_file, sizeof dropped_file, "%s", zx.snapshot_name);
+    drop_pending = 1;
+    settle();
+    EXPECT_EQ(zx.cpu.pc, 0x8000);
+    EXPECT_EQ(zx.last_fe, 3);
+    EXPECT_EQ(zx.border_colour, 0);
+    EXPECT_EQ(zx.beeper_edge_count, 0);
+    EXPECT_EQ(zx.border_event_count, 0);
+}
+
+TEST(ZxFrameInput, HotKeysAndTheGraveKeyHoldTheMatrixStill)
+{
+    zx_test_fresh_machine();
+    settle();
+    host_keys({0x1E}); // A
+    zx_frame_input();
+    EXPECT_EQ(zx.zx_port_table[0xFD], 0xFE);
+    host_keys({0x29}); // grave: palette, matrix unchanged while held
+    zx_frame_input();
+    EXPECT_EQ(zx.palette_index, 1);
+    EXPECT_EQ(zx.zx_port_table[0xFD], 0xFE);
+    zx_frame_input();
+    EXPECT_EQ(zx.palette_index, 1); // once per press
+    host_keys({0xDB, 0x21, 0x10}); // Left Windows + F (+ Q): full screen, no key scan
+    const uint8_t was = fullscreen;
+    zx_frame_input();
+    EXPECT_NE(fullscreen, was);
+    EXPECT_EQ(zx.zx_port_table[0xFB], 0xFF);
+    host_keys({});
+    zx_frame_input();
+    EXPECT_EQ(zx.zx_port_table[0xFD], 0xFF);
+    fullscreen = was;
+}
+
+} // namespace
