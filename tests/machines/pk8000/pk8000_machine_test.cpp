@@ -297,17 +297,4 @@ TEST_F(Pk8000Test, FrameStartAddsTheBudgetTakesInterruptAndHandlesHotKeys)
     EXPECT_NE(pk8000.monitor.mode, 'f');
 }
 
-TEST_F(Pk8000Test, RomProgramRunsAFrameOf35000TStates)
-{
-    // 0000: LD A,0xF0 ; OUT (0x80),A ; 0004: JR 0004  (pages 0-1 ROM, 2-3 RAM)
-    const uint8_t program[] = {0x3E, 0xF0, 0xD3, 0x80, 0x18, 0xFE};
-    std::memcpy(pk8000.rom, program, sizeof program);
-    pk8000_begin_frame();
-    pk8000_run_frame();
-    EXPECT_EQ(pk8000.memory_map, 0xF0);
-    EXPECT_EQ(pk8000.cpu.pc, 0x0004);
-    EXPECT_LT(pk8000.cpu.ticks, 0);
-    EXPECT_GT(pk8000.cpu.ticks, -12 * 256); // overshoot of at most one instruction
-}
-
 } // namespace

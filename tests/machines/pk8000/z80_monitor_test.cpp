@@ -123,18 +123,6 @@ TEST_F(MonitorTest, LineEndStepsAndFrameRunsToTheFrameEnd)
     EXPECT_EQ(presents, 3);
 }
 
-TEST_F(MonitorTest, JumpSetsPcBeforeTheNextPrompt)
-{
-    type("j c0de\n\n");
-    z80_monitor_break(&m);
-    z80_monitor_check(&m);
-    EXPECT_EQ(cpu.pc, 0);
-    z80_monitor_check(&m);
-    EXPECT_EQ(cpu.pc, 0xC0DE);
-    EXPECT_EQ(presents, 2);
-    EXPECT_NE(console().find("PC=C0DE"), std::string::npos);
-}
-
 TEST_F(MonitorTest, MemoryCommandWritesAllOfMemory)
 {
     memory[0] = 0x11;
@@ -148,6 +136,16 @@ TEST_F(MonitorTest, MemoryCommandWritesAllOfMemory)
     EXPECT_EQ(static_cast<uint8_t>(bin[0]), 0x11);
     EXPECT_EQ(static_cast<uint8_t>(bin[0xFFFF]), 0x22);
     EXPECT_EQ(presents, 2);
+}
+
+TEST_F(MonitorTest, DumpFileThatCannotBeCreatedIsFatal)
+{
+    fs::create_directory(dir / "PK8000-DisDump.txt"); // a directory can't be opened for writing
+    type("d 0 10\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EXIT(z80_monitor_check(&m), ::testing::ExitedWithCode(1),
+                "Can't create PK8000-DisDump.txt file!");
 }
 
 TEST_F(MonitorTest, MachinesWithoutMemoryDumpTreatMAsAStep)
