@@ -130,6 +130,9 @@ extern const uint8_t pdp11_vc_flags[4];
 // Driver: runs bus-operation/step pairs up to the next instruction boundary
 // (busOperation == opFetch with PC == prefetchAddress). A stale prefetch (PC
 // changed by the machine or a write into the prefetched word) is refetched.
+// A bus-error loop (vector 4 or the stack where nothing answers) cannot hang
+// the caller: after 64 steps the call returns mid-chain, and the next call
+// continues it.
 void run_instruction(Pdp11Cpu* cpu);
 
 // Starts an interrupt through `vector` at an instruction boundary

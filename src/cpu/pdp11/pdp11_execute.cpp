@@ -915,7 +915,10 @@ void run_instruction(Pdp11Cpu* cpu) {
         cpu->busOperation(cpu);
         cpu->stepHandler(cpu);
     }
-    for (;;) {
+    // No instruction needs more than a dozen steps. A chain that goes on is a
+    // bus-error loop (vector 4 or the stack in a hole): give control back to
+    // the machine anyway; the next call continues the chain.
+    for (int steps = 0; steps < 64; ++steps) {
         cpu->busOperation(cpu);
         Pdp11Step step = cpu->stepHandler;
         if (step == pdp11_decode_step) {

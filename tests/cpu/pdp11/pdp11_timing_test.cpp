@@ -186,4 +186,16 @@ TEST_F(Timing, BusErrorOnRefetchTrapsWithTheNewPc) {
     EXPECT_EQ(m.cpu.r[7], 04002u);
 }
 
+TEST_F(Timing, BusErrorLoopDoesNotHangTheCaller) {
+    m.device(0177560, 0);
+    m.set_word(4, 0177700);                            // vector 4 leads into the hole again
+    m.load(ORG, {000137, 0177700});                    // JMP @#177700
+    m.start(ORG);
+    for (int i = 0; i < 4; ++i) {
+        int32_t before = m.cpu.cycleBudget;
+        m.run();
+        EXPECT_LT(m.cpu.cycleBudget, before);          // time goes on
+    }
+}
+
 }  // namespace
