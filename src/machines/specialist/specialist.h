@@ -8,7 +8,8 @@
 //
 // How it is wired:
 //   specialist_main()            start-up, then the frame loop (never returns)
-//   specialist_start()           memory cleared, BIOS loaded, CPU and monitor set up
+//   specialist_start()           memory cleared, BIOS loaded, specialist_power_on()
+//   specialist_power_on()        CPU and monitor set up over the memory as it is
 //   specialist_run_frame()       keys and hot keys, then one frame of instructions
 //   specialist_draw(view)        paints the bitmap into a locked BackBuffer
 //   specialist_load_tape()       the disk-backed tape read (also run by the fetch hook)
@@ -70,5 +71,7 @@ void specialist_draw_and_present();
 
 // Start-up and the frame loop's pieces.
 void specialist_start();
+// CPU (pc = 0xC000) and monitor (run mode, no breakpoint) over the memory as it is.
+void specialist_power_on();
 void specialist_run_frame();
 [[noreturn]] void specialist_main();

@@ -17,7 +17,11 @@ void specialist_start()
 {
     std::memset(specialist.memory, 0, sizeof specialist.memory);
     specialist_load_bios();
+    specialist_power_on();
+}
 
+void specialist_power_on()
+{
     Z80State& cpu = specialist.cpu;
     cpu = Z80State{};
     z80_set_costs(&cpu, 256);

@@ -9,7 +9,8 @@
 //
 // How it is wired:
 //   tile_main()                    start-up, then the frame loop (never returns)
-//   tile_start()                   program file, patches, colour table, CPU and monitor
+//   tile_start()                   program file, patches, colour table, tile_power_on()
+//   tile_power_on()                CPU and monitor set up over the memory as it is
 //   tile_run_frame()               keys and hot keys, interrupt, one frame of instructions
 //   tile_render(dst, row_step)     256 x 256 picture, 2 pixels per emulated pixel
 //   tile_draw(view, w, h)          scaled picture into a locked BackBuffer
@@ -37,7 +38,7 @@ inline constexpr uint32_t tile_layer_width = 272;
 inline constexpr uint32_t tile_layer_height = 274;
 inline constexpr uint8_t tile_transparent = 15;
 
-inline constexpr uint32_t tile_work_pixels = 245760;
+inline constexpr uint32_t tile_work_pixels = 2 * 960; // one scaled line and the next
 
 enum TileScale : uint8_t { tile_scale_1 = 1, tile_scale_3 = 3, tile_scale_1_25 = 12 };
 enum TileScanlines : uint8_t { tile_lines_black = 0, tile_lines_smooth = 1, tile_lines_double = 2 };
@@ -58,7 +59,7 @@ struct TileMachine {
     uint8_t scale;                        // TileScale
     uint8_t scanlines;                    // TileScanlines
     uint8_t sprite_layer[tile_layer_width * tile_layer_height];
-    uint32_t work[tile_work_pixels];      // line buffer of the scaled modes
+    uint32_t work[tile_work_pixels];      // line buffers of the scaled modes
 };
 
 extern TileMachine tile;
@@ -95,5 +96,7 @@ void tile_draw(const BackBufferView& view, uint32_t width, uint32_t height);
 void tile_draw_and_present();
 
 void tile_start();
+// CPU (pc = 0) and monitor (run mode, no breakpoint) over the memory as it is.
+void tile_power_on();
 void tile_run_frame();
 [[noreturn]] void tile_main();

@@ -112,7 +112,11 @@ void tile_start()
     std::memset(tile.work, 0, sizeof tile.work);
     audio_mute();
     tile_build_colour_table();
+    tile_power_on();
+}
 
+void tile_power_on()
+{
     Z80State& cpu = tile.cpu;
     cpu = Z80State{};
     z80_set_costs(&cpu, 256);

@@ -15,6 +15,17 @@ inline uint8_t plane_index(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, int b
                                 | (((p3 >> bit) & 1) << 3));
 }
 
+// Byte lane b (0 = leftmost pixel) holds bit 7 - b of a plane byte.
+struct PlaneSpread {
+    uint64_t lanes[256];
+    constexpr PlaneSpread() : lanes{}
+    {
+        for (int v = 0; v < 256; ++v)
+            for (int b = 0; b < 8; ++b) lanes[v] |= static_cast<uint64_t>((v >> (7 - b)) & 1) << (8 * b);
+    }
+};
+constexpr PlaneSpread spread;
+
 void paint_sprites()
 {
     std::memset(tile.sprite_layer, tile_transparent, sizeof tile.sprite_layer);
@@ -54,34 +65,59 @@ void paint_sprites()
     }
 }
 
+// One emulated line as 512 pixels (each pixel twice) at out.
+void render_line(uint32_t line, uint32_t* out)
+{
+    // Bit 7 of the control register selects the second of the two 1024-byte screens
+    // that the 2048-byte map holds.
+    const uint8_t* const codes = tile.tile_map + ((tile.control & 0x80) ? 1024 : 0) + 32 * (line >> 3);
+    const uint8_t* layer = tile.sprite_layer + line * tile_layer_width;
+    const uint32_t* const palette = tile.palette;
+    const uint32_t i = line & 7;
+    constexpr uint64_t all_transparent = 0x0F0F0F0F0F0F0F0Full;
+    for (uint32_t c = 0; c < 32; ++c, out += 16, layer += 8) {
+        const uint32_t at = codes[c] * 8u + i;
+        // Eight 4-bit colour indices, pixel b in byte lane b.
+        const uint64_t tiles = spread.lanes[tile.tile_planes[0][at]] | spread.lanes[tile.tile_planes[1][at]] << 1
+                               | spread.lanes[tile.tile_planes[2][at]] << 2 | spread.lanes[tile.tile_planes[3][at]] << 3;
+        uint64_t sprites;
+        std::memcpy(&sprites, layer, sizeof sprites);
+        if (sprites == all_transparent) {
+            for (int b = 0; b < 8; ++b) {
+                const uint32_t colour = palette[(tiles >> (8 * b)) & 0x0F];
+                out[2 * b] = colour;
+                out[2 * b + 1] = colour;
+            }
+            continue;
+        }
+        for (int b = 0; b < 8; ++b) {
+            const uint8_t s = layer[b];
+            const uint32_t colour = palette[s == tile_transparent ? (tiles >> (8 * b)) & 0x0F : s];
+            out[2 * b] = colour;
+            out[2 * b + 1] = colour;
+        }
+    }
+}
+
+// Line y at 1.25 times its width: 640 pixels from pixel 0 of a 640-pixel row, rendered
+// at pixel 128 and widened in place.
+void widen_line_5_4(uint32_t line, uint32_t* row)
+{
+    render_line(line, row + 128);
+    filter_cols_5_4(row + 128, row, 512, 1, 0, 0);
+}
+
 } // namespace
 
 void tile_render(uint32_t* dst, uint32_t row_step)
 {
     paint_sprites();
-    // Bit 7 of the control register selects the second of the two 1024-byte screens
-    // that the 2048-byte map holds.
-    const uint8_t* const map = tile.tile_map + ((tile.control & 0x80) ? 1024 : 0);
-    const uint32_t* const palette = tile.palette;
-    for (uint32_t line = 0; line < 256; ++line) {
-        uint32_t* out = dst + line * row_step;
-        const uint8_t* layer = tile.sprite_layer + line * tile_layer_width;
-        const uint8_t* codes = map + 32 * (line >> 3);
-        const uint32_t i = line & 7;
-        for (uint32_t c = 0; c < 32; ++c, out += 16, layer += 8) {
-            const uint32_t at = codes[c] * 8u + i;
-            const uint8_t p0 = tile.tile_planes[0][at], p1 = tile.tile_planes[1][at];
-            const uint8_t p2 = tile.tile_planes[2][at], p3 = tile.tile_planes[3][at];
-            for (int b = 0; b < 8; ++b) {
-                const uint8_t s = layer[b];
-                const uint32_t colour = palette[s == tile_transparent ? plane_index(p0, p1, p2, p3, 7 - b) : s];
-                out[2 * b] = colour;
-                out[2 * b + 1] = colour;
-            }
-        }
-    }
+    for (uint32_t line = 0; line < 256; ++line) render_line(line, dst + line * row_step);
 }
 
+// The scaled modes run the host's scalers one emulated line at a time through a small
+// line buffer, so the intermediate pixels stay in the cache; the result is the same as
+// scaling the whole picture in one buffer.
 void tile_draw(const BackBufferView& view, uint32_t width, uint32_t height)
 {
     uint32_t* const work = tile.work;
@@ -90,29 +126,44 @@ void tile_draw(const BackBufferView& view, uint32_t width, uint32_t height)
         tile_render(view.pixels + (height / 2 - 256) * pitch + (width / 2 - 256), 2 * pitch);
         return;
     }
+    paint_sprites();
     if (tile.scale == tile_scale_1_25) {
         uint32_t* const dst = view.pixels + (height / 2 - 256) * pitch + (width / 2 - 320);
         if (tile.scanlines == tile_lines_black) {
-            tile_render(work, 512);
-            filter_cols_5_4(work, dst, 512, 256, 0, 2 * pitch - 640);
+            for (uint32_t line = 0; line < 256; ++line) {
+                render_line(line, work);
+                filter_cols_5_4(work, dst + 2 * line * pitch, 512, 1, 0, 0);
+            }
             return;
         }
-        tile_render(work + 128, 640);
-        filter_cols_5_4(work + 128, work, 512, 256, 128, 0);
-        // The blend reads one row past the picture: keep it black rather than whatever
-        // another scale left there.
-        std::memset(work + 256 * 640, 0, 640 * sizeof *work);
-        if (tile.scanlines == tile_lines_smooth)
-            filter_rows_x2_blend(work, dst, 640, 256, 0, pitch);
-        else
-            filter_rows_x2(work, dst, 640, 256, 0, pitch);
+        if (tile.scanlines == tile_lines_double) {
+            for (uint32_t line = 0; line < 256; ++line) {
+                widen_line_5_4(line, work);
+                filter_rows_x2(work, dst + 2 * line * pitch, 640, 1, 0, pitch);
+            }
+            return;
+        }
+        // The blend mixes each line with the next one (black after the last): keep the
+        // next line in the row after the current one.
+        uint32_t* const next = work + 640;
+        widen_line_5_4(0, work);
+        for (uint32_t line = 0; line < 256; ++line) {
+            if (line < 255)
+                widen_line_5_4(line + 1, next);
+            else
+                std::memset(next, 0, 640 * sizeof *next);
+            filter_rows_x2_blend(work, dst + 2 * line * pitch, 640, 1, 0, pitch);
+            std::memcpy(work, next, 640 * sizeof *work);
+        }
         return;
     }
     uint32_t* const dst = view.pixels + (height / 2 - 384) * pitch + (width / 2 - 480);
-    tile_render(work + 448, 960);
-    filter_cols_3_2(work + 448, work + 192, 512, 256, 448, 192);
-    filter_cols_5_4(work + 192, work, 768, 256, 192, 0);
-    filter_rows_x3_scanlines(work, dst, 960, 256, 0, pitch);
+    for (uint32_t line = 0; line < 256; ++line) {
+        render_line(line, work + 448);
+        filter_cols_3_2(work + 448, work + 192, 512, 1, 0, 0);
+        filter_cols_5_4(work + 192, work, 768, 1, 0, 0);
+        filter_rows_x3_scanlines(work, dst + 3 * line * pitch, 960, 1, 0, pitch);
+    }
 }
 
 void tile_draw_and_present()

@@ -544,3 +544,67 @@ TEST(TileKeys, DeleteStepsScalesCtrlDeleteStepsStylesWinFToggles)
     frame({});
     EXPECT_EQ(default_processing, 0u) << "stays off for the rest of the run";
 }
+
+namespace {
+
+// The scaled picture as the whole-frame chain makes it: the full picture in one work
+// buffer, each scaler over all 256 rows at once.
+std::vector<uint32_t> reference_draw(uint32_t pitch, uint32_t width, uint32_t height)
+{
+    std::vector<uint32_t> out(static_cast<size_t>(pitch) * height, 0xDEAD00);
+    std::vector<uint32_t> work(245760, 0);
+    uint32_t* const w = work.data();
+    if (tile.scale == tile_scale_1_25) {
+        uint32_t* dst = out.data() + (height / 2 - 256) * pitch + (width / 2 - 320);
+        if (tile.scanlines == tile_lines_black) {
+            tile_render(w, 512);
+            filter_cols_5_4(w, dst, 512, 256, 0, 2 * pitch - 640);
+        } else {
+            tile_render(w + 128, 640);
+            filter_cols_5_4(w + 128, w, 512, 256, 128, 0);
+            if (tile.scanlines == tile_lines_smooth)
+                filter_rows_x2_blend(w, dst, 640, 256, 0, pitch);
+            else
+                filter_rows_x2(w, dst, 640, 256, 0, pitch);
+        }
+    } else {
+        uint32_t* dst = out.data() + (height / 2 - 384) * pitch + (width / 2 - 480);
+        tile_render(w + 448, 960);
+        filter_cols_3_2(w + 448, w + 192, 512, 256, 448, 192);
+        filter_cols_5_4(w + 192, w, 768, 256, 192, 0);
+        filter_rows_x3_scanlines(w, dst, 960, 256, 0, pitch);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(TileDraw, LineByLineScalingMatchesTheWholePictureChain)
+{
+    reset_video();
+    uint32_t seed = 99;
+    auto next = [&] { return static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16); };
+    for (uint8_t& b : tile.graphics) b = next();
+    for (uint8_t& b : tile.tile_map) b = next();
+    for (auto& plane : tile.tile_planes)
+        for (uint8_t& b : plane) b = next();
+    for (uint32_t k = 0; k < 16; ++k) tile.palette[k] = tile_colour_table[next()];
+    for (auto& sprite : tile.sprites)
+        for (uint8_t& b : sprite) b = next();
+    tile.x_scroll = 17;
+
+    const struct {
+        uint8_t scale, lines;
+    } modes[] = {{tile_scale_1_25, tile_lines_black}, {tile_scale_1_25, tile_lines_smooth},
+                 {tile_scale_1_25, tile_lines_double}, {tile_scale_3, tile_lines_black}};
+    for (auto mode : modes) {
+        tile.scale = mode.scale;
+        tile.scanlines = mode.lines;
+        FakeBuffer b;
+        b.draw();
+        const std::vector<uint32_t> expected = reference_draw(FakeBuffer::pitch, FakeBuffer::width, FakeBuffer::height);
+        size_t differences = 0;
+        for (size_t i = 0; i < expected.size(); ++i) differences += expected[i] != b.pixels[i];
+        EXPECT_EQ(differences, 0u) << "scale " << int(mode.scale) << " style " << int(mode.lines);
+    }
+}
