@@ -5,7 +5,8 @@
 //
 // The whole machine is the one global record `ms0515`. The pieces of ms0515_main() can be
 // driven on their own (tests, benchmark):
-//   ms0515_startup();            memory, ROM, disk images, I/O tables, processor, drives
+//   ms0515_startup();            memory, ROM, disk images, then ms0515_power_on()
+//   ms0515_power_on();           I/O tables, processor, drives, keyboard, debugger state
 //   ms0515_run_frame();          one emulated frame (keys, hot keys, blink, instructions)
 //   ms0515_render(view, w, h);   draws the display and the drive indicators
 //   ms0515_debugger_stop();      the console debugger prompt (reads standard input)
@@ -87,6 +88,9 @@ void ms0515_setup_cpu();
 
 // Frame loop, presentation and debugger (ms0515_main.cpp, ms0515_debugger.cpp).
 void ms0515_startup();
+// After memory, ROM and images are in place: I/O tables, processor, drives, keyboard,
+// frame-loop and debugger state as at power-on.
+void ms0515_power_on();
 void ms0515_run_frame();
 void ms0515_execute_boundary();       // debugger checks, HALT redirect, interrupts, one instruction
 void ms0515_render(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);

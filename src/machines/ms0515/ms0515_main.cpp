@@ -29,6 +29,11 @@ void ms0515_startup()
     ms0515_open_disk_image(ms0515.workImage, name ? name : "Work.dsk");
     std::printf("\n");
 
+    ms0515_power_on();
+}
+
+void ms0515_power_on()
+{
     ms0515_install_io();
     ms0515_setup_cpu();
     ms0515_floppy_reset(ms0515.floppy, ms0515.systemImage, ms0515.workImage);

@@ -230,20 +230,28 @@ TEST_F(Ms0515Run, StartsDrawsReadsTheDiskAndTakesKeys)
 TEST_F(Ms0515Run, DebuggerCommandsFromStandardInput)
 {
     standard_files();
-    write_text("keys.txt", "2 A down\n3 A up\n");
+    write_text("keys.txt", "2 A down\n3 A up\n10 F8 down\n11 F8 up\n");
     char jump[32];
     make_rom(); // sets idle_address
     std::snprintf(jump, sizeof jump, "j %X\n", idle_address);
-    run("--frames 12 --keys keys.txt", std::string("m 0\n\nd F400\nF40C\n") + jump);
+    run("--frames 14 --keys keys.txt", std::string("m 0\n\nd F400\nF40C\nf 0\n") + jump + "l 0\n");
     ASSERT_EQ(status, 0) << console << errors;
-    // Stops: breakpoint word, after m, the single step (RTI), after d, after j.
-    EXPECT_EQ(count(console, "CPU (Main)   "), 5u) << console;
-    EXPECT_EQ(count(console, "MEM_CON = 0x08FF, SYSREG_A = 0x80\n"), 5u) << console;
+    // Stops: breakpoint word, after m, the single step (RTI), after d, after f, after j,
+    // and F8, which finds the input at its end.
+    EXPECT_EQ(count(console, "CPU (Main)   "), 7u) << console;
+    EXPECT_EQ(count(console, "MEM_CON = 0x08FF, SYSREG_A = 0x80\n"), 7u) << console;
+    EXPECT_EQ(count(console, "One frame done...\n"), 1u) << console;
     EXPECT_NE(console.find("1186"), std::string::npos) << console; // the breakpoint word shown
     char pc_text[16];
     std::snprintf(pc_text, sizeof pc_text, "PC=%.4X", idle_address);
     EXPECT_NE(console.find(pc_text), std::string::npos) << console;
+    // F8 closed the trace file.
     EXPECT_EQ(count(console, "Console input closed"), 1u) << console;
+    std::string trace = slurp(dir / "UKNCDebugDump.txt");
+    char trace_line[32];
+    std::snprintf(trace_line, sizeof trace_line, "\n%.4X  01FF            BR", idle_address);
+    EXPECT_EQ(trace.rfind(trace_line, 0), 0u) << trace.substr(0, 200);
+    EXPECT_GT(count(trace, "\n"), 1000u);
 
     std::string memory = slurp(dir / "MS0515Memory.bin");
     ASSERT_EQ(memory.size(), 0x20000u);

@@ -18,16 +18,7 @@ inline void ms0515_test_machine()
     ms0515.systemImage = system_image;
     ms0515.workImage = work_image;
     ms0515_memory_reset();
-    ms0515_install_io();
-    ms0515_setup_cpu();
-    ms0515_floppy_reset(ms0515.floppy, system_image, work_image);
-    ms0515_keyboard_reset(ms0515.keyboard);
-    ms0515.command = 'r';
-    ms0515.breakAddress = 1;
-    ms0515.tracing = 0;
-    ms0515.consoleClosed = 0;
-    ms0515.blinkCounter = 16;
-    ms0515.blinkPhase = 0;
+    ms0515_power_on();
     std::memset(KeySnapshot, 0, sizeof KeySnapshot);
     std::memset(KeySnapshotPrev, 0, sizeof KeySnapshotPrev);
 }
