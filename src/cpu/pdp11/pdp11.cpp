@@ -1,4 +1,5 @@
-// PDP-11 driver, trap and HALT-mode sequences, flag tables and set-up helpers.
+// PDP-11 trap and HALT-mode sequences, the fetch-complete step, flag tables
+// and set-up helpers. The driver lives with the decode step in pdp11_execute.cpp.
 
 #include "cpu/pdp11/pdp11.h"
 

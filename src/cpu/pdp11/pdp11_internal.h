@@ -1,4 +1,4 @@
-// Steps and helpers shared by the driver (pdp11.cpp) and the instruction
+// Steps and helpers shared by the trap sequences (pdp11.cpp) and the instruction
 // execution (pdp11_execute.cpp). Not part of the public interface.
 
 #pragma once
