@@ -14,7 +14,12 @@ void ms0515_open_disk_image(uint8_t* buffer, const char* name)
         return;
     }
     size_t got = std::fread(buffer, 1, ms0515_image_size, file);
+    bool unreadable = got == 0 && std::ferror(file); // a directory, for instance
     std::fclose(file);
+    if (unreadable) {
+        std::printf("Can't open Disk Image: %s\n", name);
+        return;
+    }
     if (got < ms0515_image_size)
         std::memset(buffer + got, 0xFF, ms0515_image_size - got);
     std::printf("Open Disk Image: %s\n", name);

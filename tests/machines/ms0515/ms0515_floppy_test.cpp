@@ -154,10 +154,13 @@ TEST_F(Ms0515FloppyTest, ImageLoadingPadsShortFilesAndKeepsBuffersOfMissingOnes)
     CaptureStdout();
     ms0515_open_disk_image(buffer.data(), (dir.string() + "/nothing.dsk").c_str());
     EXPECT_EQ(buffer[0], 0x11);
+    ms0515_open_disk_image(buffer.data(), (dir.string() + "/sub").c_str()); // a directory
+    EXPECT_EQ(buffer[0], 0x11);
     std::string name = dir.string() + "/sub\\short.dsk";
     ms0515_open_disk_image(buffer.data(), name.c_str());
     std::string out = GetCapturedStdout();
-    EXPECT_EQ(out, "Can't open Disk Image: " + dir.string() + "/nothing.dsk\nOpen Disk Image: " + name + "\n");
+    EXPECT_EQ(out, "Can't open Disk Image: " + dir.string() + "/nothing.dsk\nCan't open Disk Image: " + dir.string() +
+                       "/sub\nOpen Disk Image: " + name + "\n");
     EXPECT_EQ(buffer[0], 'A');
     EXPECT_EQ(buffer[2], 'C');
     EXPECT_EQ(buffer[3], 0xFF);
