@@ -508,4 +508,28 @@ TEST_F(Execution, MemoryDestinationsThroughEveryMode) {
     EXPECT_EQ(m.word(ORG + 8), 2u);
 }
 
+TEST_F(Execution, SmallProgramCopiesStringAndComputesFactorial) {
+    const char text[] = "HELLO";
+    for (unsigned i = 0; i < sizeof text; ++i) m.mem[02000 + i] = static_cast<uint8_t>(text[i]);
+    m.set_word(0160170, 04000);
+    m.set_word(0160172, 0400);
+    m.load(04000, {000777});                              // BR .
+    run({012700, 02000,                                   // MOV #2000,R0
+         012701, 03000,                                   // MOV #3000,R1
+         0112021,                                         // 1010: MOVB (R0)+,(R1)+
+         001376,                                          //       BNE 1010
+         012703, 1,                                       // MOV #1,R3
+         012702, 7,                                       // MOV #7,R2
+         070302,                                          // 1024: MUL R2,R3
+         077202,                                          //       SOB R2,1024
+         000000},                                         // HALT
+        0);
+    for (int i = 0; i < 200 && c.r[7] != 04000; ++i) m.step();
+    EXPECT_EQ(c.r[7], 04000u);
+    EXPECT_EQ(c.r[3], 5040u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(&m.mem[03000]), "HELLO");
+    EXPECT_EQ(c.savedPc, ORG + 032);
+    EXPECT_EQ(c.psw, 0400u);
+}
+
 }  // namespace
