@@ -58,9 +58,12 @@ void ms0515_write_sysreg_a(uint8_t value)
 {
     uint8_t changed = ms0515.sysregA ^ value;
     ms0515.sysregA = value;
-    if (changed & 0x80)
+    // Page 6 moves only when the switch changes, so the power-on map (page 6 on the ROM)
+    // survives drive selections made before the first MEM_CON write.
+    if (changed & 0x80) {
         std::printf((value & 0x80) ? "Extended ROM ON\n" : "Extended ROM Off\n");
-    map_page_6();
+        map_page_6();
+    }
     ms0515_floppy_select(ms0515.floppy, value);
 }
 

@@ -101,6 +101,15 @@ TEST_F(Ms0515Memory, ExtendedRomHoldsPage6AndReportsOnlyChanges)
     EXPECT_EQ(block(ms0515_bank_a + 0xC00A), 0);
 }
 
+TEST_F(Ms0515Memory, DriveSelectionLeavesThePowerOnRomInPage6)
+{
+    ms0515.memory[ms0515_rom + 10] = 0xAA;
+    ms0515_write_sysreg_a(0x01);
+    EXPECT_EQ(ms0515_read_byte(0xC00A), 0xAA);
+    ms0515_write_mem_con(0x0000);
+    EXPECT_EQ(ms0515_read_byte(0xC00A), 0x00);
+}
+
 TEST_F(Ms0515Memory, MemConBit8RaisesVector064OnEveryWrite)
 {
     ms0515_write_word(0177400, 0x0100);
