@@ -220,3 +220,23 @@ TEST(ZxFrameInput, HotKeysAndTheGraveKeyHoldTheMatrixStill)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ZxFrame, WithoutABackBufferTheBorderChangesStillSetTheColourInForce)
+{
+    zx_test_fresh_machine();
+    BackBufferView view;
+    if (lock_back_buffer(&view)) { // only meaningful where no BackBuffer exists
+        unlock_back_buffer();
+        GTEST_SKIP();
+    }
+    zx.zx_border_events[0] = {5000, 3};
+    zx.zx_border_events[1] = {4000, 6};
+    zx.border_event_count = 2;
+    zx_paint_frame();
+    EXPECT_EQ(zx.border_event_count, 0);
+    EXPECT_EQ(zx.border_colour, 6);
+}
+
+} // namespace

@@ -145,21 +145,4 @@ TEST(ZxScreen, FlashSwapsInkAndPaperOnlyInItsSecondPhase)
     EXPECT_EQ(pixel(48, 144 + 12), 0x000000u);
 }
 
-TEST(ZxScreen, PalettesCycleInTurnAndApplyToBorderAndScreen)
-{
-    zx_test_fresh_machine();
-    zx.border_colour = 7;
-    zx_next_palette();
-    EXPECT_EQ(zx.palette_index, 1);
-    render();
-    EXPECT_EQ(pixel(0, 0), 0xFFFFFFu);
-    zx_next_palette();
-    render();
-    EXPECT_EQ(pixel(0, 0), 0x505050u);
-    zx_render_screen(zx.memory + 0x4000, zx.memory + 0x5800, zx.zx_picture + 48 * W + 144);
-    EXPECT_EQ(pixel(48, 144), 0xFFFFFFu); // inverted grey: black paper shows white
-    zx_next_palette();
-    EXPECT_EQ(zx.palette_index, 0);
-}
-
 } // namespace
