@@ -327,7 +327,9 @@ template <TwoOp Op, bool Byte> int32_t dest_modify_step(Pdp11Cpu* c) {
 }
 
 // The source value is in `vector`; run the destination part.
-template <TwoOp Op, bool Byte, Kind K> [[gnu::always_inline]] inline void start_destination(Pdp11Cpu* c) {
+// From the decode step (FromDecode) the fetch and decode step are still selected.
+template <TwoOp Op, bool Byte, Kind K, bool FromDecode = false>
+[[gnu::always_inline]] inline void start_destination(Pdp11Cpu* c) {
     uint32_t dd = c->ir & 077;
     if ((dd & 070) == 0) {
         uint32_t& reg = c->r[dd & 7];
@@ -335,7 +337,7 @@ template <TwoOp Op, bool Byte, Kind K> [[gnu::always_inline]] inline void start_
         // MOVB to a register sign-extends (the only byte Modify op whose result is the source).
         constexpr bool sign_extend = Byte && Op == op_mov<true>;
         if constexpr (K != Kind::Read) write_register<Byte, sign_extend>(reg, r);
-        pdp11_finish(c);
+        if constexpr (!FromDecode) pdp11_finish(c);
         return;
     }
     if constexpr (K == Kind::Write) {
@@ -361,7 +363,7 @@ template <TwoOp Op, bool Byte, Kind K> int32_t source_step(Pdp11Cpu* c) {
 // The decode table picks the register-source or memory-source form.
 template <TwoOp Op, bool Byte, Kind K> void two_operand_register(Pdp11Cpu* c) {
     c->vector = c->r[(c->ir >> 6) & 7] & value_mask<Byte>;
-    start_destination<Op, Byte, K>(c);
+    start_destination<Op, Byte, K, true>(c);
 }
 
 template <TwoOp Op, bool Byte, Kind K, Slot Source> void two_operand_memory(Pdp11Cpu* c) {
@@ -771,7 +773,7 @@ void mark(Pdp11Cpu* c) {
 
 void xor_instruction(Pdp11Cpu* c) {
     c->vector = c->r[(c->ir >> 6) & 7] & 0xFFFF;
-    start_destination<op_xor, false, Kind::Modify>(c);
+    start_destination<op_xor, false, Kind::Modify, true>(c);
 }
 
 void sob(Pdp11Cpu* c) {
