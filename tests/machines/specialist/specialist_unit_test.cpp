@@ -219,3 +219,23 @@ TEST(SpecialistKeys, MatrixAndJoystickFollowTheSnapshot)
     EXPECT_EQ(specialist.joystick, 0);
     for (uint8_t row : specialist.keyboard_matrix) EXPECT_EQ(row, 0);
 }
+
+TEST(SpecialistFrame, NoInterruptsAndThirtyFiveThousandTStates)
+{
+    std::memset(specialist.memory, 0, sizeof specialist.memory);
+    for (auto& key : KeyState) key = 0;
+    // The loop counts its passes at 0x9000; a handler at 0x0038 would mark 0xA000.
+    const uint8_t program[] = {0x31, 0x00, 0x8F, 0xED, 0x56, 0xFB, 0x21, 0x00, 0x90, // LD SP; IM 1; EI; LD HL,9000
+                               0x34, 0x18, 0xFD};                                   // 0009 INC (HL); JR 0009
+    const uint8_t handler[] = {0x3E, 0x01, 0x32, 0x00, 0xA0, 0xFB, 0xC9};           // LD A,1; LD (A000),A; EI; RET
+    std::memcpy(specialist.memory, program, sizeof program);
+    std::memcpy(specialist.memory + 0x38, handler, sizeof handler);
+    specialist_power_on();
+    EXPECT_EQ(specialist.cpu.pc, 0xC000);
+    specialist.cpu.pc = 0;
+    for (int frame = 0; frame < 3; ++frame) specialist_run_frame();
+    EXPECT_EQ(specialist.memory[0xA000], 0) << "no interrupt is ever raised";
+    // 3 x 35000 T-states: 32 T of set-up, then 23 T per INC (HL) + JR; an instruction
+    // runs when it starts inside the budget, overshoot carrying into the next frame.
+    EXPECT_EQ(specialist.memory[0x9000], static_cast<uint8_t>((3 * 35000 - 32) / 23 + 1));
+}

@@ -608,3 +608,25 @@ TEST(TileDraw, LineByLineScalingMatchesTheWholePictureChain)
         EXPECT_EQ(differences, 0u) << "scale " << int(mode.scale) << " style " << int(mode.lines);
     }
 }
+
+TEST(TileFrame, OneInterruptPerFrameAndPortD2Bit7AfterFiveThousandTStates)
+{
+    std::memset(tile.memory, 0, sizeof tile.memory);
+    for (auto& key : KeyState) key = 0;
+    const uint8_t program[] = {0x31, 0x00, 0xF0, 0xED, 0x56, 0xFB, 0x76, 0x18, 0xFD}; // LD SP; IM 1; EI; HALT; JR
+    const uint8_t handler[] = {0xDB, 0xD2, 0x32, 0x01, 0xC0,                          // IN A,(D2); LD (C001),A
+                               0x21, 0x00, 0xC0, 0x34, 0xFB, 0xC9};                   // INC (C000); EI; RET
+    std::memcpy(tile.memory, program, sizeof program);
+    std::memcpy(tile.memory + 0x38, handler, sizeof handler);
+    tile.scale = tile_scale_3;
+    tile_power_on();
+    tile_run_frame(); // EI comes during the first frame: no interrupt yet
+    EXPECT_EQ(tile.memory[0xC000], 0);
+    EXPECT_EQ(tile.input[2] & 0x80, 0x80);
+    tile_run_frame();
+    tile_run_frame();
+    EXPECT_EQ(tile.memory[0xC000], 2);
+    EXPECT_EQ(tile.memory[0xC001] & 0x80, 0) << "cleared at the frame's start";
+    EXPECT_LT(tile.cpu.ticks, 0);
+    EXPECT_GT(tile.cpu.ticks, -11 * 256) << "overshoot of at most one instruction";
+}
