@@ -153,6 +153,8 @@ TEST(TilePorts, SpritePaletteScrollAndInputPorts)
     EXPECT_EQ(tile.palette[15], 0u);
     port_out(0xA0, 0x29); // red level 5, green level 1, blue level 0
     EXPECT_EQ(tile.palette[0], (210u << 16) | (44u << 8));
+    port_out(0xA0, 0xC0); // blue level 3 only
+    EXPECT_EQ(tile.palette[0], 232u);
     port_out(0xBE, 0x9F);
     EXPECT_EQ(tile.control, 0x9F);
 
@@ -179,17 +181,6 @@ TEST(TilePorts, ScrollRegistersLogOnlyChanges)
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out, "X-Scroll = 7\nY-Scroll = 200\nX-Scroll = 0\n");
     EXPECT_EQ(tile.y_scroll, 200);
-}
-
-TEST(TileColours, TableLevels)
-{
-    tile_build_colour_table();
-    EXPECT_EQ(tile_colour_table[0x00], 0u);
-    EXPECT_EQ(tile_colour_table[0xFF], 0xFFD8E8u);
-    EXPECT_EQ(tile_colour_table[0x07], 216u << 8);         // green only
-    EXPECT_EQ(tile_colour_table[0x38], 255u << 16);        // red only
-    EXPECT_EQ(tile_colour_table[0xC0], 232u);              // blue only
-    EXPECT_EQ(tile_colour_table[0x49], (56u << 16) | (44u << 8) | 110u);
 }
 
 TEST(TileVideo, ControlBit7SelectsTheMapsSecondScreen)
@@ -365,70 +356,6 @@ TEST(TileDraw, ScaleOneDrawsEverySecondRow)
     EXPECT_EQ(b.at(left - 1, top), 0xDEAD00u);
     EXPECT_EQ(b.at(left + 512, top), 0xDEAD00u);
     EXPECT_EQ(b.at(left, top + 512), 0xDEAD00u);
-}
-
-TEST(TileDraw, ScaleOneAndAQuarterInThreeStyles)
-{
-    white_picture();
-    tile.scale = tile_scale_1_25;
-    const uint32_t left = 600 - 320, top = 480 - 256;
-
-    tile.scanlines = tile_lines_black;
-    FakeBuffer black;
-    black.draw();
-    EXPECT_EQ(black.at(left, top), 0xFFFFFFu);
-    EXPECT_EQ(black.at(left + 639, top + 510), 0xFFFFFFu);
-    EXPECT_EQ(black.at(left + 639, top + 511), 0xDEAD00u);
-    EXPECT_EQ(black.at(left + 640, top), 0xDEAD00u);
-
-    tile.scanlines = tile_lines_double;
-    FakeBuffer twice;
-    twice.draw();
-    EXPECT_EQ(twice.at(left, top + 1), 0xFFFFFFu);
-    EXPECT_EQ(twice.at(left + 639, top + 511), 0xFFFFFFu);
-    EXPECT_EQ(twice.at(left + 640, top + 1), 0xDEAD00u);
-    EXPECT_EQ(twice.at(left, top + 512), 0xDEAD00u);
-
-    tile.scanlines = tile_lines_smooth;
-    FakeBuffer smooth;
-    smooth.draw();
-    EXPECT_EQ(smooth.at(left, top), 0xFFFFFFu);
-    EXPECT_EQ(smooth.at(left, top + 1), 0x7E7E7Eu) << "dimmed mean of two white rows";
-    EXPECT_EQ(smooth.at(left, top + 511), 0x3F3F3Fu) << "last in-between row blends with black";
-}
-
-TEST(TileDraw, ScaleThreeFillsNineSixtyBySevenSixtyEight)
-{
-    white_picture();
-    tile.scale = tile_scale_3;
-    tile.scanlines = tile_lines_smooth; // ignored at this scale
-    FakeBuffer b;
-    b.draw();
-    const uint32_t left = 600 - 480, top = 480 - 384;
-    EXPECT_EQ(b.at(left, top), 0x7F7F7Fu);
-    EXPECT_EQ(b.at(left, top + 1), 0xFFFFFFu);
-    EXPECT_EQ(b.at(left + 959, top + 767), 0xBEBEBEu);
-    EXPECT_EQ(b.at(left + 960, top), 0xDEAD00u);
-    EXPECT_EQ(b.at(left - 1, top), 0xDEAD00u);
-    EXPECT_EQ(b.at(left, top + 768), 0xDEAD00u);
-    EXPECT_EQ(b.at(left, top - 1), 0xDEAD00u);
-}
-
-TEST(TileDraw, ScaleThreeKeepsPixelPositions)
-{
-    // A single pixel at emulated column 128 lands at 128 * 2 * 1.5 * 1.25 = 480.
-    reset_video();
-    tile.palette[0] = 0;
-    tile.palette[1] = 0xFFFFFF;
-    tile.tile_map[16] = 1;
-    tile.tile_planes[0][8] = 0x80; // tile 1 line 0 leftmost
-    tile.scale = tile_scale_3;
-    FakeBuffer b;
-    b.draw();
-    const uint32_t left = 600 - 480, top = 480 - 384;
-    EXPECT_NE(b.at(left + 480, top + 1), 0u);
-    EXPECT_EQ(b.at(left + 470, top + 1), 0u);
-    EXPECT_EQ(b.at(left + 480, top + 4), 0u);
 }
 
 TEST(TileProgram, GraphicsThenMemoryFromTheParentDirectoryWithPatches)
