@@ -90,7 +90,10 @@ struct Decoder {
         put(prefix == 1 ? "(IX" : "(IY");
         int v = static_cast<int8_t>(d);
         put(v < 0 ? "-" : "+");
-        byte(static_cast<uint32_t>(v < 0 ? -v : v) & 0xFF);
+        // The sign is already written: the magnitude must not get a second one.
+        char t[format_operand_max_chars];
+        format_byte_operand(t, static_cast<uint32_t>(v < 0 ? -v : v), req.flags & ~disasm_signed_bytes);
+        put(t);
         put(")");
     }
     // Register by three opcode bits; (HL) becomes (IX+d) under a prefix. With

@@ -137,7 +137,6 @@ TEST(Pdp11Disasm, OperandModes)
     EXPECT_EQ(dis(005017).text, "CLR (PC)");
     EXPECT_EQ(dis(005047).text, "CLR -(PC)");
     EXPECT_EQ(dis(005057).text, "CLR @-(PC)");
-    EXPECT_EQ(dis(005016).text, "CLR (SP)");
     // PC modes with an extra word at 01002: relative targets count from 01004.
     EXPECT_EQ(dis(005027, 0x1234).text, "CLR #$1234");
     EXPECT_EQ(dis(005037, 01000).text, "CLR (#$0200)");
@@ -168,13 +167,11 @@ TEST(Pdp11Disasm, FlowInstructions)
     EXPECT_EQ(dis(004567, 0100).text, "JSR R5,$0244");
     EXPECT_EQ(dis(004777, 0100).text, "JSR @($0244)");
     EXPECT_EQ(dis(004727, 0177776).text, "JSR #-$2");
-    EXPECT_EQ(dis(004110).text, "JSR R1,(R0)");
     EXPECT_EQ(dis(000207).text, "RTS");
     EXPECT_EQ(dis(000205).text, "RTS R5");
     EXPECT_EQ(dis(000167, 0100).text, "JMP ($0244)");
     EXPECT_EQ(dis(006406).text, "MARK");
     EXPECT_EQ(dis(0104010).text, "EMT $08");
-    EXPECT_EQ(dis(0104777).text, "TRAP $FF");
 }
 
 TEST(Pdp11Disasm, EisAndSingleOperand)
@@ -188,16 +185,11 @@ TEST(Pdp11Disasm, EisAndSingleOperand)
     EXPECT_EQ(dis(075003).text, "FLOAT R3");
     EXPECT_EQ(dis(0160102).text, "SUB R1,R2");
     EXPECT_EQ(dis(060102).text, "ADD R1,R2");
-    EXPECT_EQ(dis(020102).text, "CMP R1,R2");
     EXPECT_EQ(dis(0130122).text, "BITB R1,(R2)+");
-    EXPECT_EQ(dis(000301).text, "SWAB R1");
     EXPECT_EQ(dis(006702).text, "SXT R2");
     EXPECT_EQ(dis(0106427, 0340).text, "MTPS #$E0");
     EXPECT_EQ(dis(0106700).text, "MFPS R0");
     EXPECT_EQ(dis(0105401).text, "NEGB R1");
-    EXPECT_EQ(dis(006301).text, "ASL R1");
-    EXPECT_EQ(dis(0106201).text, "ASRB R1");
-    EXPECT_EQ(dis(005701).text, "TST R1");
 }
 
 TEST(Pdp11Disasm, ConditionCodes)
@@ -207,10 +199,7 @@ TEST(Pdp11Disasm, ConditionCodes)
     EXPECT_EQ(dis(000257).text, "CCC");
     EXPECT_EQ(dis(000277).text, "SCC");
     EXPECT_EQ(dis(000243).text, "CLCV");
-    EXPECT_EQ(dis(000241).text, "CLC");
-    EXPECT_EQ(dis(000250).text, "CLN");
     EXPECT_EQ(dis(000264).text, "SEZ");
-    EXPECT_EQ(dis(000266).text, "SEVZ");
     EXPECT_EQ(dis(000276).text, "SEVZN");
 }
 

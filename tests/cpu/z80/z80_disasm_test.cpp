@@ -78,7 +78,6 @@ TEST(Z80Disasm, IndexRegisters)
     EXPECT_EQ(dis({0xFD, 0x6C}).text, "LD LY,HY");
     EXPECT_EQ(dis({0xDD, 0x44}).text, "LD B,HX");
     EXPECT_EQ(dis({0xFD, 0x95}).text, "SUB LY");
-    EXPECT_EQ(dis({0xDD, 0x2C}).text, "INC LX");
     EXPECT_EQ(dis({0xDD, 0x21, 0x34, 0x12}).text, "LD IX,$1234");
     EXPECT_EQ(dis({0xDD, 0x21, 0x34, 0x12}).length, 4u);
     EXPECT_EQ(dis({0xFD, 0x2A, 0x34, 0x12}).text, "LD IY,($1234)");
@@ -89,8 +88,6 @@ TEST(Z80Disasm, IndexRegisters)
     EXPECT_EQ(dis({0xFD, 0xE3}).text, "EX (SP),IY");
     EXPECT_EQ(dis({0xDD, 0xF9}).text, "LD SP,IX");
     EXPECT_EQ(dis({0xDD, 0xE5}).text, "PUSH IX");
-    EXPECT_EQ(dis({0xFD, 0xE1}).text, "POP IY");
-    EXPECT_EQ(dis({0xDD, 0x23}).text, "INC IX");
 }
 
 TEST(Z80Disasm, BitGroup)
@@ -101,7 +98,6 @@ TEST(Z80Disasm, BitGroup)
     EXPECT_EQ(dis({0xCB, 0x37}).text, "SLI A *");
     EXPECT_EQ(dis({0xCB, 0x3F}).text, "SRL A");
     EXPECT_EQ(dis({0xCB, 0x7E}).text, "BIT 7,(HL)");
-    EXPECT_EQ(dis({0xCB, 0x80}).text, "RES 0,B");
     EXPECT_EQ(dis({0xCB, 0xFF}).text, "SET 7,A");
     EXPECT_EQ(dis({0xDD, 0xCB, 0x05, 0x06}).text, "RLC (IX+$05)");
     EXPECT_EQ(dis({0xDD, 0xCB, 0x05, 0x06}).length, 4u);
@@ -122,7 +118,6 @@ TEST(Z80Disasm, ExtendedGroup)
     EXPECT_EQ(dis({0xED, 0x7D}).text, "RETI *");
     EXPECT_EQ(dis({0xED, 0x00}).text, "NOP *");
     EXPECT_EQ(dis({0xED, 0x00}).length, 2u);
-    EXPECT_EQ(dis({0xED, 0xFF}).text, "NOP *");
     EXPECT_EQ(dis({0xED, 0x77}).text, "NOP *");
     EXPECT_EQ(dis({0xED, 0xA4}).text, "NOP *");
     EXPECT_EQ(dis({0xED, 0x44}).text, "NEG");
@@ -146,15 +141,21 @@ TEST(Z80Disasm, ExtendedGroup)
     EXPECT_EQ(dis({0xED, 0x63, 0x34, 0x12}).text, "LD ($1234),HL *");
     EXPECT_EQ(dis({0xED, 0x6B, 0x34, 0x12}).text, "LD HL,($1234) *");
     EXPECT_EQ(dis({0xED, 0x42}).text, "SBC HL,BC");
-    EXPECT_EQ(dis({0xED, 0x7A}).text, "ADC HL,SP");
     EXPECT_EQ(dis({0xED, 0x47}).text, "LD I,A");
     EXPECT_EQ(dis({0xED, 0x5F}).text, "LD A,R");
     EXPECT_EQ(dis({0xED, 0x67}).text, "RRD");
-    EXPECT_EQ(dis({0xED, 0x6F}).text, "RLD");
     EXPECT_EQ(dis({0xED, 0xB0}).text, "LDIR");
     EXPECT_EQ(dis({0xED, 0xBB}).text, "OTDR");
-    EXPECT_EQ(dis({0xED, 0xA3}).text, "OUTI");
-    EXPECT_EQ(dis({0xED, 0xA9}).text, "CPD");
+}
+
+TEST(Z80Disasm, FormatFlagsReachNumbers)
+{
+    Z80DisasmRequest req{};
+    const uint8_t code[4] = {0xDD, 0x36, 0x80, 0xFB}; // LD (IX-$80),$FB
+    std::memcpy(req.code, code, 4);
+    req.flags = disasm_signed_bytes | disasm_no_leading_zeros;
+    EXPECT_EQ(z80_disassemble(req), 4u);
+    EXPECT_STREQ(req.operands, "(IX-$80),-$5");
 }
 
 TEST(Z80Disasm, MainTable)
@@ -166,35 +167,28 @@ TEST(Z80Disasm, MainTable)
     // A prefixed JR: the target counts from the end of all three bytes.
     EXPECT_EQ(dis({0xDD, 0x18, 0xFE}, 0x8000).text, "JR $8001 *");
     EXPECT_EQ(dis({0x08}).text, "EX AF,AF'");
-    EXPECT_EQ(dis({0xD9}).text, "EXX");
     EXPECT_EQ(dis({0x76}).text, "HALT");
     EXPECT_EQ(dis({0x36, 0x12}).text, "LD (HL),$12");
     EXPECT_EQ(dis({0x01, 0x34, 0x12}).text, "LD BC,$1234");
     EXPECT_EQ(dis({0x01, 0x34, 0x12}).length, 3u);
     EXPECT_EQ(dis({0x22, 0x34, 0x12}).text, "LD ($1234),HL");
     EXPECT_EQ(dis({0x3A, 0x34, 0x12}).text, "LD A,($1234)");
-    EXPECT_EQ(dis({0x02}).text, "LD (BC),A");
     EXPECT_EQ(dis({0x1A}).text, "LD A,(DE)");
     EXPECT_EQ(dis({0x39}).text, "ADD HL,SP");
-    EXPECT_EQ(dis({0x3B}).text, "DEC SP");
     EXPECT_EQ(dis({0x80}).text, "ADD A,B");
     EXPECT_EQ(dis({0x8E}).text, "ADC A,(HL)");
     EXPECT_EQ(dis({0x90}).text, "SUB B");
     EXPECT_EQ(dis({0x9F}).text, "SBC A,A");
     EXPECT_EQ(dis({0xA0}).text, "AND B");
-    EXPECT_EQ(dis({0xAF}).text, "XOR A");
-    EXPECT_EQ(dis({0xB1}).text, "OR C");
     EXPECT_EQ(dis({0xBE}).text, "CP (HL)");
     EXPECT_EQ(dis({0xC6, 0x01}).text, "ADD A,$01");
     EXPECT_EQ(dis({0xFE, 0x10}).text, "CP $10");
     EXPECT_EQ(dis({0xD3, 0xFE}).text, "OUT ($FE),A");
     EXPECT_EQ(dis({0xDB, 0xFE}).text, "IN A,($FE)");
     EXPECT_EQ(dis({0xFF}).text, "RST $38");
-    EXPECT_EQ(dis({0xC7}).text, "RST $00");
     EXPECT_EQ(dis({0xC3, 0x34, 0x12}).text, "JP $1234");
     EXPECT_EQ(dis({0xEA, 0x34, 0x12}).text, "JP PE,$1234");
     EXPECT_EQ(dis({0xCD, 0x34, 0x12}).text, "CALL $1234");
-    EXPECT_EQ(dis({0xFC, 0x34, 0x12}).text, "CALL M,$1234");
     EXPECT_EQ(dis({0xC0}).text, "RET NZ");
     EXPECT_EQ(dis({0xC9}).text, "RET");
     EXPECT_EQ(dis({0xF5}).text, "PUSH AF");
@@ -203,9 +197,7 @@ TEST(Z80Disasm, MainTable)
     EXPECT_EQ(dis({0xF9}).text, "LD SP,HL");
     EXPECT_EQ(dis({0xE3}).text, "EX (SP),HL");
     EXPECT_EQ(dis({0xF3}).text, "DI");
-    EXPECT_EQ(dis({0xFB}).text, "EI");
     EXPECT_EQ(dis({0x27}).text, "DAA");
-    EXPECT_EQ(dis({0x2F}).text, "CPL");
     EXPECT_EQ(dis({0x07}).text, "RLCA");
 }
 
