@@ -78,9 +78,9 @@ struct Decoder {
     enum class Imm { word, byte, signed_word };
 
     // One operand in mode/register form (six bits).
-    void operand(uint32_t spec, Imm imm, bool jsr_target = false)
+    void operand(uint32_t field, Imm imm, bool jsr_target = false)
     {
-        uint32_t mode = (spec >> 3) & 7, r = spec & 7;
+        uint32_t mode = (field >> 3) & 7, r = field & 7;
         uint16_t where = 0;
         if (r == 7 && (mode == 2 || mode == 3 || mode == 6 || mode == 7)) {
             uint16_t x = extra(&where);
