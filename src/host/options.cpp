@@ -46,7 +46,7 @@ static bool parse_rate(const char* text, uint32_t* value_x256)
     errno = 0;
     char* end = nullptr;
     double hz = std::strtod(text, &end);
-    if (errno || *end || !std::isfinite(hz) || hz < 1.0 || hz > 1000.0)
+    if (errno || *end || !std::isfinite(hz) || hz < 12.0 || hz > 1000.0)
         return false;
     *value_x256 = uint32_t(std::lround(hz * 256.0));
     return true;
@@ -132,7 +132,7 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
         } else if (name == "--fps") {
             if (!value(&v)) return false;
             if (!parse_rate(v, &o->fps_x256)) {
-                *error = std::string("bad rate for --fps (1 to 1000 Hz): '") + v + "'";
+                *error = std::string("bad rate for --fps (12 to 1000 Hz): '") + v + "'";
                 return false;
             }
         } else if (name == "--screenshot-at") {

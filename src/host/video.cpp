@@ -1,5 +1,6 @@
 // The BackBuffer, the client size and screenshots of the visible rectangle.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "host/host_internal.h"
@@ -34,8 +35,22 @@ void set_client_size(uint32_t width, uint32_t height)
         host.backend->apply_client_size(w, h);
 }
 
+// A machine driven piece by piece (its unit tests) draws before any host start-up; it
+// gets a buffer of the minimum size, as the headless backend would give it.
+static void ensure_back_buffer()
+{
+    if (host.back_buffer || host.backend)
+        return;
+    if (!back_buffer_width || !back_buffer_height) {
+        back_buffer_width = 1200;
+        back_buffer_height = 960;
+    }
+    host.back_buffer = static_cast<uint32_t*>(std::calloc(size_t(back_buffer_width) * back_buffer_height, 4));
+}
+
 bool lock_back_buffer(BackBufferView* view)
 {
+    ensure_back_buffer();
     if (!host.back_buffer)
         return false;
     host.back_buffer_locked = true;
@@ -48,6 +63,7 @@ void unlock_back_buffer() { host.back_buffer_locked = false; }
 
 void clear_back_buffer()
 {
+    ensure_back_buffer();
     if (host.back_buffer)
         std::memset(host.back_buffer, 0, size_t(back_buffer_width) * back_buffer_height * 4);
 }

@@ -118,3 +118,23 @@ TEST(LoadMeter, BarsAndTheFadingRedBorder)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BackBuffer, MachinesDrawingWithoutHostStartUpGetTheMinimumBuffer)
+{
+    ASSERT_EQ(host.backend, nullptr);
+    host.back_buffer = nullptr;
+    back_buffer_width = back_buffer_height = 0;
+    BackBufferView view{};
+    ASSERT_TRUE(lock_back_buffer(&view));
+    EXPECT_EQ(back_buffer_width, 1200u);
+    EXPECT_EQ(back_buffer_height, 960u);
+    EXPECT_EQ(view.pitch, 1200u);
+    view.pixels[1200 * 960 - 1] = 0xFFFFFF; // the whole buffer is there
+    unlock_back_buffer();
+    clear_back_buffer();
+    EXPECT_EQ(view.pixels[1200 * 960 - 1], 0u);
+}
+
+} // namespace
