@@ -10,7 +10,8 @@ uint8_t LockLeds[3];
 
 void snapshot_keys()
 {
-    if (host.keyboard_focus) {
+    // A keys script is the keyboard of an automated run, focused or not.
+    if (host.keyboard_focus || !host.key_events.empty()) {
         for (int i = 0; i < 256; ++i)
             KeySnapshot[i] = KeyState[i];
     } else {

@@ -1,6 +1,7 @@
 // A tiny built-in machine for testing the host end to end ("--machine host-test-pattern"):
 // a 320 x 200 picture of four coloured quadrants with a white frame, whose top-left
-// quadrant turns green while Space is held, and a 1 kHz square wave.
+// quadrant turns green while Space is held, F11 toggles full screen, F12 takes a
+// screenshot, and a 1 kHz square wave.
 #include "host/host_internal.h"
 
 void host_test_pattern_main()
@@ -14,6 +15,10 @@ void host_test_pattern_main()
         snapshot_keys();
         if (key_pressed(0x58)) // F12
             save_screenshot();
+        if (key_pressed(0x57)) { // F11
+            fullscreen ^= 1;
+            set_client_size(0, 0);
+        }
         BackBufferView view;
         if (lock_back_buffer(&view)) {
             uint32_t* top_left = view.pixels + size_t(back_buffer_height / 2 - h / 2) * view.pitch +
