@@ -223,20 +223,31 @@ TEST(ZxFrameInput, HotKeysAndTheGraveKeyHoldTheMatrixStill)
 
 namespace {
 
-TEST(ZxFrame, WithoutABackBufferTheBorderChangesStillSetTheColourInForce)
+TEST(ZxFrame, ThePictureIsTripledCentredIntoTheBackBuffer)
 {
     zx_test_fresh_machine();
-    BackBufferView view;
-    if (lock_back_buffer(&view)) { // only meaningful where no BackBuffer exists
-        unlock_back_buffer();
-        GTEST_SKIP();
-    }
-    zx.zx_border_events[0] = {5000, 3};
-    zx.zx_border_events[1] = {4000, 6};
-    zx.border_event_count = 2;
+    zx.border_colour = 1;
+    zx.memory[0x4000] = 0x80;
+    zx.memory[0x5800] = 0x47; // BRIGHT white ink on black
+    zx.zx_border_events[0] = {3000, 3};
+    zx.border_event_count = 1;
     zx_paint_frame();
-    EXPECT_EQ(zx.border_event_count, 0);
-    EXPECT_EQ(zx.border_colour, 6);
+    EXPECT_EQ(zx.border_event_count, 1); // a change after the last painted row waits
+    BackBufferView view;
+    ASSERT_TRUE(lock_back_buffer(&view));
+    const uint32_t left = back_buffer_width / 2 - 528, top = back_buffer_height / 2 - 432;
+    const uint32_t* screen = view.pixels + (top + 144 + 1) * view.pitch + left + 144;
+    EXPECT_EQ(screen[0], 0xFFFFFFu); // middle row of the first tripled line: full brightness
+    EXPECT_EQ(screen[3], 0x000000u);
+    EXPECT_EQ(view.pixels[(top + 1) * view.pitch + left], 0x0000D5u); // border, palette 0 blue
+    EXPECT_EQ(view.pixels[(top + 1) * view.pitch + left - 1], 0u);    // nothing left of the picture
+    unlock_back_buffer();
+
+    // A surface smaller than the tripled picture is left alone.
+    std::vector<uint32_t> small(800 * 600, 0x123456);
+    zx_render_frame_into(small.data(), 800, 800, 600);
+    for (uint32_t p : small)
+        ASSERT_EQ(p, 0x123456u);
 }
 
 } // namespace
