@@ -65,6 +65,18 @@ void paint_sprites()
     }
 }
 
+// Pixel B of a group of eight: the tile's colour index from byte lane B of `tiles`,
+// unless the sprite layer holds an opaque index there; written twice side by side.
+template <int B>
+inline void put_pixel(uint32_t* out, const uint32_t* palette, uint64_t tiles, const uint8_t* layer = nullptr)
+{
+    uint32_t index = static_cast<uint32_t>(tiles >> (8 * B)) & 0x0F;
+    if (layer != nullptr && layer[B] != tile_transparent) index = layer[B];
+    const uint32_t colour = palette[index];
+    out[2 * B] = colour;
+    out[2 * B + 1] = colour;
+}
+
 // One emulated line as 512 pixels (each pixel twice) at out.
 void render_line(uint32_t line, uint32_t* out)
 {
@@ -72,7 +84,10 @@ void render_line(uint32_t line, uint32_t* out)
     // that the 2048-byte map holds.
     const uint8_t* const codes = tile.tile_map + ((tile.control & 0x80) ? 1024 : 0) + 32 * (line >> 3);
     const uint8_t* layer = tile.sprite_layer + line * tile_layer_width;
-    const uint32_t* const palette = tile.palette;
+    // A local copy: stores into the picture cannot change it, so the compiler keeps
+    // it in place instead of reloading it after every pixel.
+    uint32_t palette[16];
+    std::memcpy(palette, tile.palette, sizeof palette);
     const uint32_t i = line & 7;
     constexpr uint64_t all_transparent = 0x0F0F0F0F0F0F0F0Full;
     for (uint32_t c = 0; c < 32; ++c, out += 16, layer += 8) {
@@ -82,19 +97,25 @@ void render_line(uint32_t line, uint32_t* out)
                                | spread.lanes[tile.tile_planes[2][at]] << 2 | spread.lanes[tile.tile_planes[3][at]] << 3;
         uint64_t sprites;
         std::memcpy(&sprites, layer, sizeof sprites);
+        // Written out pixel by pixel (constant shifts) rather than as a loop.
         if (sprites == all_transparent) {
-            for (int b = 0; b < 8; ++b) {
-                const uint32_t colour = palette[(tiles >> (8 * b)) & 0x0F];
-                out[2 * b] = colour;
-                out[2 * b + 1] = colour;
-            }
-            continue;
-        }
-        for (int b = 0; b < 8; ++b) {
-            const uint8_t s = layer[b];
-            const uint32_t colour = palette[s == tile_transparent ? (tiles >> (8 * b)) & 0x0F : s];
-            out[2 * b] = colour;
-            out[2 * b + 1] = colour;
+            put_pixel<0>(out, palette, tiles);
+            put_pixel<1>(out, palette, tiles);
+            put_pixel<2>(out, palette, tiles);
+            put_pixel<3>(out, palette, tiles);
+            put_pixel<4>(out, palette, tiles);
+            put_pixel<5>(out, palette, tiles);
+            put_pixel<6>(out, palette, tiles);
+            put_pixel<7>(out, palette, tiles);
+        } else {
+            put_pixel<0>(out, palette, tiles, layer);
+            put_pixel<1>(out, palette, tiles, layer);
+            put_pixel<2>(out, palette, tiles, layer);
+            put_pixel<3>(out, palette, tiles, layer);
+            put_pixel<4>(out, palette, tiles, layer);
+            put_pixel<5>(out, palette, tiles, layer);
+            put_pixel<6>(out, palette, tiles, layer);
+            put_pixel<7>(out, palette, tiles, layer);
         }
     }
 }
