@@ -1,5 +1,6 @@
 // ZX picture: the T-state-timed border and the 256 x 192 screen area, painted into
 // zx_picture (352 x 288 ZX pixels, each 3 picture pixels wide).
+#include <algorithm>
 #include <cstdio>
 
 #include "machines/zx/zx.h"
@@ -36,11 +37,7 @@ constexpr int32_t picture_end = rows * row_tstates; // elapsed T-states where pa
 constexpr int32_t screen_first_row = 48, screen_last_row = 239;
 constexpr int32_t screen_first_t = 24, screen_end_t = 152;
 
-inline void fill(uint32_t* p, int32_t count, uint32_t colour)
-{
-    for (int32_t i = 0; i < count; ++i)
-        p[i] = colour;
-}
+inline void fill(uint32_t* p, int32_t count, uint32_t colour) { std::fill_n(p, count, colour); }
 
 // Paints one colour from elapsed time `from` to `to` (both as T-states after the first
 // pixel, clipped to the painted part of each row).
