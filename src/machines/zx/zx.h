@@ -75,9 +75,6 @@ bool zx_snapshot_name_from(const char* argument_text, char* name, size_t capacit
 // ---- Start-up and frame loop (zx_main.cpp) ------------------------------------------
 void zx_start(const char* argument_text);
 void zx_frame_input();
-// Border and screen into zx_picture, then tripled into a width x height picture surface
-// (centred, rows `pitch` pixels apart; at least 1056 x 864).
-void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);
 // The same into the locked BackBuffer; when the lock fails the frame's border changes
 // only update the colour in force.
 void zx_paint_frame();
@@ -92,6 +89,12 @@ int zx_render_border(uint32_t* picture, int count);
 // Paints the 256 x 192 area; `at` is its top-left pixel in the picture.
 void zx_render_screen(const uint8_t* bitmap, const uint8_t* attributes, uint32_t* at);
 void zx_next_palette();
+// The frame's picture: closes the border list with its sentinel, paints border and screen
+// into zx_picture and triples it centred into a width x height surface (rows `pitch`
+// pixels apart; a surface smaller than 1056 x 864 gets nothing). Works in bands of rows so
+// that each band is filtered while it is still in the cache; the result is the same as
+// zx_render_border, zx_render_screen and then filter_rows_x3_scanlines over the whole.
+void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);
 
 // ---- Keyboard and beeper (zx_keyboard.cpp, zx_beeper.cpp) --------------------------
 void zx_scan_keys();

@@ -91,20 +91,6 @@ void zx_frame_input()
     }
 }
 
-void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height)
-{
-    zx.zx_border_events[zx.border_event_count++] = {-1000, 0};
-    zx.border_event_count = zx_render_border(zx.zx_picture, zx.border_event_count);
-    zx_render_screen(zx.memory + 0x4000, zx.memory + 0x5800,
-                     zx.zx_picture + zx_screen_row * zx_picture_width + zx_screen_column);
-    if (width < zx_picture_width || height < zx_picture_height * 3)
-        return; // a surface too small for the tripled picture gets nothing
-    const uint32_t left = width / 2 - zx_picture_width / 2;
-    const uint32_t top = height / 2 - zx_picture_height * 3 / 2;
-    filter_rows_x3_scanlines(zx.zx_picture, pixels + top * pitch + left, zx_picture_width, zx_picture_height, 0,
-                             pitch);
-}
-
 void zx_paint_frame()
 {
     BackBufferView view;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/host.h"
 #include "machines/zx/zx.h"
 
 // Index = BRIGHT * 8 + colour (bit 0 blue, bit 1 red, bit 2 green).
@@ -67,34 +68,57 @@ void paint_span(uint32_t* picture, int32_t from, int32_t to, uint32_t colour)
 
 } // namespace
 
-int zx_render_border(uint32_t* picture, int count)
+namespace {
+
+// The border painting walks the events once; it can stop at a row boundary and resume, so
+// that a frame can be painted and filtered in bands while the band is still in the cache.
+struct BorderCursor {
+    int next;         // next event to take
+    int count;        // events including the sentinel
+    int32_t position; // elapsed T-states since the first pixel, painted up to here
+};
+
+BorderCursor border_begin(int count)
 {
-    ZxBorderEvent* events = zx.zx_border_events;
+    const ZxBorderEvent* events = zx.zx_border_events;
     int i = 0;
     // Changes made before the first pixel only decide the starting colour.
     while (i < count && events[i].time >= first_pixel_time)
         zx.border_colour = events[i++].colour;
+    return {i, count, 0};
+}
 
-    int32_t position = 0; // elapsed T-states since the first pixel
-    for (; i < count; ++i) {
-        int32_t target = first_pixel_time - events[i].time;
+// Paints up to `limit` (elapsed T-states, a row start or the picture end).
+void border_paint_until(uint32_t* picture, BorderCursor* c, int32_t limit)
+{
+    const ZxBorderEvent* events = zx.zx_border_events;
+    for (; c->next < c->count; ++c->next) {
+        int32_t target = first_pixel_time - events[c->next].time;
         // A change during retrace shows from the start of the next row.
         if (target % row_tstates >= painted_tstates)
             target += row_tstates - target % row_tstates;
         if (target >= picture_end)
-            break; // happens after the painted part of the last row: next frame's
-        if (target > position) {
-            paint_span(picture, position, target, zx.zx_palette[zx.border_colour]);
-            position = target;
+            break; // after the painted part of the last row: the next frame's
+        if (target > limit)
+            break; // beyond this band
+        if (target > c->position) {
+            paint_span(picture, c->position, target, zx.zx_palette[zx.border_colour]);
+            c->position = target;
         }
-        zx.border_colour = events[i].colour;
+        zx.border_colour = events[c->next].colour;
     }
-    if (position < picture_end)
-        paint_span(picture, position, picture_end, zx.zx_palette[zx.border_colour]);
+    if (c->position < limit) {
+        paint_span(picture, c->position, limit, zx.zx_palette[zx.border_colour]);
+        c->position = limit;
+    }
+}
 
-    // Events not drawn yet count as before the next picture's start.
+// Events not drawn yet count as before the next picture's start.
+int border_finish(const BorderCursor& c)
+{
+    ZxBorderEvent* events = zx.zx_border_events;
     int carried = 0;
-    for (; i < count - 1; ++i) { // the last one is the sentinel
+    for (int i = c.next; i < c.count - 1; ++i) { // the last one is the sentinel
         events[carried].time = events[i].time + zx_frame_tstates;
         events[carried].colour = events[i].colour;
         ++carried;
@@ -102,11 +126,55 @@ int zx_render_border(uint32_t* picture, int count)
     return carried;
 }
 
+void screen_lines(const uint8_t* bitmap, const uint8_t* attributes, uint32_t* at, uint32_t first, uint32_t end);
+
+} // namespace
+
+int zx_render_border(uint32_t* picture, int count)
+{
+    BorderCursor cursor = border_begin(count);
+    border_paint_until(picture, &cursor, picture_end);
+    return border_finish(cursor);
+}
+
+void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height)
+{
+    zx.zx_border_events[zx.border_event_count++] = {-1000, 0};
+    BorderCursor cursor = border_begin(zx.border_event_count);
+    const bool fits = width >= zx_picture_width && height >= zx_picture_height * 3;
+    const uint32_t left = fits ? width / 2 - zx_picture_width / 2 : 0;
+    const uint32_t top = fits ? height / 2 - zx_picture_height * 3 / 2 : 0;
+    uint32_t* picture = zx.zx_picture;
+    uint32_t* screen_at = picture + zx_screen_row * zx_picture_width + zx_screen_column;
+    // Bands of 8 rows: border, screen lines, then the x3 filter of the same rows.
+    constexpr uint32_t band = 8;
+    for (uint32_t row = 0; row < zx_picture_height; row += band) {
+        border_paint_until(picture, &cursor, static_cast<int32_t>(row + band) * row_tstates);
+        if (row + band > zx_screen_row && row < zx_screen_row + 192) {
+            const uint32_t first = row > zx_screen_row ? row - zx_screen_row : 0;
+            const uint32_t end = std::min<uint32_t>(row + band - zx_screen_row, 192);
+            screen_lines(zx.memory + 0x4000, zx.memory + 0x5800, screen_at, first, end);
+        }
+        if (fits) // a surface too small for the tripled picture gets nothing
+            filter_rows_x3_scanlines(picture + row * zx_picture_width,
+                                     pixels + (top + 3 * row) * pitch + left, zx_picture_width, band, 0, pitch);
+    }
+    zx.border_event_count = border_finish(cursor);
+}
+
 void zx_render_screen(const uint8_t* bitmap, const uint8_t* attributes, uint32_t* at)
+{
+    screen_lines(bitmap, attributes, at, 0, 192);
+}
+
+namespace {
+
+// Lines first..end-1 of the 256 x 192 area.
+void screen_lines(const uint8_t* bitmap, const uint8_t* attributes, uint32_t* at, uint32_t first, uint32_t end)
 {
     const uint32_t* palette = zx.zx_palette;
     const bool flash = zx.flash_phase != 0;
-    for (uint32_t y = 0; y < 192; ++y) {
+    for (uint32_t y = first; y < end; ++y) {
         const uint8_t* bits = bitmap + ((y & 0xC0) << 5) + ((y & 7) << 8) + ((y & 0x38) << 2);
         const uint8_t* attrs = attributes + (y >> 3) * 32;
         uint32_t* p = at + y * zx_picture_width;
@@ -132,3 +200,5 @@ void zx_render_screen(const uint8_t* bitmap, const uint8_t* attributes, uint32_t
         }
     }
 }
+
+} // namespace

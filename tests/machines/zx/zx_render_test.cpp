@@ -1,6 +1,9 @@
 // Border timing to the T-state and the screen area with attributes, BRIGHT and FLASH.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "zx_test_support.h"
 
 namespace {
@@ -143,6 +146,47 @@ TEST(ZxScreen, FlashSwapsInkAndPaperOnlyInItsSecondPhase)
     zx_render_screen(zx.memory + 0x4000, zx.memory + 0x5800, zx.zx_picture + 48 * W + 144);
     EXPECT_EQ(pixel(48, 144), 0xD5D5D5u);
     EXPECT_EQ(pixel(48, 144 + 12), 0x000000u);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ZxPicture, BandedFramePaintingEqualsBorderThenScreenThenFilter)
+{
+    zx_test_fresh_machine();
+    for (uint32_t a = 0x4000; a < 0x5B00; ++a)
+        zx.memory[a] = static_cast<uint8_t>(a * 13 + (a >> 7));
+    zx.flash_phase = 0xFF;
+    zx.border_colour = 3;
+    const int32_t times[] = {70000, 68150, 68149, 60000, 59990, 65730, 50000, 40100, 40000, 30000, 12345,
+                             3687, 3686, 100, -4};
+    // Keep times descending while mixing in retrace and band-edge positions.
+    std::vector<int32_t> sorted(std::begin(times), std::end(times));
+    std::sort(sorted.rbegin(), sorted.rend());
+    for (int32_t row = 0; row < 288; row += 8) // band edges: the first T-state of a band's row
+        sorted.push_back(68150 - row * 224);
+    std::sort(sorted.rbegin(), sorted.rend());
+    for (size_t k = 0; k < sorted.size(); ++k)
+        add_event(sorted[k], static_cast<uint8_t>(k % 8));
+    const int count = zx.border_event_count;
+    ZxBorderEvent saved[64];
+    std::memcpy(saved, zx.zx_border_events, sizeof saved);
+
+    constexpr uint32_t SW = 1200, SH = 960;
+    std::vector<uint32_t> banded(SW * SH, 0x777777), whole(SW * SH, 0x777777);
+    zx_render_frame_into(banded.data(), SW, SW, SH);
+    const int carried = zx.border_event_count;
+    const uint8_t colour_after = zx.border_colour;
+
+    zx.border_colour = 3;
+    std::memcpy(zx.zx_border_events, saved, sizeof saved);
+    zx.border_event_count = count;
+    EXPECT_EQ(render(), carried);
+    EXPECT_EQ(zx.border_colour, colour_after);
+    zx_render_screen(zx.memory + 0x4000, zx.memory + 0x5800, zx.zx_picture + 48 * W + 144);
+    filter_rows_x3_scanlines(zx.zx_picture, whole.data() + (SH / 2 - 432) * SW + SW / 2 - 528, W, 288, 0, SW);
+    EXPECT_TRUE(banded == whole);
 }
 
 } // namespace
