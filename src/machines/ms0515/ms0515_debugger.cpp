@@ -18,16 +18,20 @@ static void console_closed()
     ms0515.breakAddress = 1;
 }
 
-// "%x%*c": a hexadecimal number and the one character after it. False at end of input.
+// "%x%*c": a hexadecimal number (leading blanks and line breaks skipped, so it may stand on
+// the next line) and the one character after it. Text that is no number is left unread and
+// the address unchanged, as scanf leaves it. The value is kept whole: an address above
+// 0xFFFF is one that PC never takes. False at end of input.
 static bool read_address(uint32_t* address)
 {
     unsigned value = 0;
     int got = std::fscanf(ms0515.debugIn, "%x", &value);
     if (got == EOF)
         return false;
-    if (got == 1)
-        *address = value & 0xFFFF;
-    std::fgetc(ms0515.debugIn);
+    if (got == 1) {
+        *address = value;
+        std::fgetc(ms0515.debugIn);
+    }
     return true;
 }
 
@@ -50,8 +54,9 @@ static void write_disassembly_dump()
     FILE* file = open_data_file("MS0515DisDump.txt", "w");
     if (!file)
         fatal_error("Can't create MS0515DisDump.txt file!");
-    pdp11_write_disasm_dump(file, static_cast<uint16_t>(ms0515.breakAddress), static_cast<uint16_t>(end),
-                            ms0515_peek_word, nullptr);
+    // An end beyond 0xFFFF stops the dump at the top of memory.
+    uint16_t last = static_cast<uint16_t>(end > 0xFFFF ? 0xFFFF : end);
+    pdp11_write_disasm_dump(file, static_cast<uint16_t>(ms0515.breakAddress), last, ms0515_peek_word, nullptr);
     std::fclose(file);
 }
 

@@ -106,6 +106,35 @@ TEST_F(Ms0515Debugger, EndOfInputInsideAnAddressAlsoRunsOn)
     EXPECT_EQ(out.find("Console input closed", at + 1), std::string::npos);
 }
 
+TEST_F(Ms0515Debugger, AddressesAreTakenWholeAndNonNumbersStayUnread)
+{
+    // 0x11002 is no 16-bit address: the run goes past 0x1002 without stopping.
+    console("r 11002\n");
+    ms0515.command = 0;
+    CaptureStdout();
+    for (int i = 0; i < 3; ++i)
+        ms0515_execute_boundary();
+    std::string out = GetCapturedStdout();
+    EXPECT_EQ(pc(), 0x2002u);
+    EXPECT_EQ(out.find("CPU (Main)"), out.rfind("CPU (Main)")) << out;
+    EXPECT_EQ(ms0515.breakAddress, 0x11002u);
+
+    // "rz": no number, so the breakpoint stays and "z" is the next stop's command.
+    SetUp();
+    console("rz\n");
+    ms0515.command = 0;
+    ms0515.breakAddress = 0x2000;
+    CaptureStdout();
+    ms0515_execute_boundary(); // stop at 0x1000, read "r", run the NOP
+    EXPECT_EQ(ms0515.command, 'r');
+    EXPECT_EQ(ms0515.breakAddress, 0x2000u);
+    ms0515_execute_boundary(); // JSR to 0x2000
+    ms0515_execute_boundary(); // stop at 0x2000: command "z", then the input ends
+    out = GetCapturedStdout();
+    EXPECT_NE(out.find("PC=2000"), std::string::npos) << out;
+    EXPECT_NE(out.find("Console input closed"), std::string::npos) << out;
+}
+
 TEST_F(Ms0515Debugger, FrameCommandEndsTheFrameStopped)
 {
     console("");
