@@ -21,9 +21,14 @@ const char* data_path(const char* name)
         while (*name == '\\' || *name == '/')
             ++name;
     }
+    // A name too long for any path opens nothing, rather than a file named by its
+    // first 4095 characters.
     size_t n = 0;
-    for (; name[n] && n < sizeof path - 1; ++n)
+    for (; name[n]; ++n) {
+        if (n == sizeof path - 1)
+            return "";
         path[n] = name[n] == '\\' ? '/' : name[n];
+    }
     path[n] = '\0';
     return path;
 }
@@ -32,13 +37,17 @@ FILE* open_data_file(const char* name, const char* mode) { return std::fopen(dat
 
 void load_file(void* buffer, size_t length, const char* name)
 {
+    // A name that opens but cannot be read (a directory) is as missing as no file at all:
+    // its "contents" would otherwise be all 0xFF.
     FILE* f = open_data_file(name, "rb");
-    if (!f) {
+    size_t got = f ? std::fread(buffer, 1, length, f) : 0;
+    if (!f || std::ferror(f)) {
+        if (f)
+            std::fclose(f);
         char text[256];
         std::snprintf(text, sizeof text, "File %s not found!", name ? name : "");
         fatal_error(text);
     }
-    size_t got = std::fread(buffer, 1, length, f);
     std::fclose(f);
     if (got < length)
         std::memset(static_cast<uint8_t*>(buffer) + got, 0xFF, length - got);

@@ -13,6 +13,8 @@ Clock::time_point next_deadline;
 bool paced = false;
 Clock::duration frame_period;
 
+bool headless_probe(std::string*) { return true; }
+
 bool headless_open(const HostOptions& options, std::string*)
 {
     back_buffer_width = 1200;
@@ -49,6 +51,6 @@ uint32_t headless_refresh() { return 0; }
 } // namespace
 
 const HostBackend host_headless_backend = {
-    "headless",          headless_open,      headless_close,     headless_frame,
+    "headless",          headless_probe,     headless_open,      headless_close,     headless_frame,
     headless_apply_client_size, headless_set_muted, headless_show_error, headless_refresh,
 };

@@ -19,6 +19,9 @@
 
 struct HostBackend {
     const char* name;
+    // Checks, before anything is printed, that there is somewhere to show a window. False
+    // with a one-line reason when there is none.
+    bool (*probe)(std::string* error);
     // Opens the devices and sets back_buffer_width/height. False with a reason when
     // there is nothing to open (no display).
     bool (*open)(const HostOptions& options, std::string* error);

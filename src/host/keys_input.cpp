@@ -171,6 +171,16 @@ bool key_code_from_name(const char* name, uint8_t* code)
     return false;
 }
 
+// A word of the script as it may be shown in an error line: control and non-ASCII bytes
+// of a garbage file become '?', and a very long word is cut.
+static std::string printable(const std::string& word)
+{
+    std::string out;
+    for (char c : word.substr(0, 40))
+        out += (c >= 0x20 && c < 0x7F) ? c : '?';
+    return word.size() > 40 ? out + "..." : out;
+}
+
 bool parse_key_script(const std::string& text, std::vector<KeyEvent>* events, std::string* error)
 {
     std::istringstream in(text);
@@ -178,6 +188,8 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>* events, st
     unsigned line_number = 0;
     while (std::getline(in, line)) {
         ++line_number;
+        if (!line.empty() && line.back() == '\r') // written on DOS or Windows
+            line.pop_back();
         size_t hash = line.find('#');
         if (hash != std::string::npos)
             line.resize(hash);
@@ -192,13 +204,13 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>* events, st
         if (!(words >> key_word >> action_word))
             return fail("expected \"FRAME KEY down|up\"");
         if (words >> extra)
-            return fail("unexpected text '" + extra + "'");
+            return fail("unexpected text '" + printable(extra) + "'");
         if (frame_word.find_first_not_of("0123456789") != std::string::npos || frame_word.size() > 9)
-            return fail("bad frame number '" + frame_word + "'");
+            return fail("bad frame number '" + printable(frame_word) + "'");
         KeyEvent e;
         e.frame = uint32_t(std::stoul(frame_word));
         if (!key_code_from_name(key_word.c_str(), &e.code))
-            return fail("unknown key '" + key_word + "'");
+            return fail("unknown key '" + printable(key_word) + "'");
         std::string action;
         for (char c : action_word)
             action += char(std::tolower(static_cast<unsigned char>(c)));
@@ -207,7 +219,7 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>* events, st
         else if (action == "up")
             e.down = false;
         else
-            return fail("expected down or up, not '" + action_word + "'");
+            return fail("expected down or up, not '" + printable(action_word) + "'");
         events->push_back(e);
     }
     // Events of one frame keep their file order.

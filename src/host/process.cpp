@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "host/host_internal.h"
 
@@ -20,6 +18,34 @@ HostState host;
     if (host.backend)
         host.backend->close();
     std::exit(status);
+}
+
+// A whole text file of at most a few megabytes. A directory, a device that never ends or
+// a read error is refused with the reason instead of being taken as an empty script.
+static bool read_small_file(const char* path, std::string* text, std::string* why)
+{
+    constexpr size_t limit = 16u << 20;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && text->size() <= limit)
+        text->append(chunk, n);
+    bool failed = std::ferror(f) != 0;
+    int error = errno;
+    std::fclose(f);
+    if (failed) {
+        *why = std::strerror(error);
+        return false;
+    }
+    if (text->size() > limit) {
+        *why = "larger than 16 MiB";
+        return false;
+    }
+    return true;
 }
 
 // The directory of the running program, from the kernel's link to it.
@@ -43,6 +69,22 @@ void host_startup(const HostOptions& options, const char* mode_label)
     host.argument_text = options.argument_text;
     host.argument_cursor = host.argument_text.c_str();
 
+    // A run that cannot show its window says so in one line before anything else.
+    if (options.headless) {
+        host.backend = &host_headless_backend;
+    } else if (host_sdl_backend) {
+        host.backend = host_sdl_backend;
+    } else {
+        startup_failure(1, "this program was built without a window backend; use --headless");
+    }
+    std::string error;
+    if (!host.backend->probe(&error)) {
+        const HostBackend* failed = host.backend;
+        host.backend = nullptr;
+        failed->close();
+        startup_failure(1, error);
+    }
+
     // The console log is read live by people and by tests (the debuggers print a prompt
     // and then read standard input), so it is not buffered.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -51,13 +93,11 @@ void host_startup(const HostOptions& options, const char* mode_label)
 
     // Automation files are named relative to where the user started the program.
     if (!options.keys_file.empty()) {
-        std::ifstream in(options.keys_file, std::ios::binary);
-        if (!in)
-            startup_failure(2, "can't read keys file " + options.keys_file);
-        std::ostringstream text;
-        text << in.rdbuf();
+        std::string text, why;
+        if (!read_small_file(options.keys_file.c_str(), &text, &why))
+            startup_failure(2, "can't read keys file " + options.keys_file + ": " + why);
         std::string error;
-        if (!parse_key_script(text.str(), &host.key_events, &error))
+        if (!parse_key_script(text, &host.key_events, &error))
             startup_failure(2, "keys file " + options.keys_file + ", " + error);
     }
     if (!options.wav_file.empty() && !wav_open(&host.wav, options.wav_file.c_str()))
@@ -70,14 +110,6 @@ void host_startup(const HostOptions& options, const char* mode_label)
         data_dir = resolved;
     }
 
-    if (options.headless) {
-        host.backend = &host_headless_backend;
-    } else if (host_sdl_backend) {
-        host.backend = host_sdl_backend;
-    } else {
-        startup_failure(1, "this program was built without a window backend; use --headless");
-    }
-    std::string error;
     if (!host.backend->open(options, &error)) {
         const HostBackend* failed = host.backend;
         host.backend = nullptr;
@@ -116,23 +148,32 @@ void host_startup(const HostOptions& options, const char* mode_label)
     host.running_machine = true;
 }
 
-static void release_devices()
+// Closes the trace file, the WAV file and the devices. False when the WAV file could not
+// be written completely: a recording that silently lost its sound must not pass as done.
+static bool release_devices()
 {
     if (trace_file) {
         std::fclose(trace_file);
         trace_file = nullptr;
     }
-    wav_close(&host.wav);
+    bool wav_was_open = host.wav.file != nullptr;
+    bool wav_truncated = host.wav.truncated;
+    bool wav_ok = wav_close(&host.wav);
     if (host.backend)
         host.backend->close();
     host.backend = nullptr;
     std::fflush(stdout);
+    if (wav_was_open && !wav_ok)
+        std::fprintf(stderr, "korvel: error writing WAV file %s\n", host.options.wav_file.c_str());
+    if (wav_truncated)
+        std::fprintf(stderr, "korvel: WAV file %s reached its 4 GiB limit; later sound was not written\n",
+                     host.options.wav_file.c_str());
+    return wav_ok;
 }
 
 void shutdown_host()
 {
-    release_devices();
-    std::exit(0);
+    std::exit(release_devices() ? 0 : 1);
 }
 
 void fatal_error(const char* text)

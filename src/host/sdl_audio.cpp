@@ -98,7 +98,8 @@ void sdl_audio_set_muted(bool muted)
     SDL_LockAudioDevice(audio.device);
     audio.gain = muted ? 0 : playing_gain;
     SDL_UnlockAudioDevice(audio.device);
-    if (audio.muted && !muted)
+    // Unmuting always starts the measurement afresh, muted before or not.
+    if (!muted)
         audio.steering.resync_pending = true;
     audio.muted = muted;
 }

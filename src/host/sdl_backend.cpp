@@ -44,12 +44,36 @@ SdlHost sdl;
 
 char window_title[256];
 
-bool sdl_open(const HostOptions& options, std::string* error)
+// Without a display SDL quietly falls back to drivers that draw nowhere ("offscreen",
+// "dummy"): the run would go on with a window nobody can see. Those count only when the
+// user asked for them by name.
+bool sdl_probe(std::string* error)
 {
+    const char* forced = SDL_getenv("SDL_VIDEODRIVER");
+    bool driver_forced = forced && *forced;
+    if (!driver_forced && !SDL_getenv("DISPLAY") && !SDL_getenv("WAYLAND_DISPLAY")) {
+        *error = "no display (DISPLAY is not set); run with --headless";
+        return false;
+    }
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
         *error = std::string("no display available (") + SDL_GetError() + "); run with --headless";
         return false;
     }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver_forced && driver &&
+        (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0)) {
+        *error = std::string("no display available (only the ") + driver +
+                 " video driver); run with --headless";
+        SDL_Quit();
+        return false;
+    }
+    return true;
+}
+
+bool sdl_open(const HostOptions& options, std::string* error)
+{
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && !sdl_probe(error))
+        return false;
     SDL_DisplayMode mode{};
     if (SDL_GetDesktopDisplayMode(0, &mode) != 0) {
         *error = "Can't get Display Parameters!";
@@ -299,7 +323,7 @@ bool sdl_show_error(const char* text)
 uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate) * 256 : 0; }
 
 const HostBackend sdl_backend = {
-    "sdl", sdl_open, sdl_close, sdl_frame, sdl_apply_client_size, sdl_set_muted, sdl_show_error, sdl_refresh,
+    "sdl", sdl_probe, sdl_open, sdl_close, sdl_frame, sdl_apply_client_size, sdl_set_muted, sdl_show_error, sdl_refresh,
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 // WAV writer: RIFF header with little-endian fields, sizes patched on close.
 #include "host/wav_writer.h"
 
+#include <cerrno>
 #include <cstring>
 
 static void put16(uint8_t* p, uint32_t v)
@@ -31,15 +32,28 @@ static void make_header(uint8_t (&h)[44], uint32_t data_bytes)
     put32(h + 40, data_bytes);
 }
 
+// The RIFF sizes are 32-bit: the data stops short of 4 GiB, in whole sample pairs.
+static constexpr uint32_t max_data_bytes = (0xFFFFFFFFu - 36) & ~3u;
+
 bool wav_open(WavWriter* w, const char* path)
 {
     w->file = std::fopen(path, "wb");
     w->data_bytes = 0;
+    w->write_failed = false;
+    w->truncated = false;
     if (!w->file)
         return false;
     uint8_t header[44];
     make_header(header, 0);
-    return std::fwrite(header, 1, sizeof header, w->file) == sizeof header;
+    // Written through at once so that an unwritable target (a full disk) shows at start.
+    if (std::fwrite(header, 1, sizeof header, w->file) != sizeof header || std::fflush(w->file) != 0) {
+        int error = errno;
+        std::fclose(w->file);
+        w->file = nullptr;
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 void wav_append(WavWriter* w, const SamplePair* pairs, uint32_t count)
@@ -47,13 +61,18 @@ void wav_append(WavWriter* w, const SamplePair* pairs, uint32_t count)
     if (!w->file)
         return;
     uint8_t chunk[4 * 256];
+    if (count > (max_data_bytes - w->data_bytes) / 4) {
+        count = (max_data_bytes - w->data_bytes) / 4;
+        w->truncated = true;
+    }
     while (count) {
         uint32_t n = count < 256 ? count : 256;
         for (uint32_t i = 0; i < n; ++i) {
             put16(chunk + 4 * i, uint16_t(pairs[i].left));
             put16(chunk + 4 * i + 2, uint16_t(pairs[i].right));
         }
-        std::fwrite(chunk, 4, n, w->file);
+        if (std::fwrite(chunk, 4, n, w->file) != n)
+            w->write_failed = true;
         w->data_bytes += 4 * n;
         pairs += n;
         count -= n;
@@ -70,14 +89,17 @@ void wav_append_silence(WavWriter* w, uint32_t count)
     }
 }
 
-void wav_close(WavWriter* w)
+bool wav_close(WavWriter* w)
 {
     if (!w->file)
-        return;
+        return true;
     uint8_t header[44];
     make_header(header, w->data_bytes);
-    std::fseek(w->file, 0, SEEK_SET);
-    std::fwrite(header, 1, sizeof header, w->file);
-    std::fclose(w->file);
+    bool ok = !w->write_failed;
+    if (std::fseek(w->file, 0, SEEK_SET) != 0 || std::fwrite(header, 1, sizeof header, w->file) != sizeof header)
+        ok = false;
+    if (std::fclose(w->file) != 0)
+        ok = false;
     w->file = nullptr;
+    return ok;
 }

@@ -9,9 +9,12 @@
 struct WavWriter {
     FILE* file = nullptr;
     uint32_t data_bytes = 0;
+    bool write_failed = false; // a write of the file failed (disk full, device error)
+    bool truncated = false;    // the sound went past the 4 GiB a WAV file can hold
 };
 
 bool wav_open(WavWriter* w, const char* path);
 void wav_append(WavWriter* w, const SamplePair* pairs, uint32_t count);
 void wav_append_silence(WavWriter* w, uint32_t count);
-void wav_close(WavWriter* w);
+// Patches the sizes and closes the file; false when any write of it failed.
+bool wav_close(WavWriter* w);

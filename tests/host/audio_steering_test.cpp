@@ -105,4 +105,39 @@ TEST(AudioSteering, FollowsADriftingCardClock)
     EXPECT_NEAR(double(ahead), 2800.0, 200.0);
 }
 
+TEST(AudioSteering, DriftAndPersistentFailureAreLoggedAsWritten)
+{
+    AudioSteering s;
+    audio_steering_init(&s, rate_60hz, ring);
+    audio_steering_resync(&s, 0, 1000);
+    testing::internal::CaptureStdout();
+    audio_steering_frame(&s, 0, 1000); // the resynchronising frame itself
+    testing::internal::GetCapturedStdout();
+    // The card played 300 samples fewer than a frame: still one frame, but the write
+    // position is now 300 samples further ahead than the target, more than V / 4.
+    testing::internal::CaptureStdout();
+    audio_steering_frame(&s, 500 * 4, 1010);
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(log, "Warning! Sound and video can't be synchronised - 300!\n> 300");
+    EXPECT_EQ(s.failure_count, 1u);
+    EXPECT_EQ(s.samples_per_frame_x256, 800u * 256 - 1); // steered back by 1/256 sample
+
+    // 32 frames in a row outside the band: the error line on the 32nd and every later one.
+    uint32_t position = 500 * 4, tick = 1010;
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 32; ++i) {
+        position = (position + 700 * 4) & (ring - 1);
+        tick += 15;
+        audio_steering_frame(&s, position, tick);
+    }
+    log = testing::internal::GetCapturedStdout();
+    const std::string error = "ERROR: Can't synchronize sound and videocard!\n";
+    size_t first = log.find(error);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find(error, first + 1), std::string::npos); // frames 32 and 33
+    EXPECT_EQ(log.find(error, log.find(error, first + 1) + 1), std::string::npos);
+    EXPECT_EQ(s.failure_count, 33u);
+    EXPECT_EQ(log.find("Loosed"), std::string::npos);
+}
+
 } // namespace

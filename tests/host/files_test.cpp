@@ -20,9 +20,10 @@ TEST(DataPath, DosNamesBecomeHostPaths)
     EXPECT_STREQ(data_path("..//konek.tia"), "..//konek.tia");
     EXPECT_STREQ(data_path("/abs/Dropped File.sna"), "/abs/Dropped File.sna");
     EXPECT_STREQ(data_path("48.rom"), "48.rom");
-    // A name longer than the path buffer is cut, not overrun.
+    // A name longer than any path names nothing (not a file named by its first part).
     std::string long_name(10000, 'x');
-    EXPECT_EQ(std::string(data_path(long_name.c_str())).size(), 4095u);
+    EXPECT_STREQ(data_path(long_name.c_str()), "");
+    EXPECT_EQ(std::string(data_path(std::string(4095, 'y').c_str())).size(), 4095u);
 }
 
 TEST(LoadFile, ShortFileIsPaddedWithFF)
@@ -66,6 +67,9 @@ TEST(LoadFileDeathTest, MissingFileEndsWithStatusOne)
     // The message is cut to fit its buffer.
     EXPECT_EXIT(load_file(buffer, sizeof buffer, long_name.c_str()), testing::ExitedWithCode(1),
                 "File n{250}\n");
+    // A directory opens but holds no bytes: reported like a missing file, not read as 0xFF.
+    std::filesystem::create_directory("ROMS");
+    EXPECT_EXIT(load_file(buffer, sizeof buffer, "ROMS"), testing::ExitedWithCode(1), "File ROMS not found!");
 }
 
 TEST(Drop, SecondDropIsRefusedWhileOneIsPending)
@@ -91,6 +95,31 @@ TEST(Drop, SecondDropIsRefusedWhileOneIsPending)
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(std::string(dropped_file).size(), 999u);
     drop_pending = 0;
+}
+
+TEST(WavFile, AFailedWriteIsReportedWhenTheFileIsClosed)
+{
+    TempDir dir;
+    WavWriter w;
+    ASSERT_TRUE(wav_open(&w, dir.file("ok.wav").c_str()));
+    SamplePair pairs[300] = {};
+    pairs[299] = {-2, 3};
+    wav_append(&w, pairs, 300);
+    EXPECT_TRUE(wav_close(&w));
+    std::string data = host_test::read_file(dir.file("ok.wav"));
+    ASSERT_EQ(data.size(), 44u + 1200);
+    EXPECT_EQ(host_test::le32(data, 40), 1200u);
+    EXPECT_EQ(host_test::le16s(data, 44 + 4 * 299), -2);
+
+    // The disk fills up during the run: the close says so instead of passing as done.
+    ASSERT_TRUE(wav_open(&w, dir.file("full.wav").c_str()));
+    std::fclose(w.file);
+    w.file = std::fopen("/dev/full", "wb");
+    ASSERT_NE(w.file, nullptr);
+    wav_append_silence(&w, 48000);
+    EXPECT_FALSE(wav_close(&w));
+    EXPECT_FALSE(wav_open(&w, "/dev/full"));
+    EXPECT_EQ(w.file, nullptr);
 }
 
 TEST(ClientSize, HeightPlusOneAndZeroKeepsTheLastValue)

@@ -2,6 +2,8 @@
 // its command-line errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "host_test_support.h"
 
 namespace {
@@ -100,6 +102,24 @@ TEST(HeadlessRun, UsageErrorsExitWithStatusTwo)
     EXPECT_NE(r.output.find("line 2"), std::string::npos) << r.output;
 }
 
+TEST(HeadlessRun, UnusableAutomationFilesAreRefusedAtStart)
+{
+    TempDir dir;
+    const std::vector<std::vector<std::string>> cases = {
+        {"--keys", dir.path.string()},   // a directory is no script, not an empty one
+        {"--keys", "/dev/zero"},         // endless input
+        {"--wav", "/dev/full"},          // nowhere to write the sound
+        {"--wav", dir.file("no/such/dir/out.wav")},
+    };
+    for (const auto& extra : cases) {
+        std::vector<std::string> args = {"--headless", "--machine", "host-test-pattern", "--frames", "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        auto r = run_korvel(args, dir.path.string());
+        EXPECT_EQ(r.status, 2) << extra[1] << ": " << r.output;
+        EXPECT_NE(r.output.find("korvel: can't "), std::string::npos) << r.output;
+    }
+}
+
 TEST(HeadlessRun, MachineNotInThisBuildExitsWithStatusOne)
 {
     auto r = run_korvel({"--headless", "--machine", "uknc"});
@@ -111,7 +131,9 @@ TEST(HeadlessRun, MachineNotInThisBuildExitsWithStatusOne)
 TEST(HeadlessRun, WithoutHeadlessAndWithoutDisplaySaysSo)
 {
     TempDir dir;
-    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 " +
+    // Without any driver forced: the window library would fall back to an invisible
+    // off-screen display, which is no display for a person.
+    std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " +
                           host_test::quote(KORVEL_BINARY) +
                           " --machine host-test-pattern --frames 1 >" + dir.file("out.txt") + " 2>&1";
     int status = std::system(command.c_str());
@@ -119,6 +141,7 @@ TEST(HeadlessRun, WithoutHeadlessAndWithoutDisplaySaysSo)
     EXPECT_EQ(WEXITSTATUS(status), 1);
     std::string out = host_test::read_file(dir.file("out.txt"));
     EXPECT_NE(out.find("--headless"), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out; // one line, nothing else
 }
 
 } // namespace

@@ -101,6 +101,13 @@ TEST(KeyScript, ParsesSortsAndReportsTheBadLine)
         {"1 A down extra\n", "line 1: unexpected text"},
         {"-1 A down\n", "line 1: bad frame number"},
     };
+    // Lines ending in CR LF are read like any other; garbage shows as '?' in the error.
+    events.clear();
+    ASSERT_TRUE(parse_key_script("1 A down\r\n2 A up\r\n", &events, &error)) << error;
+    EXPECT_EQ(events.size(), 2u);
+    events.clear();
+    EXPECT_FALSE(parse_key_script(std::string("1 \x1b[2J\xff down\n"), &events, &error));
+    EXPECT_EQ(error, "line 1: unknown key '?[2J?'");
     for (const auto& b : bad) {
         events.clear();
         EXPECT_FALSE(parse_key_script(b.text, &events, &error)) << b.text;
