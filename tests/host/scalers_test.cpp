@@ -115,4 +115,21 @@ TEST(Scalers, Cols32PairsAndPartialGroup)
     EXPECT_EQ(dst[12], untouched); // the two leftover pixels make no group
 }
 
+TEST(Scalers, Cols43ScalesEveryWholeGroupOfTheRow)
+{
+    // 18 pixels are two whole groups of 9: both become 12 pixels, whatever happens to the
+    // copied pixel after them. (The vector holds one more pixel so that reading it is safe.)
+    std::vector<uint32_t> src(19, 0x000000);
+    for (uint32_t i = 0; i < 18; i += 3)
+        src[i] = 0xFFFFFF;
+    std::vector<uint32_t> dst(32, untouched);
+    filter_cols_4_3(src.data(), dst.data(), 18, 1, 0, 0);
+    for (int t = 0; t < 6; ++t) {
+        EXPECT_EQ(dst[4 * t], 0xFFFFFFu) << "triple " << t;
+        EXPECT_EQ(dst[4 * t + 1], 0x545454u) << "triple " << t;
+        EXPECT_EQ(dst[4 * t + 2], 0x000000u) << "triple " << t;
+        EXPECT_EQ(dst[4 * t + 3], 0x000000u) << "triple " << t;
+    }
+}
+
 } // namespace
