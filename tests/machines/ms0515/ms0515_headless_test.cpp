@@ -161,7 +161,7 @@ protected:
     void standard_files()
     {
         write("MS-0515.rom", make_rom());
-        std::vector<uint8_t> disk(819200);
+        std::vector<uint8_t> disk(819200 + 4096); // a longer file: only the image's size is read
         for (uint32_t i = 0; i < disk.size(); ++i)
             disk[i] = disk_byte(i);
         write("System.dsk", disk);
@@ -275,6 +275,14 @@ TEST_F(Ms0515Run, ArgumentsNameTheDisks)
     EXPECT_NE(console.find("Open Disk Image: MS-0515\\OSA-Test.dsk\n"
                            "Open Disk Image: mine.dsk\n"
                            "Can't open Disk Image: other.dsk\n"),
+              std::string::npos)
+        << console;
+    // A long name that names nothing, and a directory where an image should be.
+    std::string long_name(1000, 'n');
+    fs::create_directories(dir / "folder.dsk");
+    run("--frames 2 " + long_name + " folder.dsk");
+    ASSERT_EQ(status, 0) << errors;
+    EXPECT_NE(console.find("Can't open Disk Image: " + long_name + "\nCan't open Disk Image: folder.dsk\n\n"),
               std::string::npos)
         << console;
 }
