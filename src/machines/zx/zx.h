@@ -68,7 +68,7 @@ void zx_run_frame(Z80State* state);
 // the frame's beeper samples.
 void zx_emulate_frame();
 // Takes the snapshot name from the raw argument text: what follows the last backslash, up
-// to a double quote or the end; "snapshot.SNA" when empty. Returns false (name cut to 255
+// to a double quote or the end; "snapshot.SNA" when the text is empty. Returns false (name cut to 255
 // characters) when it did not fit.
 bool zx_snapshot_name_from(const char* argument_text, char* name, size_t capacity);
 

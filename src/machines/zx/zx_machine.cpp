@@ -1,5 +1,6 @@
 // ZX Spectrum 48K: memory and port routines on the Z80 bus, the frame's CPU run, FLASH
 // and the frame interrupt.
+#include <cstdio>
 #include <cstring>
 
 #include "host/host.h"
@@ -87,7 +88,13 @@ void zx_emulate_frame()
 
 bool zx_snapshot_name_from(const char* argument_text, char* name, size_t capacity)
 {
-    const char* start = argument_text ? argument_text : "";
+    // Only an empty command line means the default file; a text that yields no name (one
+    // ending in a backslash) names nothing, and opening it fails like any missing file.
+    if (!argument_text || *argument_text == '\0') {
+        std::snprintf(name, capacity, "%s", "snapshot.SNA");
+        return true;
+    }
+    const char* start = argument_text;
     if (const char* slash = std::strrchr(start, '\\'))
         start = slash + 1;
     // Words with blanks arrive wrapped in double quotes; an opening quote is not part of it.
@@ -96,10 +103,6 @@ bool zx_snapshot_name_from(const char* argument_text, char* name, size_t capacit
     size_t length = 0;
     while (start[length] != '\0' && start[length] != '"')
         ++length;
-    if (length == 0) {
-        std::snprintf(name, capacity, "%s", "snapshot.SNA");
-        return true;
-    }
     const bool fits = length < capacity;
     if (!fits)
         length = capacity - 1;

@@ -31,7 +31,10 @@ void load_rom()
         fatal_error("Can't open file!");
     std::memset(zx.memory, 0xFF, 0x4000); // a short image leaves 0xFF past its end
     (void)std::fread(zx.memory, 1, 0x4000, file);
+    const bool failed = std::ferror(file) != 0; // a directory opens but cannot be read
     std::fclose(file);
+    if (failed)
+        fatal_error("Can't open file!");
 }
 
 } // namespace

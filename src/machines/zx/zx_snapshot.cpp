@@ -32,7 +32,7 @@ bool zx_load_sna(Z80State* cpu, uint8_t* memory, const char* name)
         std::printf("Can't open file! Snapshot %s: %s\n", name, std::strerror(errno));
         return false;
     }
-    uint8_t image[zx_sna_size];
+    uint8_t image[zx_sna_size + 1]; // one byte more tells an oversized file
     std::memset(image, 0xFF, sizeof image);
     const size_t got = std::fread(image, 1, sizeof image, file);
     const bool failed = std::ferror(file) != 0;
@@ -41,6 +41,11 @@ bool zx_load_sna(Z80State* cpu, uint8_t* memory, const char* name)
         std::printf("Can't read file! Snapshot %s not loaded (%zu bytes read)\n", name, got);
         return false;
     }
+    // A file of another size still loads: what is missing reads as 0xFF, what is extra is
+    // ignored. It is most likely not a 48K snapshot, so say so.
+    if (got != zx_sna_size)
+        std::printf("Snapshot %s is %s than %zu bytes\n", name, got < zx_sna_size ? "shorter" : "longer",
+                    zx_sna_size);
 
     const uint8_t* h = image;
     cpu->i = h[0];

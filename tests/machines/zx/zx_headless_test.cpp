@@ -170,6 +170,49 @@ TEST(ZxHeadless, TestRomPaintsEchoesKeysBeepsAndResetsOnce)
     }
 }
 
+// One timed OUT, checked against the T-state arithmetic alone. The program starts at the
+// frame start with interrupts off: DI (4) LD A,1 (7) OUT (11) LD BC,2205 (10), a
+// DEC BC/LD A,B/OR C/JR NZ loop (26 a turn, 21 the last), NOP NOP, LD A,0x12 (7) and an
+// OUT whose port write comes 7 T-states into it: 57379 T-states after the frame start,
+// 53849 after the picture's first pixel = picture row 240 (the first border row below the
+// screen area), 89 T-states in = picture column 534. The screenshot (768 x 576 from one
+// row below the centred top) begins on the screen area's middle row of line 0 and ends
+// on the first, half-bright row of picture row 240: there the border turns from blue to
+// red at shot column 534 - 144 = 390. The same write is the frame's one beeper edge, at
+// 57379 x 800 x 256 / 71680 = 163940: 100 units into sample 640.
+TEST(ZxHeadless, ScreenshotAndWavMatchTheTStateArithmetic)
+{
+    Asm a;
+    a.db({0xF3, 0x3E, 0x01, 0xD3, 0xFE});       // DI; LD A,1; OUT (0xFE),A
+    a.db({0x01}).dw(2205);                      // LD BC,2205
+    a.db({0x0B, 0x78, 0xB1, 0x20, 0xFB});   // loop: DEC BC; LD A,B; OR C; JR NZ,loop
+    a.db({0x00, 0x00, 0x3E, 0x12, 0xD3, 0xFE}); // NOP; NOP; LD A,0x12; OUT (0xFE),A
+    a.db({0x76});                               // HALT (interrupts stay off)
+    a.bytes.resize(0x4000, 0xFF);
+    const std::string dir = zx_test_temp_dir("arithmetic");
+    zx_test_write_file(dir + "/48.rom", a.bytes);
+    std::vector<uint8_t> sna(zx_sna_size, 0); // SP 0x8000, RAM zero: PC 0, DI
+    sna[24] = 0x80;
+    zx_test_write_file(dir + "/boot.sna", sna);
+    const std::string out = run_korvel(dir, "--frames 2 --screenshot-at 1 --wav out.wav boot.sna");
+    ASSERT_NE(out.find("[exit 0]"), std::string::npos) << out;
+
+    Shot shot;
+    ASSERT_TRUE(read_png(dir + "/ScreenShot_000.png", &shot));
+    ASSERT_EQ(shot.width, 768u);
+    ASSERT_EQ(shot.height, 576u);
+    for (uint32_t y = 0; y < 575; ++y)
+        for (uint32_t x = 0; x < 768; x += 7)
+            ASSERT_EQ(shot.rgb[y * 768 + x], 0u) << x << "," << y; // paper 0, no border
+    for (uint32_t x = 0; x < 768; ++x)
+        ASSERT_EQ(shot.rgb[575 * 768 + x], x < 390 ? 0x00006Au : 0x6A0000u) << x;
+
+    const auto wav = read_wav_left(dir + "/out.wav");
+    ASSERT_EQ(wav.size(), 1600u); // 60 frames a second headless: 800 samples a frame
+    for (uint32_t i = 0; i < 1600; ++i)
+        ASSERT_EQ(wav[i], i < 640 ? 32512 : i == 640 ? (100 - 156) * 32512 >> 8 : -32512) << i;
+}
+
 TEST(ZxHeadless, MissingRomOrSnapshotIsFatal)
 {
     const std::string dir = zx_test_temp_dir("fatal");

@@ -193,6 +193,9 @@ TEST(ZxStartup, SnapshotNameFromTheRawArgumentText)
     EXPECT_STREQ(name, "two words.sna");
     EXPECT_TRUE(zx_snapshot_name_from("boot.sna", name, sizeof name));
     EXPECT_STREQ(name, "boot.sna");
+    // Only an empty text means the default; a text ending in a backslash names nothing.
+    EXPECT_TRUE(zx_snapshot_name_from("C:\\Games\\", name, sizeof name));
+    EXPECT_STREQ(name, "");
 
     const std::string longest(255, 'a');
     EXPECT_TRUE(zx_snapshot_name_from(longest.c_str(), name, sizeof name));

@@ -112,13 +112,34 @@ TEST(ZxSnapshot, ShortFileFillsWithFF)
     zx_test_write_file(file, header);
     zx_test_fresh_machine();
     zx.border_colour = 1;
+    testing::internal::CaptureStdout();
     ASSERT_TRUE(zx_load_sna(&zx.cpu, zx.memory, file.c_str()));
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("shorter than 49179 bytes"), std::string::npos);
     EXPECT_EQ(zx.cpu.pc, 0xFFFF);
     EXPECT_EQ(zx.cpu.sp, 0x9002);
     EXPECT_EQ(zx.memory[0x4000], 0xFF);
     EXPECT_EQ(zx.memory[0xFFFF], 0xFF);
     EXPECT_EQ(zx.memory[0x9000], 0x00);
     EXPECT_EQ(zx.border_colour, 1);
+
+    // An oversized file loads its first 49179 bytes and is reported; an empty one loads
+    // as all 0xFF (SP 0xFFFF pops PC from 0xFFFF and the ROM's first byte).
+    std::vector<uint8_t> big(zx_sna_size + 100, 0x11);
+    big[23] = 0x00; big[24] = 0x80;
+    zx_test_write_file(file, big);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(zx_load_sna(&zx.cpu, zx.memory, file.c_str()));
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("longer than 49179 bytes"), std::string::npos);
+    EXPECT_EQ(zx.cpu.pc, 0x1111);
+    EXPECT_EQ(zx.memory[0xFFFF], 0x11);
+    zx_test_write_file(file, {});
+    zx.memory[0x0000] = 0xF3;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(zx_load_sna(&zx.cpu, zx.memory, file.c_str()));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(zx.cpu.pc, 0xF3FF);
+    EXPECT_EQ(zx.cpu.sp, 0x0001);
+    EXPECT_EQ(zx.memory[0x0000], 0xF3);
 }
 
 TEST(ZxSnapshot, StackInTheRomAreaNeverChangesTheRom)
