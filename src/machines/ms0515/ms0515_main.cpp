@@ -156,7 +156,10 @@ void ms0515_run_frame()
     if (ms0515.command == 'f') {
         std::printf("One frame done...\n");
         ms0515.command = 0;
-    } else if (ms0515.command == 'r') {
+    } else if (ms0515.command == 'r' || ms0515.command == 'e') {
+        // A run to the next RTS presents too: the host sees window events (F8, closing the
+        // window, a keys script) only while frames are presented, so a program that never
+        // returns could otherwise not be stopped at all.
         ms0515_present();
     }
 }

@@ -152,6 +152,27 @@ TEST_F(Ms0515Debugger, FrameCommandEndsTheFrameStopped)
     EXPECT_GT(ms0515.cpu.cycleBudget, -256 * 100);
 }
 
+TEST_F(Ms0515Debugger, RunToRtsKeepsPresentingSoF8CanStopIt)
+{
+    console("");
+    ms0515_poke_words(0x1000, {000777}); // BR . : no RTS ever comes
+    ms0515.cpu.prefetch = 000777;
+    ms0515.command = 'e';
+    ms0515.cpu.cycleBudget = -1;
+    for (auto& k : KeyState)
+        k = 0;
+    uint32_t frames = host_frame_count;
+    ms0515_run_frame();
+    EXPECT_EQ(host_frame_count, frames + 1);
+    KeyState[0x42] = 0x80; // F8, seen because the frame was presented
+    CaptureStdout();
+    ms0515_run_frame();
+    KeyState[0x42] = 0;
+    std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("PC=1000"), std::string::npos) << out; // it stopped at the prompt
+    EXPECT_NE(ms0515.command, 'e');
+}
+
 TEST_F(Ms0515Debugger, HotKeysFrameDelayAndBlink)
 {
     console("");
