@@ -25,6 +25,15 @@ if [ ! -f "$data/boot.sna" ]; then
   } > "$data/boot.sna"
 fi
 
+# The snapshot is the program's argument text; boot.sna unless the caller names one (an
+# absolute path, or a name in $data, since names are looked up in the data directory).
+snapshot=(boot.sna)
+for arg in "$@"; do
+  case "${arg,,}" in
+    *.sna) snapshot=() ;;
+  esac
+done
+
 korvel="$root/build/src/korvel"
 display_ok=false
 if [ -n "${WAYLAND_DISPLAY:-}" ]; then
@@ -33,12 +42,13 @@ elif [ -n "${DISPLAY:-}" ] && command -v xdpyinfo >/dev/null && xdpyinfo >/dev/n
   display_ok=true
 fi
 if $display_ok; then
-  exec "$korvel" --data-dir "$data" "$@" boot.sna
+  exec "$korvel" --data-dir "$data" "$@" "${snapshot[@]}"
 fi
 
-# No display: run headless for 5 seconds of emulated time and keep a screenshot.
+# No display: run headless for 250 frames (about 4 s at the headless 60 frames a second)
+# and keep a screenshot of the last.
 frames=250
 echo "No display found: running headless for $frames frames."
 rm -f "$data"/ScreenShot_*.png
-"$korvel" --headless --frames "$frames" --screenshot-at "$frames" --data-dir "$data" "$@" boot.sna
+"$korvel" --headless --frames "$frames" --screenshot-at "$frames" --data-dir "$data" "$@" "${snapshot[@]}"
 echo "Screenshot: $data/ScreenShot_000.png"
