@@ -2,7 +2,6 @@
 #include "machines/pk8000/z80_monitor.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "cpu/z80/z80_disasm.h"
 #include "host/host.h"
@@ -36,40 +35,68 @@ uint8_t monitor_read(const void* context, uint16_t address)
     fatal_error(text);
 }
 
-// One command line into `line`; false at end of input. The rest of an over-long line is
-// dropped so it can't be taken for the next command.
-bool read_line(Z80Monitor* m, char* line, size_t size)
+// The command stream is read a character at a time, the way "%c" and "%x%*c" read it:
+// an address may follow its command on the same line or on a later one.
+
+bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool is_space(int c) { return is_blank(c) || c == '\n' || c == '\v' || c == '\f'; }
+
+int hex_digit(int c)
 {
-    FILE* in = in_stream(m);
-    if (!std::fgets(line, static_cast<int>(size), in)) return false;
-    if (!std::strchr(line, '\n')) {
-        int c;
-        do c = std::fgetc(in);
-        while (c != '\n' && c != EOF);
-    }
-    return true;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
 }
 
-// Parses a hexadecimal number after optional blanks; advances *text past it.
-bool parse_hex(const char** text, uint32_t* value)
+// Drops the rest of the line, its line end included.
+void drop_line(FILE* in)
 {
-    const char* p = *text;
-    while (*p == ' ' || *p == '\t') ++p;
+    int c;
+    do c = std::getc(in);
+    while (c != '\n' && c != EOF);
+}
+
+enum class Read { ok, bad, end };
+
+// One address: white space (line ends too) is skipped, then one word is taken. It must
+// be hexadecimal digits, optionally after "0x"; the value is kept modulo 0x10000, so no
+// number of digits can overflow it. A word of anything else is consumed and reported bad.
+Read read_address(FILE* in, uint16_t* value)
+{
+    int c;
+    do c = std::getc(in);
+    while (is_space(c));
+    if (c == EOF) return Read::end;
     uint32_t v = 0;
-    int digits = 0;
-    for (;; ++p, ++digits) {
-        char c = *p;
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else break;
-        v = (v << 4 | static_cast<uint32_t>(d)) & 0xFFFFF; // keep it bounded; use 16 bits
+    int position = 0, digits = 0;
+    bool bad = false;
+    for (; c != EOF && !is_space(c); c = std::getc(in), ++position) {
+        if (position == 1 && (c == 'x' || c == 'X') && v == 0 && digits == 1) {
+            digits = 0; // "0x" prefix
+            continue;
+        }
+        int d = hex_digit(c);
+        if (d < 0) bad = true;
+        else {
+            v = (v << 4 | static_cast<uint32_t>(d)) & 0xFFFF;
+            ++digits;
+        }
     }
-    if (digits == 0) return false;
-    *value = v & 0xFFFF;
-    *text = p;
-    return true;
+    if (c != EOF) std::ungetc(c, in); // the word's end belongs to what follows
+    if (bad || digits == 0) return Read::bad;
+    *value = static_cast<uint16_t>(v);
+    return Read::ok;
+}
+
+// After the last address of a command: a line that holds nothing more is finished here,
+// so its line end is not taken for the next command (a "step").
+void finish_line(FILE* in)
+{
+    int c;
+    do c = std::getc(in);
+    while (is_blank(c));
+    if (c != '\n' && c != EOF) std::ungetc(c, in);
 }
 
 // Standard input is gone (closed console, redirected file at its end): there is nobody
@@ -101,35 +128,38 @@ void z80_monitor_prompt(Z80Monitor* m)
     z80_print_register_dump(out, *m->cpu, m->tick_shift, monitor_read, m);
     std::fflush(out);
 
-    char line[128];
-    if (!read_line(m, line, sizeof line)) {
-        input_ended(m);
-        return;
-    }
-    char command = line[0];
-    if (command == '\n' || command == '\r' || command == '\0') {
-        m->mode = 's'; // a line end alone: one instruction, then prompt again
-        return;
-    }
-    m->mode = command;
-    const char* rest = line + 1;
-    uint32_t value = 0;
-    bool has_address = parse_hex(&rest, &value);
-    m->end_address_given = false;
-    switch (command) {
-    case 'r':
-        m->breakpoint = has_address ? value : z80_monitor_no_breakpoint;
-        break;
-    case 'j':
-    case 'd':
-        if (has_address) m->address = static_cast<uint16_t>(value);
-        if (command == 'd' && has_address && parse_hex(&rest, &value)) {
-            m->end_address = static_cast<uint16_t>(value);
-            m->end_address_given = true;
+    FILE* in = in_stream(m);
+    for (;;) {
+        int command;
+        do command = std::getc(in);
+        while (is_blank(command));
+        if (command == EOF) return input_ended(m);
+        if (command == '\n') {
+            m->mode = 's'; // a line end alone: one instruction, then prompt again
+            return;
         }
-        break;
-    default:
-        break;
+        uint16_t address = 0, end = 0;
+        Read got = read_address(in, &address);
+        if (got == Read::ok && command == 'd') got = read_address(in, &end);
+        if (got == Read::end) return input_ended(m);
+        if (got == Read::bad) {
+            drop_line(in);
+            std::fputs("Hexadecimal address expected\n", out);
+            std::fflush(out);
+            continue;
+        }
+        finish_line(in);
+        m->mode = static_cast<char>(command);
+        switch (command) {
+        case 'r': m->breakpoint = address; break;
+        case 'j': m->address = address; break;
+        case 'd':
+            m->address = address;
+            m->end_address = end;
+            break;
+        default: break;
+        }
+        return;
     }
 }
 
@@ -161,17 +191,6 @@ void z80_monitor_stop(Z80Monitor* m)
         if (m->memory) z80_monitor_write_memory(m);
         break;
     case 'd':
-        if (!m->end_address_given) {
-            char line[128];
-            if (!read_line(m, line, sizeof line)) {
-                input_ended(m);
-                return;
-            }
-            const char* rest = line;
-            uint32_t value = 0;
-            if (parse_hex(&rest, &value)) m->end_address = static_cast<uint16_t>(value);
-        }
-        m->end_address_given = false;
         m->address = z80_monitor_write_dump(m, m->address, m->end_address);
         break;
     default:

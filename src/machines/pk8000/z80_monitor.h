@@ -16,16 +16,24 @@
 //     while (cpu.ticks >= 0) { z80_monitor_check(&monitor); z80_run_instruction(&cpu); }
 //     if (z80_monitor_frame_done(&monitor)) my_draw_and_present();
 //
-// Commands, typed at the prompt as one line "<c>[ <hex address>]":
-//   r [addr]   run; with an address, stop again when pc reaches it
-//   f          run to the end of this frame, then stop
+// Commands at the prompt: one command character, then (unless the character is a line
+// end) a hexadecimal address, which may follow on the same line or on a later one:
+//   r addr     run; stop again when pc reaches addr
+//   f addr     run to the end of this frame, then stop (the address is read and ignored)
 //   j addr     set pc = addr, then stop
-//   m          write the 64 KB memory to the memory file, then stop
-//   d addr     disassemble from addr up to an end address read from the next line
-//              (or given as a second number on the same line) into the dump file
-//   <Enter>    execute one instruction and stop again (any other letter does the same)
-// After the command line the instruction at pc executes. End of input on the command
-// stream counts as "r" with no breakpoint, announced once.
+//   m addr     write the 64 KB memory to the memory file, then stop (address ignored)
+//   d addr end disassemble from addr up to and including end into the dump file
+//   <Enter>    execute one instruction and stop again; any other character followed by
+//              an address does the same
+// After the command the instruction at pc executes; the jump and the dumps happen before
+// the next one, which then prompts. Blanks, tabs and carriage returns before a command
+// character are skipped, so "\r\n" line ends and indented commands work. An address is
+// one word of hexadecimal digits, optionally with a 0x prefix, taken modulo 0x10000;
+// what is left of its line is dropped when it holds only blanks. A word that is not a
+// hexadecimal number where an address is expected is dropped with the rest of its line,
+// "Hexadecimal address expected" is printed and the command is asked for again.
+// End of input, also in the middle of a command, counts as "r" with no breakpoint and
+// is announced once; the program then runs on (a later F8 prompt runs on at once).
 #pragma once
 
 #include <cstdint>
@@ -55,7 +63,6 @@ struct Z80Monitor {
     uint32_t breakpoint = z80_monitor_no_breakpoint;
     uint16_t address = 0;               // jump target / dump start, after a dump: next line
     uint16_t end_address = 0;           // last instruction of a dump
-    bool end_address_given = false;     // 'd' had its end address on the command line
     bool input_ended = false;           // end of the command stream already announced
 };
 
@@ -81,7 +88,7 @@ inline void z80_monitor_check(Z80Monitor* m)
 bool z80_monitor_frame_done(Z80Monitor* m);
 
 // The prompt itself: presents the picture, prints the register dump, reads one command
-// line and applies it. Exposed for tests.
+// with its address(es) and applies it. Exposed for tests.
 void z80_monitor_prompt(Z80Monitor* m);
 // Writes the disassembly of [from, to] (inclusive, by instruction start) to the dump
 // file and returns the address after the last line. Fatal when the file can't be created.

@@ -155,7 +155,7 @@ TEST_F(Pk8000Run, PagingKeysAndMonitorMemoryDump)
               0x32, 0x06, 0x90, // 8031 LD (9006),A
               0x18, 0xE7,       // 8034 JR 801D
           }}});
-    run("--frames 12", "m\n",
+    run("--frames 12", "m 0\n",
         "2 0x02 down\n2 0x1F down\n2 0xC8 down\n2 0x39 down\n6 0x42 down\n7 0x42 up\n");
     EXPECT_EQ(status, 0) << console;
     std::string mem = slurp(dir / "PK8000Memory.bin");
@@ -220,7 +220,7 @@ TEST_F(Pk8000Run, GraphicsModePictureAndOneInterruptPerFrame)
               0xFB,             // 0041 EI
               0xC9,             // 0042 RET
           }}});
-    run("--frames 9 --screenshot-at 5", "m\n", "6 0x42 down\n7 0x42 up\n");
+    run("--frames 9 --screenshot-at 5", "m 0\n", "6 0x42 down\n7 0x42 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Gfx Mode (0x84) = 50\n"), std::string::npos) << console;
     EXPECT_NE(console.find("VRAM Adr (0x91) = 06\n"), std::string::npos);

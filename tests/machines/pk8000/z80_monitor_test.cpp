@@ -100,16 +100,16 @@ TEST_F(MonitorTest, RunModeStopsOnlyAtTheBreakpoint)
     z80_monitor_check(&m);
     EXPECT_EQ(presents, 1);
     cpu.pc = 0x1234;
-    type("r\n"); // no address: the breakpoint goes away
+    type("r\n\n  0x5678\n"); // the address may come on a later line
     z80_monitor_check(&m);
     EXPECT_EQ(presents, 2);
-    EXPECT_EQ(m.breakpoint, z80_monitor_no_breakpoint);
+    EXPECT_EQ(m.breakpoint, 0x5678u);
     EXPECT_TRUE(z80_monitor_frame_done(&m));
 }
 
 TEST_F(MonitorTest, LineEndStepsAndFrameRunsToTheFrameEnd)
 {
-    type("\nf\n");
+    type("\nf 0\n");
     z80_monitor_break(&m);
     z80_monitor_check(&m);
     EXPECT_EQ(presents, 1);
@@ -123,11 +123,32 @@ TEST_F(MonitorTest, LineEndStepsAndFrameRunsToTheFrameEnd)
     EXPECT_EQ(presents, 3);
 }
 
+// "\r\n" line ends, blanks before a command and after an address, and several commands
+// on one line: each command reads exactly its own words.
+TEST_F(MonitorTest, CommandsAreWordsNotLines)
+{
+    type("  r 1234  \r\n\r\nj 20 f 0\n");
+    z80_monitor_break(&m);
+    z80_monitor_check(&m);
+    EXPECT_EQ(m.mode, 'r');
+    EXPECT_EQ(m.breakpoint, 0x1234u);
+    z80_monitor_break(&m);
+    z80_monitor_check(&m); // the blank line after the address: one step
+    EXPECT_EQ(m.mode, 's');
+    z80_monitor_check(&m);
+    EXPECT_EQ(m.mode, 'j');
+    z80_monitor_check(&m); // jumps, then prompts for the rest of the line
+    EXPECT_EQ(cpu.pc, 0x20);
+    EXPECT_EQ(m.mode, 'f');
+    EXPECT_EQ(presents, 4);
+    EXPECT_EQ(console().find("expected"), std::string::npos);
+}
+
 TEST_F(MonitorTest, MemoryCommandWritesAllOfMemory)
 {
     memory[0] = 0x11;
     memory[0xFFFF] = 0x22;
-    type("m\n\n");
+    type("m 0\n\n");
     z80_monitor_break(&m);
     z80_monitor_check(&m);
     z80_monitor_check(&m);
@@ -152,7 +173,7 @@ TEST_F(MonitorTest, MachinesWithoutMemoryDumpTreatMAsAStep)
 {
     m.memory = nullptr;
     m.memory_file = nullptr;
-    type("m\n\n");
+    type("m 0\n\n");
     z80_monitor_break(&m);
     z80_monitor_check(&m);
     z80_monitor_check(&m);
@@ -160,24 +181,25 @@ TEST_F(MonitorTest, MachinesWithoutMemoryDumpTreatMAsAStep)
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
-TEST_F(MonitorTest, DumpWritesLinesUpToTheEndAddressAndContinuesAfterThem)
+TEST_F(MonitorTest, DumpWritesLinesUpToTheEndAddressAndKeepsTheNextAddress)
 {
     memory[0x100] = 0x21; // LD HL,$1234
     memory[0x101] = 0x34;
     memory[0x102] = 0x12;
     memory[0x103] = 0xC9; // RET
     memory[0x104] = 0x00;
-    type("d 100\n103\n\nd\n104\n");
+    type("d 100\n103\n\nd 104 104\n");
     z80_monitor_break(&m);
-    z80_monitor_check(&m);
+    z80_monitor_check(&m); // both addresses are read at the prompt
     EXPECT_EQ(m.address, 0x100);
-    z80_monitor_check(&m); // reads the end address, writes, prompts
+    EXPECT_EQ(m.end_address, 0x103);
+    z80_monitor_check(&m); // writes, prompts
     EXPECT_EQ(m.address, 0x104);
     EXPECT_EQ(slurp(dir / "PK8000-DisDump.txt"), "0100 21 34 12     LD   HL,$1234\n"
                                                  "0103 C9           RET  \n");
     EXPECT_EQ(trace_file, nullptr);
     z80_monitor_check(&m); // line end: step
-    z80_monitor_check(&m); // "d" without address continues where the last dump ended
+    z80_monitor_check(&m);
     EXPECT_EQ(slurp(dir / "PK8000-DisDump.txt"), "0104 00           NOP  \n");
     EXPECT_EQ(m.address, 0x105);
 }
@@ -187,31 +209,39 @@ TEST_F(MonitorTest, DumpToTheTopOfMemoryEnds)
     type("d fffe ffff\n");
     z80_monitor_break(&m);
     z80_monitor_check(&m);
-    z80_monitor_check(&m); // end address given on the command line; input then ends
+    z80_monitor_check(&m); // input then ends
     EXPECT_EQ(slurp(dir / "PK8000-DisDump.txt"), "FFFE 00           NOP  \nFFFF 00           NOP  \n");
     EXPECT_EQ(m.mode, 'r');
 }
 
+// End of input at the command, after the command character, and between the two
+// addresses of a dump: each runs on with no breakpoint, said once in all.
 TEST_F(MonitorTest, EndOfInputRunsOnAndSaysSoOnce)
 {
-    type("");
-    m.breakpoint = 0x40;
-    cpu.pc = 0x40;
-    z80_monitor_check(&m);
-    EXPECT_EQ(m.mode, 'r');
-    EXPECT_EQ(m.breakpoint, z80_monitor_no_breakpoint);
+    for (const char* text : {"", "r", "r \n \n", "d 100\n"}) {
+        type(text);
+        m.breakpoint = 0x40;
+        cpu.pc = 0x40;
+        z80_monitor_check(&m);
+        EXPECT_EQ(m.mode, 'r') << text;
+        EXPECT_EQ(m.breakpoint, z80_monitor_no_breakpoint) << text;
+    }
     z80_monitor_break(&m);
     z80_monitor_check(&m);
     EXPECT_EQ(m.mode, 'r');
+    EXPECT_TRUE(fs::is_empty(dir)); // the cut-off dump wrote nothing
     std::string text = console();
     size_t first = text.find("end of input");
     ASSERT_NE(first, std::string::npos);
     EXPECT_EQ(text.find("end of input", first + 1), std::string::npos);
 }
 
-TEST_F(MonitorTest, OverlongLinesAreDroppedWholeAndMemoryIsReadWithoutSideEffects)
+// A word that is no hexadecimal number is dropped with its line and the command asked
+// for again; long numbers keep their low 16 bits. The monitor reads memory without
+// disturbing the CPU's bus latches.
+TEST_F(MonitorTest, BadAddressesAskAgainAndMemoryIsReadWithoutSideEffects)
 {
-    type("j " + std::string(300, '1') + "\n\n");
+    type("j zz 12\nj 12g\nj 0x\nj\n-5\nj " + std::string(300, '1') + "\n\n");
     cpu.pc = 0x0005;
     cpu.addr = 0x7777;
     cpu.data = 0x99;
@@ -220,13 +250,21 @@ TEST_F(MonitorTest, OverlongLinesAreDroppedWholeAndMemoryIsReadWithoutSideEffect
     z80_monitor_break(&m);
     z80_monitor_check(&m);
     EXPECT_EQ(m.mode, 'j');
-    EXPECT_GT(reads, 0); // no machine reader: the CPU's read cycle is used
+    EXPECT_EQ(m.address, 0x1111);
+    EXPECT_EQ(presents, 1); // asked again without a new prompt
+    EXPECT_GT(reads, 0);    // no machine reader: the CPU's read cycle is used
     EXPECT_EQ(cpu.addr, 0x7777);
     EXPECT_EQ(cpu.data, 0x99);
-    EXPECT_NE(console().find("LD   A,$42"), std::string::npos);
-    z80_monitor_check(&m); // the rest of the long line was not taken as a command
+    std::string text = console();
+    EXPECT_NE(text.find("LD   A,$42"), std::string::npos);
+    size_t complaints = 0;
+    for (size_t at = 0; (at = text.find("Hexadecimal address expected\n", at)) != std::string::npos; ++at)
+        ++complaints;
+    EXPECT_EQ(complaints, 4u);
+    z80_monitor_check(&m);
     EXPECT_EQ(cpu.pc, 0x1111);
     EXPECT_EQ(presents, 2);
+    EXPECT_EQ(m.mode, 's'); // the blank line
 }
 
 } // namespace

@@ -208,7 +208,7 @@ TEST_F(SpecialistRun, MonitorDumps)
 {
     write_bios(bios());
     write_tape(tape());
-    run("--frames 6", "m\nd 100\n107\n", "2 F8 down\n3 F8 up\n");
+    run("--frames 6", "m 0\nd 100\n107\n", "2 F8 down\n3 F8 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find(" HL="), std::string::npos) << console;
 

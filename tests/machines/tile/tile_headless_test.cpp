@@ -256,7 +256,7 @@ TEST_F(TileRun, TilesSpriteKeysAndScales)
 TEST_F(TileRun, MonitorDisassemblyDump)
 {
     write_program(program());
-    run("--frames 6", "m\nd 38\n3D\n", "2 0x42 down\n3 0x42 up\n");
+    run("--frames 6", "m 0\nd 38\n3D\n", "2 0x42 down\n3 0x42 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find(" HL="), std::string::npos) << console;
     const std::string dump = slurp(dir / "TIA-DisDump.txt");
