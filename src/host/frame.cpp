@@ -1,5 +1,6 @@
 // The per-frame service machines call, shared by both backends.
 #include <algorithm>
+#include <cstdio>
 
 #include "host/host_internal.h"
 #include "host/screenshot.h"
@@ -14,8 +15,15 @@ void host_after_frame()
 {
     ++host_frame_count;
     const std::vector<uint32_t>& shots = host.options.screenshot_at;
-    if (std::find(shots.begin(), shots.end(), host_frame_count) != shots.end())
-        save_screenshot();
+    if (std::find(shots.begin(), shots.end(), host_frame_count) != shots.end()) {
+        // An unattended run must not pass when the picture it was asked for is missing.
+        char name[64];
+        if (!host_take_screenshot(name)) {
+            std::fprintf(stderr, "korvel: can't write screenshot %s after frame %u\n",
+                         name[0] ? name : "(no picture size set)", host_frame_count);
+            host.automation_failed = true;
+        }
+    }
     if (host.options.frames && host_frame_count >= host.options.frames)
         shutdown_host();
     host_apply_key_events();

@@ -59,6 +59,7 @@ struct HostState {
     size_t next_key_event = 0;
     WavWriter wav;
     uint32_t screenshot_counter = 0;
+    bool automation_failed = false; // a --screenshot-at file could not be written
     const char* argument_cursor = "";
     std::string argument_text;
 };
@@ -68,6 +69,9 @@ extern HostState host;
 // backend, BackBuffer, sound, frame constants, data directory and automation files.
 // Exits with a message on failure (status 2 for a bad option value, 1 otherwise).
 void host_startup(const HostOptions& options, const char* mode_label);
+// Saves a screenshot as save_screenshot does; false (with the name tried, if any) when
+// nothing was written. Automated screenshots report that; the machines' key does not.
+bool host_take_screenshot(char (&name)[64]);
 // Bookkeeping after every presented frame: counts it, writes automation screenshots,
 // ends the run after --frames and applies the key events of the next frame.
 void host_after_frame();

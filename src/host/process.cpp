@@ -148,8 +148,8 @@ void host_startup(const HostOptions& options, const char* mode_label)
     host.running_machine = true;
 }
 
-// Closes the trace file, the WAV file and the devices. False when the WAV file could not
-// be written completely: a recording that silently lost its sound must not pass as done.
+// Closes the trace file, the WAV file and the devices. False when the WAV file or an
+// automated screenshot could not be written: a run that lost its output must not pass.
 static bool release_devices()
 {
     if (trace_file) {
@@ -168,7 +168,7 @@ static bool release_devices()
     if (wav_truncated)
         std::fprintf(stderr, "korvel: WAV file %s reached its 4 GiB limit; later sound was not written\n",
                      host.options.wav_file.c_str());
-    return wav_ok;
+    return wav_ok && !host.automation_failed;
 }
 
 void shutdown_host()

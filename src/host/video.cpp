@@ -68,20 +68,28 @@ void clear_back_buffer()
         std::memset(host.back_buffer, 0, size_t(back_buffer_width) * back_buffer_height * 4);
 }
 
-void save_screenshot()
+bool host_take_screenshot(char (&name)[64])
 {
+    name[0] = '\0';
     BackBufferView view;
     if (!lock_back_buffer(&view))
-        return;
+        return false;
     uint32_t left = 0, top = 0, w = 0, h = 0;
     if (!screenshot_rectangle(back_buffer_width, back_buffer_height, requested_client_width,
                               requested_client_height, &left, &top, &w, &h)) {
         unlock_back_buffer();
-        return;
+        return false;
     }
-    char name[64];
     screenshot_choose_name(name, sizeof name, &host.screenshot_counter);
-    screenshot_write_png(name, view.pixels + size_t(top) * view.pitch + left, view.pitch, w, h);
+    bool written = screenshot_write_png(name, view.pixels + size_t(top) * view.pitch + left, view.pitch, w, h);
     unlock_back_buffer();
     std::printf("Saving %s\n", name);
+    return written;
+}
+
+// The machine's screenshot key: a file that cannot be written is not reported.
+void save_screenshot()
+{
+    char name[64];
+    host_take_screenshot(name);
 }

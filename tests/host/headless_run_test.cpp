@@ -120,6 +120,21 @@ TEST(HeadlessRun, UnusableAutomationFilesAreRefusedAtStart)
     }
 }
 
+TEST(HeadlessRun, AScreenshotThatCannotBeWrittenFailsTheRun)
+{
+    TempDir dir;
+    // The first free name leads nowhere: a link into a directory that does not exist.
+    std::filesystem::create_symlink(dir.file("missing/dir/shot.png"), dir.file("ScreenShot_000.png"));
+    auto r = run_korvel({"--headless", "--machine", "host-test-pattern", "--frames", "2", "--data-dir",
+                         dir.path.string(), "--screenshot-at", "1", "--screenshot-at", "2"});
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("korvel: can't write screenshot ScreenShot_000.png after frame 1"),
+              std::string::npos)
+        << r.output;
+    // The run goes on to its end, and "Saving" is still printed as for the screenshot key.
+    EXPECT_NE(r.output.find("Saving ScreenShot_000.png\n"), std::string::npos) << r.output;
+}
+
 TEST(HeadlessRun, MachineNotInThisBuildExitsWithStatusOne)
 {
     auto r = run_korvel({"--headless", "--machine", "uknc"});
