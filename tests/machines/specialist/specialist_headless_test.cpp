@@ -2,48 +2,18 @@
 // tape file in a temporary data directory; checked through screenshots, the monitor's
 // memory and disassembly dumps and the console output.
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include "support/headless.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Shot {
-    uint32_t width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    uint32_t at(uint32_t x, uint32_t y) const
-    {
-        const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-        return static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
-    }
-};
-
-bool read_png(const fs::path& path, Shot* shot)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    shot->width = image.width;
-    shot->height = image.height;
-    shot->rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, shot->rgb.data(), 0, nullptr) != 0;
-}
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using korvel_test::Shot;
+using korvel_test::slurp;
 
 using Piece = std::pair<uint16_t, std::vector<uint8_t>>;
 
@@ -87,8 +57,13 @@ std::vector<uint8_t> tape()
         0x10, 0xFC,       // 0116 DJNZ 0114
         0x18, 0xFE,       // 0118 JR 0118
     };
-    std::vector<uint8_t> file = {0x00, 0x01, static_cast<uint8_t>(code.size() - 1), 0x00};
-    file.insert(file.end(), code.begin(), code.end());
+    // Start 0x0100, W = the last offset, then the code.
+    std::vector<uint8_t> file(4 + code.size());
+    file[0] = 0x00;
+    file[1] = 0x01;
+    file[2] = static_cast<uint8_t>(code.size() - 1);
+    file[3] = 0x00;
+    std::copy(code.begin(), code.end(), file.begin() + 4);
     return file;
 }
 
@@ -98,13 +73,7 @@ protected:
     std::string console;
     int status = 0;
 
-    void SetUp() override
-    {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() / ("korvel_specialist_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir / "Specialist" / "Games1");
-    }
+    void SetUp() override { dir = korvel_test::make_data_dir("korvel_specialist"); }
     void TearDown() override { fs::remove_all(dir); }
 
     void write_bios(const std::vector<Piece>& pieces)
@@ -112,38 +81,19 @@ protected:
         std::vector<uint8_t> image(0x1000, 0x00);
         for (auto& [at, bytes] : pieces)
             for (size_t i = 0; i < bytes.size(); ++i) image[at - 0xC000 + i] = bytes[i];
-        std::ofstream(dir / "Specialist" / "BIOS.rom", std::ios::binary)
-            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        korvel_test::write_file(dir / "Specialist" / "BIOS.rom", image);
     }
     void write_tape(const std::vector<uint8_t>& bytes)
     {
-        std::ofstream(dir / "Specialist" / "Games1" / "DOWNEART.RKS", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        korvel_test::write_file(dir / "Specialist" / "Games1" / "DOWNEART.RKS", bytes);
     }
     void run(const std::string& options, const std::string& input = "", const std::string& keys = "")
     {
-        std::ofstream(dir / "input.txt") << input;
-        std::string key_option;
-        if (!keys.empty()) {
-            std::ofstream(dir / "keys.txt") << keys;
-            key_option = " --keys '" + (dir / "keys.txt").string() + "'";
-        }
-        const std::string command = "cd '" + dir.string() + "' && '" KORVEL_BINARY "' --headless --machine specialist --data-dir '" +
-                                    dir.string() + "'" + key_option + " " + options + " < input.txt > console.txt 2>&1";
-        status = std::system(command.c_str());
-        console = slurp(dir / "console.txt");
+        korvel_test::HeadlessRun r = korvel_test::run_headless(dir, "specialist", options, input, keys);
+        status = r.status;
+        console = r.console;
     }
-    Shot shot(int number)
-    {
-        Shot s;
-        char name[32];
-        std::snprintf(name, sizeof name, "ScreenShot_%03d.png", number);
-        EXPECT_TRUE(read_png(dir / name, &s)) << name << "\n" << console;
-        EXPECT_EQ(s.width, 768u);
-        EXPECT_EQ(s.height, 512u);
-        if (s.width != 768 || s.height != 512) s.rgb.assign(768 * 512 * 3, 0);
-        return s;
-    }
+    Shot shot(int number) { return korvel_test::expect_shot(dir, number, 768, 512, console); }
 };
 
 constexpr uint32_t white = 0xFFFFFF, blue = 0x0000FF;
@@ -160,12 +110,12 @@ uint32_t pixel(const Shot& s, uint32_t column, uint32_t bit_from_left, uint32_t 
 TEST_F(SpecialistRun, MissingBiosOrTapeIsFatal)
 {
     run("--frames 2");
-    EXPECT_NE(status, 0);
+    EXPECT_EQ(status, 1); // a fatal error, not a crash
     EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
 
     write_bios(bios()); // the BIOS reaches the tape entry, and the tape file is missing
     run("--frames 2");
-    EXPECT_NE(status, 0);
+    EXPECT_EQ(status, 1); // a fatal error, not a crash
     EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
 }
 

@@ -2,48 +2,17 @@
 // file in the parent of a temporary data directory; checked through screenshots at the
 // three scales, the console log and the monitor's disassembly dump.
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include "support/headless.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Shot {
-    uint32_t width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    uint32_t at(uint32_t x, uint32_t y) const
-    {
-        const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-        return static_cast<uint32_t>(p[0] << 16 | p[1] << 8 | p[2]);
-    }
-};
-
-bool read_png(const fs::path& path, Shot* shot)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    shot->width = image.width;
-    shot->height = image.height;
-    shot->rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, shot->rgb.data(), 0, nullptr) != 0;
-}
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using korvel_test::Shot;
+using korvel_test::slurp;
 
 using Piece = std::pair<uint16_t, std::vector<uint8_t>>;
 
@@ -141,11 +110,10 @@ protected:
     std::string console;
     int status = 0;
 
+    // The program file lies in the data directory's parent.
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() / ("korvel_tile_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
-        fs::remove_all(root);
+        root = korvel_test::make_data_dir("korvel_tile");
         dir = root / "data";
         fs::create_directories(dir);
     }
@@ -163,32 +131,17 @@ protected:
         }
         for (auto& [at, bytes] : pieces)
             for (size_t i = 0; i < bytes.size(); ++i) file[0x8000 + at + i] = bytes[i];
-        std::ofstream(root / "konek.tia", std::ios::binary)
-            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        korvel_test::write_file(root / "konek.tia", file);
     }
     void run(const std::string& options, const std::string& input = "", const std::string& keys = "")
     {
-        std::ofstream(dir / "input.txt") << input;
-        std::string key_option;
-        if (!keys.empty()) {
-            std::ofstream(dir / "keys.txt") << keys;
-            key_option = " --keys '" + (dir / "keys.txt").string() + "'";
-        }
-        const std::string command = "cd '" + dir.string() + "' && '" KORVEL_BINARY "' --headless --machine tile --data-dir '" +
-                                    dir.string() + "'" + key_option + " " + options + " < input.txt > console.txt 2>&1";
-        status = std::system(command.c_str());
-        console = slurp(dir / "console.txt");
+        korvel_test::HeadlessRun r = korvel_test::run_headless(dir, "tile", options, input, keys);
+        status = r.status;
+        console = r.console;
     }
     Shot shot(int number, uint32_t width, uint32_t height)
     {
-        Shot s;
-        char name[32];
-        std::snprintf(name, sizeof name, "ScreenShot_%03d.png", number);
-        EXPECT_TRUE(read_png(dir / name, &s)) << name << "\n" << console;
-        EXPECT_EQ(s.width, width);
-        EXPECT_EQ(s.height, height);
-        if (s.width != width || s.height != height) s.rgb.assign(static_cast<size_t>(width) * height * 3, 0);
-        return s;
+        return korvel_test::expect_shot(dir, number, width, height, console);
     }
     // Left edge of the sprite (colour 0x0000E8) on a shot row, or -1.
     static int sprite_left(const Shot& s, uint32_t row)
@@ -202,7 +155,7 @@ protected:
 TEST_F(TileRun, MissingProgramFileIsFatal)
 {
     run("--frames 2");
-    EXPECT_NE(status, 0);
+    EXPECT_EQ(status, 1); // a fatal error, not a crash
     EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
 }
 
