@@ -52,6 +52,27 @@ TEST(KeyTranslation, ArrowBlockIsExtendedKeypadIsNot)
     EXPECT_EQ(key_code_from_scancode(hid_kp_enter), 0x9C);
 }
 
+TEST(KeyTranslation, EditingPunctuationAndSystemKeys)
+{
+    // USB HID usage (keyboard page) -> set-1 code, E0-prefixed keys at code + 0x80.
+    const struct { uint32_t usage; uint8_t code; const char* key; } cases[] = {
+        {41, 0x01, "Esc"},        {42, 0x0E, "Backspace"},  {43, 0x0F, "Tab"},
+        {44, 0x39, "Space"},      {45, 0x0C, "-"},          {46, 0x0D, "="},
+        {47, 0x1A, "["},          {48, 0x1B, "]"},          {49, 0x2B, "backslash"},
+        {51, 0x27, ";"},          {52, 0x28, "apostrophe"}, {53, 0x29, "backquote"},
+        {54, 0x33, ","},          {55, 0x34, "."},          {56, 0x35, "/"},
+        {70, 0xB7, "Print Screen"}, {71, 0x46, "Scroll Lock"}, {72, 0xC5, "Pause"},
+        {73, 0xD2, "Insert"},     {74, 0xC7, "Home"},       {75, 0xC9, "Page Up"},
+        {76, 0xD3, "Delete"},     {77, 0xCF, "End"},        {78, 0xD1, "Page Down"},
+        {83, 0x45, "Num Lock"},   {84, 0xB5, "keypad /"},   {85, 0x37, "keypad *"},
+        {86, 0x4A, "keypad -"},   {87, 0x4E, "keypad +"},   {91, 0x51, "keypad 3"},
+        {93, 0x4C, "keypad 5"},   {97, 0x49, "keypad 9"},   {101, 0xDD, "Menu"},
+        {227, 0xDB, "left Windows"}, {231, 0xDC, "right Windows"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(key_code_from_scancode(c.usage), c.code) << c.key;
+}
+
 TEST(KeyTranslation, UnknownKeysGiveZero)
 {
     EXPECT_EQ(key_code_from_scancode(0), 0);
