@@ -61,6 +61,7 @@ struct HostState {
     uint32_t screenshot_counter = 0;
     bool automation_failed = false; // a --screenshot-at file could not be written
     const char* argument_cursor = "";
+    bool argument_in_quote = false; // next_argument cut a quoted token
     std::string argument_text;
 };
 extern HostState host;

@@ -158,22 +158,31 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
     return true;
 }
 
-const char* host_next_token(const char** cursor, char (&buffer)[1025])
+const char* host_next_token(const char** cursor, char (&buffer)[1025], bool* in_quote)
 {
     const char* p = *cursor;
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    if (!*p) {
-        *cursor = p;
-        return nullptr;
+    bool quoted = *in_quote;
+    *in_quote = false;
+    if (!quoted) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (!*p) {
+            *cursor = p;
+            return nullptr;
+        }
+        if (*p == '"') {
+            quoted = true;
+            ++p;
+        }
     }
     size_t n = 0;
-    if (*p == '"') {
-        ++p;
+    if (quoted) {
         while (*p && *p != '"' && n < 1024)
             buffer[n++] = *p++;
         if (*p == '"')
             ++p;
+        else if (*p)
+            *in_quote = true; // cut: the rest of the quoted name comes next
     } else {
         while (*p && *p != ' ' && *p != '\t' && n < 1024)
             buffer[n++] = *p++;

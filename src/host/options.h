@@ -31,5 +31,6 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* opt
 const char* host_usage_text();
 // Tokeniser behind next_argument: returns the next token of *cursor (nullptr when only
 // blanks remain), copies it into buffer (at most 1024 characters, terminated) and moves
-// *cursor past it.
-const char* host_next_token(const char** cursor, char (&buffer)[1025]);
+// *cursor past it. *in_quote carries a quoted token that was cut at 1024 characters into
+// the next call, so that its rest keeps its blanks and loses its closing quote.
+const char* host_next_token(const char** cursor, char (&buffer)[1025], bool* in_quote);

@@ -196,7 +196,7 @@ void fatal_error(const char* text)
 const char* next_argument()
 {
     static char buffer[1025];
-    return host_next_token(&host.argument_cursor, buffer);
+    return host_next_token(&host.argument_cursor, buffer, &host.argument_in_quote);
 }
 
 const char* argument_text() { return host.argument_text.c_str(); }

@@ -16,32 +16,40 @@ bool parse(std::vector<const char*> args, HostOptions* o, std::string* error)
 TEST(NextArgument, QuotedNameThenWordThenNothing)
 {
     char buffer[1025];
+    bool in_quote = false;
     const char* text = "  \"My Disk.dsk\"  B";
     const char* cursor = text;
-    const char* t = host_next_token(&cursor, buffer);
+    const char* t = host_next_token(&cursor, buffer, &in_quote);
     ASSERT_NE(t, nullptr);
     EXPECT_STREQ(t, "My Disk.dsk");
-    t = host_next_token(&cursor, buffer);
+    t = host_next_token(&cursor, buffer, &in_quote);
     ASSERT_NE(t, nullptr);
     EXPECT_STREQ(t, "B");
-    EXPECT_EQ(host_next_token(&cursor, buffer), nullptr);
-    EXPECT_EQ(host_next_token(&cursor, buffer), nullptr);
+    EXPECT_EQ(host_next_token(&cursor, buffer, &in_quote), nullptr);
+    EXPECT_EQ(host_next_token(&cursor, buffer, &in_quote), nullptr);
 }
 
 TEST(NextArgument, LongTokenIsCutAndContinues)
 {
     char buffer[1025];
+    bool in_quote = false;
     std::string text(1500, 'a');
     text += " b";
     const char* cursor = text.c_str();
-    EXPECT_EQ(std::string(host_next_token(&cursor, buffer)).size(), 1024u);
-    EXPECT_EQ(std::string(host_next_token(&cursor, buffer)).size(), 476u);
-    EXPECT_STREQ(host_next_token(&cursor, buffer), "b");
+    EXPECT_EQ(std::string(host_next_token(&cursor, buffer, &in_quote)).size(), 1024u);
+    EXPECT_EQ(std::string(host_next_token(&cursor, buffer, &in_quote)).size(), 476u);
+    EXPECT_STREQ(host_next_token(&cursor, buffer, &in_quote), "b");
+    // A quoted name cut at 1024: its rest keeps its blank and loses the closing quote.
+    std::string quoted = "\"" + std::string(1020, 'q') + " with blank\" B";
+    cursor = quoted.c_str();
+    EXPECT_EQ(std::string(host_next_token(&cursor, buffer, &in_quote)), std::string(1020, 'q') + " wit");
+    EXPECT_STREQ(host_next_token(&cursor, buffer, &in_quote), "h blank");
+    EXPECT_STREQ(host_next_token(&cursor, buffer, &in_quote), "B");
     // An unterminated quote runs to the end.
     const char* open = "\"no end";
     cursor = open;
-    EXPECT_STREQ(host_next_token(&cursor, buffer), "no end");
-    EXPECT_EQ(host_next_token(&cursor, buffer), nullptr);
+    EXPECT_STREQ(host_next_token(&cursor, buffer, &in_quote), "no end");
+    EXPECT_EQ(host_next_token(&cursor, buffer, &in_quote), nullptr);
 }
 
 TEST(CommandLine, OptionsAreTakenOutOfTheArgumentText)
