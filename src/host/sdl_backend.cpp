@@ -55,6 +55,10 @@ bool sdl_probe(std::string* error)
         *error = "no display (DISPLAY is not set); run with --headless";
         return false;
     }
+    // With only an X display named, only X is tried: a failed connection then gives one
+    // clear line instead of the other drivers' probing noise.
+    if (!driver_forced && !SDL_getenv("WAYLAND_DISPLAY"))
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
         *error = std::string("no display available (") + SDL_GetError() + "); run with --headless";
         return false;
