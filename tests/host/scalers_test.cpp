@@ -91,15 +91,28 @@ TEST(Scalers, Cols43TriplesThenOneCopiedPixel)
     EXPECT_EQ(dst[13], untouched);
 }
 
-TEST(Scalers, Cols43NeverReadsPastTheRow)
+TEST(Scalers, Cols43CopiesThePixelAfterTheGroups)
 {
-    // 9 pixels: the last one is the copied pixel, so only whole groups before it run;
-    // the sanitizer build catches any read beyond the vector.
-    std::vector<uint32_t> src(9, 0x010101);
-    std::vector<uint32_t> dst(16, untouched);
-    filter_cols_4_3(src.data(), dst.data(), 9, 1, 0, 0);
-    EXPECT_EQ(dst[0], 0x010101u);
-    EXPECT_EQ(dst[1], untouched);
+    // A row of 9 pixels is one whole group; the copied pixel is the one after the row, and
+    // the next row starts after it. A row of 10 pixels copies its own last pixel: the same
+    // pixels land in the same places. The source ends at the last pixel the scaler may
+    // read, so the sanitizer build catches a read beyond it.
+    for (uint32_t width : {9u, 10u}) {
+        std::vector<uint32_t> src(20);
+        for (uint32_t i = 0; i < src.size(); ++i) src[i] = 0x010101 * i;
+        std::vector<uint32_t> dst(2 * 15, untouched);
+        filter_cols_4_3(src.data(), dst.data(), width, 2, 0, 2);
+        for (uint32_t row = 0; row < 2; ++row) {
+            const uint32_t* s = src.data() + row * 10;
+            const uint32_t* d = dst.data() + row * 15;
+            EXPECT_EQ(d[0], s[0]) << "width " << width;
+            EXPECT_EQ(d[3], s[2]) << "width " << width;
+            EXPECT_EQ(d[11], s[8]) << "width " << width;
+            EXPECT_EQ(d[12], s[9]) << "width " << width;
+            EXPECT_EQ(d[13], untouched) << "width " << width;
+            EXPECT_EQ(d[14], untouched) << "width " << width;
+        }
+    }
 }
 
 TEST(Scalers, Cols32PairsAndPartialGroup)
