@@ -2,22 +2,21 @@
 // generated disk image in a temporary data directory; checked through screenshots, the
 // debugger's memory and disassembly dumps and the console output.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/headless.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using korvel_test::count;
+using korvel_test::read_png;
+using korvel_test::Shot;
+using korvel_test::slurp;
 
 // A tiny assembler: words at consecutive addresses, with labels as plain addresses.
 struct Program {
@@ -94,69 +93,20 @@ std::vector<uint8_t> make_rom()
 
 uint8_t disk_byte(uint32_t offset) { return static_cast<uint8_t>(offset * 7 + (offset >> 9) * 3 + 1); }
 
-struct Shot {
-    uint32_t width = 0, height = 0;
-    std::vector<uint8_t> rgb;
-    uint32_t at(uint32_t x, uint32_t y) const
-    {
-        const uint8_t* q = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-        return static_cast<uint32_t>(q[0] << 16 | q[1] << 8 | q[2]);
-    }
-};
-
-bool read_png(const fs::path& path, Shot* shot)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_RGB;
-    shot->width = image.width;
-    shot->height = image.height;
-    shot->rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, shot->rgb.data(), 0, nullptr) != 0;
-}
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-size_t count(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 class Ms0515Run : public testing::Test {
 protected:
     fs::path dir;
-    std::string console, errors;
+    std::string console;
     int status = 0;
 
-    void SetUp() override
-    {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() / ("korvel_ms0515_" + std::string(info->name()) + "_" +
-                                           std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir / "MS-0515");
-    }
+    void SetUp() override { dir = korvel_test::make_data_dir("korvel_ms0515"); }
     void TearDown() override
     {
         if (!HasFailure())
             fs::remove_all(dir);
     }
 
-    void write(const std::string& name, const std::vector<uint8_t>& bytes)
-    {
-        std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                          static_cast<std::streamsize>(bytes.size()));
-    }
-    void write_text(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+    void write(const std::string& name, const std::vector<uint8_t>& bytes) { korvel_test::write_file(dir / name, bytes); }
 
     void standard_files()
     {
@@ -167,25 +117,20 @@ protected:
         write("System.dsk", disk);
     }
 
-    void run(const std::string& args, const std::string& input = "")
+    // The console holds standard output and standard error together.
+    void run(const std::string& options, const std::string& input = "", const std::string& keys = "")
     {
-        write_text("stdin.txt", input);
-        std::string cmd = std::string("cd '") + dir.string() + "' && timeout 60 '" + KORVEL_BINARY +
-                          "' --headless --machine ms0515 --data-dir '" + dir.string() + "' " + args +
-                          " < stdin.txt > stdout.txt 2> stderr.txt";
-        int raw = std::system(cmd.c_str());
-        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        console = slurp(dir / "stdout.txt");
-        errors = slurp(dir / "stderr.txt");
+        korvel_test::HeadlessRun r = korvel_test::run_headless(dir, "ms0515", options, input, keys);
+        status = r.status;
+        console = r.console;
     }
 };
 
 TEST_F(Ms0515Run, StartsDrawsReadsTheDiskAndTakesKeys)
 {
     standard_files();
-    write_text("keys.txt", "2 A down\n3 A up\n");
-    run("--frames 8 --keys keys.txt --screenshot-at 1 --screenshot-at 6");
-    ASSERT_EQ(status, 0) << console << errors;
+    run("--frames 8 --screenshot-at 1 --screenshot-at 6", "", "2 A down\n3 A up\n");
+    ASSERT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Can't open Disk Image: MS-0515\\OSA-Test.dsk\n"
                            "Open Disk Image: System.dsk\n"
                            "Can't open Disk Image: Work.dsk\n\n"),
@@ -230,12 +175,12 @@ TEST_F(Ms0515Run, StartsDrawsReadsTheDiskAndTakesKeys)
 TEST_F(Ms0515Run, DebuggerCommandsFromStandardInput)
 {
     standard_files();
-    write_text("keys.txt", "2 A down\n3 A up\n10 F8 down\n11 F8 up\n");
     char jump[32];
     make_rom(); // sets idle_address
     std::snprintf(jump, sizeof jump, "j %X\n", idle_address);
-    run("--frames 14 --keys keys.txt", std::string("m 0\n\nd F400\nF40C\nf 0\n") + jump + "l 0\n");
-    ASSERT_EQ(status, 0) << console << errors;
+    run("--frames 14", std::string("m 0\n\nd F400\nF40C\nf 0\n") + jump + "l 0\n",
+        "2 A down\n3 A up\n10 F8 down\n11 F8 up\n");
+    ASSERT_EQ(status, 0) << console;
     // Stops: breakpoint word, after m, the single step (RTI), after d, after f, after j,
     // and F8, which finds the input at its end.
     EXPECT_EQ(count(console, "CPU (Main)   "), 7u) << console;
@@ -271,7 +216,7 @@ TEST_F(Ms0515Run, ArgumentsNameTheDisks)
     write("MS-0515/OSA-Test.dsk", small);
     write("mine.dsk", small);
     run("--frames 2 mine.dsk other.dsk");
-    ASSERT_EQ(status, 0) << errors;
+    ASSERT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Open Disk Image: MS-0515\\OSA-Test.dsk\n"
                            "Open Disk Image: mine.dsk\n"
                            "Can't open Disk Image: other.dsk\n"),
@@ -281,7 +226,7 @@ TEST_F(Ms0515Run, ArgumentsNameTheDisks)
     std::string long_name(1000, 'n');
     fs::create_directories(dir / "folder.dsk");
     run("--frames 2 " + long_name + " folder.dsk");
-    ASSERT_EQ(status, 0) << errors;
+    ASSERT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Can't open Disk Image: " + long_name + "\nCan't open Disk Image: folder.dsk\n\n"),
               std::string::npos)
         << console;
@@ -290,18 +235,18 @@ TEST_F(Ms0515Run, ArgumentsNameTheDisks)
 TEST_F(Ms0515Run, MissingRomIsFatalWithAMessage)
 {
     run("--frames 2");
-    EXPECT_NE(status, 0);
-    EXPECT_NE((console + errors).find("MS-0515.rom"), std::string::npos) << console << errors;
+    EXPECT_EQ(status, 1); // a fatal error, not a crash
+    EXPECT_NE(console.find("MS-0515.rom"), std::string::npos) << console;
 }
 
 TEST_F(Ms0515Run, ShortOrGarbageRomRunsWithoutCrashing)
 {
     write("MS-0515.rom", std::vector<uint8_t>(100, 0x00)); // HALT everywhere, then 0xFF padding
     run("--frames 3");
-    EXPECT_EQ(status, 0) << console << errors;
+    EXPECT_EQ(status, 0) << console;
     write("MS-0515.rom", std::vector<uint8_t>(0x4000, 0xFF));
     run("--frames 3");
-    EXPECT_EQ(status, 0) << console << errors;
+    EXPECT_EQ(status, 0) << console;
 }
 
 } // namespace
