@@ -4,7 +4,8 @@
 // Every result equals the pixel-by-pixel definition in scalers_reference.cpp bit for bit:
 // the same masks keep the channels from carrying into each other, 32-bit lanes wrap like
 // uint32_t, and the leftover pixels after the last whole group of a row are neither read
-// nor written. Whole groups that do not fill a vector block go through the reference code.
+// nor written (apart from the one pixel the 4/3 scaler copies after its groups). Whole
+// groups that do not fill a vector block go through the reference code.
 //
 // A row may be widened in place (the destination starting before the source in the same
 // buffer, as the machines do with their line buffers) as long as no group's output
