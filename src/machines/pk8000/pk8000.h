@@ -52,6 +52,8 @@ void pk8000_write_port(Z80State* s);
 
 // Keyboard matrix and joystick byte from KeySnapshot.
 void pk8000_scan_keys();
+// The same for any 16-row matrix (bit set = key down) and joystick byte.
+void pk8000_build_key_inputs(uint8_t matrix[16], uint8_t* joystick);
 
 // Draws the picture with its top-left at `top_left`: emulated line y on row 2y, each
 // pixel two wide; rows in between and (in text mode) the right 32 pixels are untouched.

@@ -1,5 +1,6 @@
 // PK8000 keyboard matrix (9 rows of 8 keys, read inverted at port 0x81) and the
-// joystick byte at port 0x8C, both rebuilt from the key snapshot once per frame.
+// joystick byte at port 0x8C, both rebuilt from the key snapshot once per frame. The
+// Specialist builds its own matrix and joystick byte from the same tables.
 #include <cstring>
 
 #include "host/host.h"
@@ -54,23 +55,25 @@ constexpr JoystickBit joystick_bits[] = {
     {0xC8, 0x01}, {0xD0, 0x02}, {0xCB, 0x04}, {0xCD, 0x08}, {0x39, 0x10}, {0x1C, 0x20},
 };
 
-void apply(const KeyBinding* table)
+void apply(const KeyBinding* table, uint8_t* matrix)
 {
     for (const KeyBinding* k = table; k->length != 0; ++k)
-        if (key_down(k->code)) pk8000.matrix[k->row] |= k->mask;
+        if (key_down(k->code)) matrix[k->row] |= k->mask;
 }
 
 } // namespace
 
-void pk8000_scan_keys()
+void pk8000_build_key_inputs(uint8_t matrix[16], uint8_t* joystick)
 {
-    uint8_t joystick = 0;
+    uint8_t bits = 0;
     for (const JoystickBit& j : joystick_bits)
-        if (key_down(j.code)) joystick |= j.mask;
-    pk8000.joystick = joystick;
+        if (key_down(j.code)) bits |= j.mask;
+    *joystick = bits;
 
-    std::memset(pk8000.matrix, 0, sizeof pk8000.matrix);
+    std::memset(matrix, 0, 16);
     for (const KeyModifier& m : modifiers)
-        if (key_down(m.code)) apply(m.table);
-    apply(key_table);
+        if (key_down(m.code)) apply(m.table, matrix);
+    apply(key_table, matrix);
 }
+
+void pk8000_scan_keys() { pk8000_build_key_inputs(pk8000.matrix, &pk8000.joystick); }

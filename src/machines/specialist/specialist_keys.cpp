@@ -1,66 +1,8 @@
-// Specialist keys: the PK8000-style matrix (16 rows, bit set = key down) and the joystick
-// byte, rebuilt every frame from the key snapshot. The I/O area that would read them is
-// not emulated, so they are kept for the monitor and for a later keyboard port.
-#include <cstring>
-
+// Specialist keys: the PK8000's key table and joystick bits, into the Specialist's own
+// matrix (16 rows, bit set = key down) and joystick byte, rebuilt every frame. The I/O
+// area that would read them is not emulated, so they are kept for the monitor and for a
+// later keyboard port.
+#include "machines/pk8000/pk8000.h"
 #include "machines/specialist/specialist.h"
 
-namespace {
-
-struct KeyEntry {
-    uint8_t code; // scan code, E0-prefixed keys at code + 0x80
-    uint8_t row;
-    uint8_t mask;
-};
-
-constexpr KeyEntry key_table[] = {
-    // row 0: digits 0-7
-    {0x0B, 0, 0x01}, {0x02, 0, 0x02}, {0x03, 0, 0x04}, {0x04, 0, 0x08},
-    {0x05, 0, 0x10}, {0x06, 0, 0x20}, {0x07, 0, 0x40}, {0x08, 0, 0x80},
-    // row 1: 8 9 , - . ;
-    {0x09, 1, 0x01}, {0x0A, 1, 0x02}, {0x33, 1, 0x04}, {0x0C, 1, 0x08},
-    {0x34, 1, 0x10}, {0x27, 1, 0x40},
-    // row 2: [ ] A B
-    {0x1A, 2, 0x01}, {0x1B, 2, 0x04}, {0x1E, 2, 0x40}, {0x30, 2, 0x80},
-    // row 3: C-J
-    {0x2E, 3, 0x01}, {0x20, 3, 0x02}, {0x12, 3, 0x04}, {0x21, 3, 0x08},
-    {0x22, 3, 0x10}, {0x23, 3, 0x20}, {0x17, 3, 0x40}, {0x24, 3, 0x80},
-    // row 4: K-R
-    {0x25, 4, 0x01}, {0x26, 4, 0x02}, {0x32, 4, 0x04}, {0x31, 4, 0x08},
-    {0x18, 4, 0x10}, {0x19, 4, 0x20}, {0x10, 4, 0x40}, {0x13, 4, 0x80},
-    // row 5: S-Z
-    {0x1F, 5, 0x01}, {0x14, 5, 0x02}, {0x16, 5, 0x04}, {0x2F, 5, 0x08},
-    {0x11, 5, 0x10}, {0x2D, 5, 0x20}, {0x15, 5, 0x40}, {0x2C, 5, 0x80},
-    // row 6: Shifts, left Ctrl, right Alt, Caps Lock, left Alt, F1-F3
-    {0x2A, 6, 0x01}, {0x36, 6, 0x01}, {0x1D, 6, 0x02}, {0xB8, 6, 0x04},
-    {0x3A, 6, 0x08}, {0x38, 6, 0x10}, {0x3B, 6, 0x20}, {0x3C, 6, 0x40}, {0x3D, 6, 0x80},
-    // row 7: F4 F5 Esc Tab, Backspace, right Ctrl, Enter
-    {0x3E, 7, 0x01}, {0x3F, 7, 0x02}, {0x01, 7, 0x04}, {0x0F, 7, 0x08},
-    {0x0E, 7, 0x20}, {0x9D, 7, 0x40}, {0x1C, 7, 0x80},
-    // row 8: Space, arrows (arrow block and keypad)
-    {0x39, 8, 0x01}, {0xCB, 8, 0x10}, {0x4B, 8, 0x10}, {0xC8, 8, 0x20}, {0x48, 8, 0x20},
-    {0xD0, 8, 0x40}, {0x50, 8, 0x40}, {0xCD, 8, 0x80}, {0x4D, 8, 0x80},
-};
-
-struct JoystickEntry {
-    uint8_t code;
-    uint8_t mask;
-};
-
-constexpr JoystickEntry joystick_table[] = {
-    {0xC8, 0x01}, {0xD0, 0x02}, {0xCB, 0x04}, {0xCD, 0x08}, {0x39, 0x10}, {0x1C, 0x20},
-};
-
-} // namespace
-
-void specialist_build_inputs()
-{
-    uint8_t joystick = 0;
-    for (const JoystickEntry& e : joystick_table)
-        if (key_down(e.code)) joystick |= e.mask;
-    specialist.joystick = joystick;
-
-    std::memset(specialist.keyboard_matrix, 0, sizeof specialist.keyboard_matrix);
-    for (const KeyEntry& e : key_table)
-        if (key_down(e.code)) specialist.keyboard_matrix[e.row] |= e.mask;
-}
+void specialist_build_inputs() { pk8000_build_key_inputs(specialist.keyboard_matrix, &specialist.joystick); }
