@@ -1,5 +1,5 @@
 // Z80 console monitor: single step, run to breakpoint, run one frame, jump, memory dump
-// and disassembly dump, driven by command lines on standard input. The PK8000, the
+// and disassembly dump, driven by commands read from standard input. The PK8000, the
 // Specialist and the tile-and-sprite machine share it; each fills one Z80Monitor record.
 //
 // How a machine wires it up:
@@ -21,7 +21,8 @@
 //   r addr     run; stop again when pc reaches addr
 //   f addr     run to the end of this frame, then stop (the address is read and ignored)
 //   j addr     set pc = addr, then stop
-//   m addr     write the 64 KB memory to the memory file, then stop (address ignored)
+//   m addr     write the 64 KB memory to the memory file, then stop (address ignored;
+//              a machine without a memory dump takes it as a step)
 //   d addr end disassemble from addr up to and including end into the dump file
 //   <Enter>    execute one instruction and stop again; any other character followed by
 //              an address does the same
