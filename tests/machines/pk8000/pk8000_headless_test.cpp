@@ -122,6 +122,40 @@ TEST_F(Pk8000Run, PagingKeysAndMonitorMemoryDump)
     EXPECT_EQ(console.find("end of input", ended + 1), std::string::npos);
 }
 
+// The monitor on the program's standard input: a bad address is asked for again, the
+// jump's and the breakpoint's addresses come on the line after their commands, the dump
+// takes both addresses on one line, and end of input runs the program on.
+TEST_F(Pk8000Run, MonitorCommandsFromStandardInput)
+{
+    rom({{0x0000,
+          {
+              0xF3,             // 0000 DI
+              0x31, 0x00, 0xC0, // 0001 LD SP,C000
+              0x21, 0x00, 0x90, // 0004 LD HL,9000
+              0x34,             // 0007 INC (HL)
+              0x18, 0xFD,       // 0008 JR 0007
+          }},
+         {0x0020,
+          {
+              0x3E, 0x77,       // 0020 LD A,77
+              0x32, 0x01, 0x90, // 0022 LD (9001),A
+              0x18, 0xFE,       // 0025 JR 0025
+          }}});
+    run("--frames 12", "j zz\nj\n20\nr\n 25\nd 20 25\nm 0\n", "2 F8 down\n3 F8 up\n");
+    EXPECT_EQ(status, 0) << console;
+    EXPECT_EQ(korvel_test::count(console, "Hexadecimal address expected\n"), 1u) << console;
+    EXPECT_EQ(korvel_test::count(console, "PC=0020"), 1u) << console; // after the jump
+    EXPECT_EQ(korvel_test::count(console, "PC=0025"), 3u) << console; // breakpoint, after d, after m
+    EXPECT_EQ(korvel_test::count(console, "end of input"), 1u);
+    EXPECT_EQ(slurp(dir / "PK8000-DisDump.txt"), "0020 3E 77        LD   A,$77\n"
+                                                 "0022 32 01 90     LD   ($9001),A\n"
+                                                 "0025 18 FE        JR   $0025\n");
+    std::string mem = slurp(dir / "PK8000Memory.bin");
+    ASSERT_EQ(mem.size(), 65536u) << console;
+    EXPECT_EQ(static_cast<uint8_t>(mem[0x9001]), 0x77);
+    EXPECT_NE(static_cast<uint8_t>(mem[0x9000]), 0); // the loop ran before F8
+}
+
 // Graphics mode from the ROM, then a frame interrupt handler counts frames.
 TEST_F(Pk8000Run, GraphicsModePictureAndOneInterruptPerFrame)
 {
