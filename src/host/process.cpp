@@ -185,8 +185,9 @@ void fatal_error(const char* text)
         failing = true;
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", text);
-        // An unattended run (--frames) never waits for someone to dismiss a box.
-        if (host.backend && host.options.frames == 0)
+        // An unattended run (--frames, or no terminal to start from: a script, a test
+        // runner) never waits for someone to dismiss a box; the text is on stderr anyway.
+        if (host.backend && host.options.frames == 0 && isatty(STDIN_FILENO))
             host.backend->show_error(text);
         release_devices();
     }
