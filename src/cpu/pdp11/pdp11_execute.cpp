@@ -907,32 +907,63 @@ int32_t pdp11_decode_step(Pdp11Cpu* c) {
     return c->cycleBudget;
 }
 
-// Lives here so that the decode step, the most frequent step, is inlined.
-void run_instruction(Pdp11Cpu* cpu) {
-    // The machine may have moved PC at the boundary (debugger, restart):
-    // the prefetched word no longer belongs to PC. Refetch first, then run
-    // the instruction at PC as usual.
-    if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) {
-        pdp11_refetch(cpu);
-        cpu->busOperation(cpu);
-        cpu->stepHandler(cpu);
+namespace {
+
+// One bus operation and the step after it; true when that reached the next
+// instruction boundary. The three most frequent steps run inline instead of
+// through the pointer: decode, the fetch after a change of flow (every taken
+// branch and SOB) and the end after a memory write (MOV/CLR to memory).
+[[gnu::always_inline]] inline bool run_step(Pdp11Cpu* cpu) {
+    cpu->busOperation(cpu);
+    Pdp11Step step = cpu->stepHandler;
+    if (step == pdp11_decode_step) {
+        cpu->cycleBudget -= cpu->costFetch;
+        decode_table.handler[(cpu->ir >> 6) & 01777](cpu);
+    } else if (step == pdp11_fetch_complete_step) {
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costFetch;
+    } else if (step == end_after_write_step) {
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costStep;
+    } else {
+        step(cpu);
     }
+    if (cpu->busOperation == cpu->opFetch) {
+        if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) return true;
+        // Stale prefetch: PC was changed or the prefetched word was written.
+        pdp11_refetch(cpu);
+    }
+    return false;
+}
+
+// The rest of a long chain, out of line so that the common short instructions
+// run without its register saves.
+[[gnu::noinline]] void run_remaining_steps(Pdp11Cpu* cpu, int steps) {
     // No instruction needs more than a dozen steps. A chain that goes on is a
     // bus-error loop (vector 4 or the stack in a hole): give control back to
     // the machine anyway; the next call continues the chain.
-    for (int steps = 0; steps < 64; ++steps) {
-        cpu->busOperation(cpu);
-        Pdp11Step step = cpu->stepHandler;
-        if (step == pdp11_decode_step) {
-            cpu->cycleBudget -= cpu->costFetch;
-            decode_table.handler[(cpu->ir >> 6) & 01777](cpu);
-        } else {
-            step(cpu);
-        }
-        if (cpu->busOperation == cpu->opFetch) {
-            if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) return;
-            // Stale prefetch: PC was changed or the prefetched word was written.
-            pdp11_refetch(cpu);
-        }
-    }
+    for (; steps < 64; ++steps)
+        if (run_step(cpu)) return;
+}
+
+// The machine may have moved PC at the boundary (debugger, restart): the
+// prefetched word no longer belongs to PC. Refetch first, then the
+// instruction at PC runs as usual.
+[[gnu::noinline, gnu::cold]] void refetch_moved_pc(Pdp11Cpu* cpu) {
+    pdp11_refetch(cpu);
+    cpu->busOperation(cpu);
+    cpu->stepHandler(cpu);
+}
+
+}  // namespace
+
+// Lives here so that the decode step, the most frequent step, is inlined.
+// Most instructions take one or two bus operations (fetch, maybe one operand
+// cycle or the refetch after a jump); those finish here without a loop.
+void run_instruction(Pdp11Cpu* cpu) {
+    if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress)
+        refetch_moved_pc(cpu);
+    if (run_step(cpu)) return;
+    if (run_step(cpu)) return;
+    run_remaining_steps(cpu, 2);
 }
