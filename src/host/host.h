@@ -67,6 +67,9 @@ void filter_cols_4_3(const uint32_t* src, uint32_t* dst, uint32_t src_width, uin
                      uint32_t src_skip, uint32_t dst_skip);
 void filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
                      uint32_t src_skip, uint32_t dst_skip);
+// filter_cols_3_2 then filter_cols_5_4 in one pass, same pixels: every 8 source pixels become 15.
+void filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
+                      uint32_t src_skip, uint32_t dst_skip);
 
 // ---- Frames and sound ---------------------------------------------------------------
 

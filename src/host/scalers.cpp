@@ -38,6 +38,17 @@ inline __m128i mean(__m128i a, __m128i b)
     return _mm_srli_epi32(_mm_add_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask)), 1);
 }
 
+// Rows r0..r3 as columns: out[k] holds lane k of r0, r1, r2, r3.
+inline void transpose(__m128i r0, __m128i r1, __m128i r2, __m128i r3, __m128i* out)
+{
+    const __m128i t0 = _mm_unpacklo_epi32(r0, r1), t1 = _mm_unpacklo_epi32(r2, r3);
+    const __m128i t2 = _mm_unpackhi_epi32(r0, r1), t3 = _mm_unpackhi_epi32(r2, r3);
+    out[0] = _mm_unpacklo_epi64(t0, t1);
+    out[1] = _mm_unpackhi_epi64(t0, t1);
+    out[2] = _mm_unpacklo_epi64(t2, t3);
+    out[3] = _mm_unpackhi_epi64(t2, t3);
+}
+
 } // namespace
 
 void filter_rows_x3_scanlines(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
@@ -189,6 +200,56 @@ void filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uin
     }
 }
 
+void filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows, uint32_t src_skip,
+                      uint32_t dst_skip)
+{
+    // Blocks of four groups of 8, transposed so that register k holds source pixel k of
+    // each group: all 15 output columns are then lane-wise sums without a shuffle, and
+    // four transposes put them back as four runs of pixels per group (the last run,
+    // columns 11..14, overlaps the third by one pixel of the same value). Shuffles are
+    // what limit the two steps done one after the other; this needs about half as many.
+    // The block reads all its 32 pixels before it writes.
+    const uint32_t groups = src_width / 8, blocks = groups / 4, rest = groups % 4;
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t b = 0; b < blocks; ++b, src += 32, dst += 60) {
+            __m128i c[8];
+            transpose(load(src), load(src + 8), load(src + 16), load(src + 24), c);
+            transpose(load(src + 4), load(src + 12), load(src + 20), load(src + 28), c + 4);
+            // The 3/2 step: pixels a, mean, b of each pair.
+            __m128i w[12];
+            for (int t = 0; t < 4; ++t) {
+                w[3 * t] = c[2 * t];
+                w[3 * t + 1] = mean(c[2 * t], c[2 * t + 1]);
+                w[3 * t + 2] = c[2 * t + 1];
+            }
+            // The 5/4 step on its three groups s0..s3.
+            __m128i o[15];
+            for (int j = 0; j < 3; ++j) {
+                const __m128i s0 = w[4 * j], s1 = w[4 * j + 1], s2 = w[4 * j + 2], s3 = w[4 * j + 3];
+                o[5 * j] = s0;
+                o[5 * j + 1] = _mm_sub_epi32(_mm_add_epi32(quarter(s0), s1), quarter(s1));
+                o[5 * j + 2] = mean(s1, s2);
+                o[5 * j + 3] = _mm_add_epi32(_mm_sub_epi32(s2, quarter(s2)), quarter(s3));
+                o[5 * j + 4] = s3;
+            }
+            __m128i run[4][4];
+            transpose(o[0], o[1], o[2], o[3], run[0]);
+            transpose(o[4], o[5], o[6], o[7], run[1]);
+            transpose(o[8], o[9], o[10], o[11], run[2]);
+            transpose(o[11], o[12], o[13], o[14], run[3]);
+            for (int g = 0; g < 4; ++g) {
+                store(dst + 15 * g, run[0][g]);
+                store(dst + 15 * g + 4, run[1][g]);
+                store(dst + 15 * g + 8, run[2][g]);
+                store(dst + 15 * g + 11, run[3][g]);
+            }
+        }
+        reference_filter_cols_15_8(src, dst, rest * 8, 1, 0, 0);
+        src += rest * 8 + src_width % 8 + src_skip;
+        dst += rest * 15 + dst_skip;
+    }
+}
+
 #else // portable build: the reference code
 
 void filter_rows_x3_scanlines(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
@@ -225,6 +286,12 @@ void filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uin
                      uint32_t dst_skip)
 {
     reference_filter_cols_3_2(src, dst, src_width, rows, src_skip, dst_skip);
+}
+
+void filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows, uint32_t src_skip,
+                      uint32_t dst_skip)
+{
+    reference_filter_cols_15_8(src, dst, src_width, rows, src_skip, dst_skip);
 }
 
 #endif

@@ -145,3 +145,32 @@ void reference_filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_
         dst += dst_skip;
     }
 }
+
+void reference_filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
+                                uint32_t src_skip, uint32_t dst_skip)
+{
+    // The 12 pixels the 3/2 step makes of a group of 8 are exactly three groups of the
+    // 5/4 step, so each group of 8 is finished on its own.
+    uint32_t groups = src_width / 8;
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t g = 0; g < groups; ++g, src += 8, dst += 15) {
+            uint32_t wide[12];
+            for (int t = 0; t < 4; ++t) {
+                wide[3 * t] = src[2 * t];
+                wide[3 * t + 1] = mean(src[2 * t], src[2 * t + 1]);
+                wide[3 * t + 2] = src[2 * t + 1];
+            }
+            for (int t = 0; t < 3; ++t) {
+                const uint32_t s0 = wide[4 * t], s1 = wide[4 * t + 1], s2 = wide[4 * t + 2], s3 = wide[4 * t + 3];
+                uint32_t* d = dst + 5 * t;
+                d[0] = s0;
+                d[1] = quarter(s0) + s1 - quarter(s1);
+                d[2] = mean(s1, s2);
+                d[3] = s2 - quarter(s2) + quarter(s3);
+                d[4] = s3;
+            }
+        }
+        src += src_width - groups * 8 + src_skip;
+        dst += dst_skip;
+    }
+}

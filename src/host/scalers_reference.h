@@ -19,3 +19,5 @@ void reference_filter_cols_4_3(const uint32_t* src, uint32_t* dst, uint32_t src_
                                uint32_t src_skip, uint32_t dst_skip);
 void reference_filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
                                uint32_t src_skip, uint32_t dst_skip);
+void reference_filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
+                                uint32_t src_skip, uint32_t dst_skip);
