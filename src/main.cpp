@@ -10,21 +10,11 @@
 #include "host/host_internal.h"
 #include "host/options.h"
 
-#ifdef HAVE_KORVEL_ZX
 [[noreturn]] void zx_main();
-#endif
-#ifdef HAVE_KORVEL_MS0515
 [[noreturn]] void ms0515_main();
-#endif
-#ifdef HAVE_KORVEL_PK8000
 [[noreturn]] void pk8000_main();
-#endif
-#ifdef HAVE_KORVEL_SPECIALIST
 [[noreturn]] void specialist_main();
-#endif
-#ifdef HAVE_KORVEL_TILE
 [[noreturn]] void tile_main();
-#endif
 
 namespace {
 
@@ -35,21 +25,11 @@ struct Machine {
 };
 
 const Machine machines[] = {
-#ifdef HAVE_KORVEL_ZX
     {"zx", "ZX-Mode", zx_main},
-#endif
-#ifdef HAVE_KORVEL_MS0515
     {"ms0515", "MS0515-Mode", ms0515_main},
-#endif
-#ifdef HAVE_KORVEL_PK8000
     {"pk8000", "PK8000-Mode", pk8000_main},
-#endif
-#ifdef HAVE_KORVEL_SPECIALIST
     {"specialist", "Specialist-Mode", specialist_main},
-#endif
-#ifdef HAVE_KORVEL_TILE
     {"tile", "Tile-Mode", tile_main},
-#endif
     // Not a machine: a fixed picture and tone for testing the host itself.
     {"host-test-pattern", "Host-Test-Mode", host_test_pattern_main},
 };
