@@ -12,6 +12,7 @@
 
 [[noreturn]] void zx_main();
 [[noreturn]] void ms0515_main();
+extern bool ms0515_linear_disks;
 [[noreturn]] void pk8000_main();
 [[noreturn]] void specialist_main();
 [[noreturn]] void tile_main();
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    ms0515_linear_disks = options.ms0515_linear_disks;
     host_startup(options, machine->mode);
     machine->main_routine();
     shutdown_host(); // a machine routine never returns; this keeps the end orderly if one does

@@ -20,6 +20,8 @@ const char* host_usage_text()
            "  --data-dir DIR      directory of ROMs, disk images and screenshots\n"
            "                      (default: the program's own directory)\n"
            "  --meter             show the load meter in the window's top-right corner\n"
+           "  --ms0515-linear-disks  MS-0515: read every disk image as tracks 0-79 of its\n"
+           "                      first 409,600 bytes (no second surface)\n"
            "  --help              this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
@@ -112,6 +114,8 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->headless)) return false;
         } else if (name == "--meter") {
             if (!flag(&o->meter)) return false;
+        } else if (name == "--ms0515-linear-disks") {
+            if (!flag(&o->ms0515_linear_disks)) return false;
         } else if (name == "--help") {
             if (!flag(&o->help)) return false;
         } else if (name == "--version") {

@@ -19,6 +19,7 @@ struct HostOptions {
     std::vector<uint32_t> screenshot_at; // headless: frames after which a screenshot is taken
     std::string data_dir;            // empty: the program's own directory
     bool meter = false;
+    bool ms0515_linear_disks = false; // MS-0515: read every image as one surface, tracks 0-79
     bool help = false;
     bool version = false;
     std::string argument_text;

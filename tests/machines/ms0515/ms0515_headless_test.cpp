@@ -32,7 +32,8 @@ struct Program {
 };
 
 constexpr uint16_t handler_address = 0173000;
-constexpr uint32_t sector_offset = 5120 + 512; // track 1, sector 2
+// Track 1, sector 2 of the lower surface: the image is a dump of both surfaces.
+constexpr uint32_t sector_offset = 2 * 5120 + 512;
 
 uint16_t idle_address = 0;
 
@@ -44,7 +45,7 @@ std::vector<uint8_t> make_rom()
 {
     Program p{0172000, {}};
     p.emit({012706, 001000});                // MOV #1000,SP
-    p.emit({012737, 000200, 0177600});       // SYSREG_A: extended ROM on, drive 0 active
+    p.emit({012737, 000210, 0177600});       // SYSREG_A: extended ROM on, drive 0 active, lower surface
     p.emit({012737, 004377, 0177400});       // MEM_CON 0x08FF: bank A, video at 0100000
     p.emit({012737, 000010, 0177604});       // monochrome, background 0
     p.emit({012700, 0100000});               // MOV #100000,R0
@@ -184,7 +185,7 @@ TEST_F(Ms0515Run, DebuggerCommandsFromStandardInput)
     // Stops: breakpoint word, after m, the single step (RTI), after d, after f, after j,
     // and F8, which finds the input at its end.
     EXPECT_EQ(count(console, "CPU (Main)   "), 7u) << console;
-    EXPECT_EQ(count(console, "MEM_CON = 0x08FF, SYSREG_A = 0x80\n"), 7u) << console;
+    EXPECT_EQ(count(console, "MEM_CON = 0x08FF, SYSREG_A = 0x88\n"), 7u) << console;
     EXPECT_EQ(count(console, "One frame done...\n"), 1u) << console;
     EXPECT_NE(console.find("1186"), std::string::npos) << console; // the breakpoint word shown
     char pc_text[16];
