@@ -34,6 +34,9 @@ void specialist_power_on()
     z80_connect(&cpu);
     cpu.ticks = 0;
     cpu.pc = specialist_bios_start;
+    specialist_ppi_reset();
+    for (uint16_t& row : specialist.key_rows) row = 0;
+    specialist.shift_down = 0;
 
     Z80Monitor& monitor = specialist.monitor;
     monitor = Z80Monitor{};
