@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "support/headless.h"
@@ -98,6 +100,26 @@ protected:
 
 constexpr uint32_t white = 0xFFFFFF, blue = 0x0000FF;
 
+// A real ROM dump beside the project: $KORVEL_ROMS_DIR, else the "roms" folder next to
+// the test data folder (../shared/roms beside the repository). "" when it is not there.
+std::string real_rom(const std::string& relative)
+{
+    const char* set = std::getenv("KORVEL_ROMS_DIR");
+    const fs::path dir = set && *set ? fs::path(set) : fs::path(KORVEL_TESTDATA_DIR).parent_path() / "roms";
+    std::error_code ignored;
+    const fs::path path = dir / relative;
+    return fs::is_regular_file(path, ignored) ? path.string() : "";
+}
+
+// White pixels in the shot's rows [top, bottom).
+size_t white_pixels(const Shot& s, uint32_t top, uint32_t bottom)
+{
+    size_t n = 0;
+    for (uint32_t y = top; y < bottom; ++y)
+        for (uint32_t x = 0; x < s.width; ++x) n += s.at(x, y) == white;
+    return n;
+}
+
 // The shot starts one row below the picture: line y (y >= 1) is shot row 2y - 1. Byte
 // column c covers 16 shot columns from 16c, two per bit, bit 7 first.
 uint32_t pixel(const Shot& s, uint32_t column, uint32_t bit_from_left, uint32_t line)
@@ -176,6 +198,44 @@ TEST_F(SpecialistRun, MonitorDumps)
     EXPECT_NE(dump.find("0103 34"), std::string::npos) << dump;
     EXPECT_NE(dump.find("0107 32 01 90"), std::string::npos) << dump;
     EXPECT_EQ(dump.find("010A"), std::string::npos) << dump;
+}
+
+// The real monitor ROM scans its keyboard through the interface: a command typed with
+// the PC keys reaches its prompt, is echoed and carried out. The tape block only jumps
+// to the monitor's entry (the ROM reads the tape first thing at power-on).
+TEST_F(SpecialistRun, RealBiosTakesATypedCommand)
+{
+    const std::string rom = real_rom("specialist/BIOS.rom");
+    if (rom.empty()) GTEST_SKIP() << "real ROM absent: specialist/BIOS.rom (set KORVEL_ROMS_DIR)";
+    fs::create_directories(dir / "Specialist");
+    fs::create_symlink(rom, dir / "Specialist" / "BIOS.rom");
+    write_tape({0x00, 0x00, 0x02, 0x00, 0xC3, 0x00, 0xC8}); // at 0x0000: JP C800
+
+    // "DC000,C01F" and Enter: by position, PC L is Д D, W is Ц C, A is Ф F, / is ", <".
+    const char* typed[] = {"L", "W", "0", "0", "0", "SLASH", "W", "0", "1", "A", "ENTER"};
+    std::string keys;
+    uint32_t frame = 20;
+    for (const char* key : typed) {
+        keys += std::to_string(frame) + " " + key + " down\n" + std::to_string(frame + 3) + " " + key + " up\n";
+        frame += 8;
+    }
+    keys += std::to_string(frame + 20) + " F8 down\n";
+    run("--frames " + std::to_string(frame + 24) + " --screenshot-at 15 --screenshot-at " + std::to_string(frame + 15),
+        "m 0\n", keys);
+    EXPECT_EQ(status, 0) << console;
+
+    const std::string memory = slurp(dir / "SPEC000Memory.bin");
+    ASSERT_EQ(memory.size(), 65536u) << console;
+    EXPECT_EQ(memory.substr(0x8F60, 11), "DC000,C01F\r") << "the monitor's command line";
+
+    // Before typing only the prompt lines are lit; after it the echo and two dump lines
+    // of 16 bytes follow (text lines are 10 display lines high, shot rows 2y - 1).
+    const Shot before = shot(0), after = shot(1);
+    EXPECT_GT(white_pixels(before, 20, 40), 0u) << "the prompt";
+    EXPECT_EQ(white_pixels(before, 40, 80), 0u);
+    EXPECT_GT(white_pixels(after, 20, 40), white_pixels(before, 20, 40)) << "the echo";
+    EXPECT_GT(white_pixels(after, 40, 60), 0u) << "dump line C000";
+    EXPECT_GT(white_pixels(after, 60, 80), 0u) << "dump line C010";
 }
 
 } // namespace
