@@ -124,6 +124,13 @@ FILE* open_data_file(const char* name, const char* mode);
 // Reads exactly length bytes; bytes past the end of a short file are 0xFF. A missing file
 // is fatal: "File <name> not found!".
 void load_file(void* buffer, size_t length, const char* name);
+// For loaders whose failure text is only `message` ("Can't open file!"): a file that cannot
+// be opened, or that opens but cannot be read (a directory), is fatal with `message` and a
+// second line naming the file and the reason. open_data_file_or_fail opens for reading;
+// read_data_or_fail reads up to length bytes, 0xFF past the end of a short file, and
+// returns the bytes the file gave (it closes the file before a fatal end).
+FILE* open_data_file_or_fail(const char* name, const char* message);
+size_t read_data_or_fail(FILE* file, void* buffer, size_t length, const char* name, const char* message);
 // Writes the requested client rectangle (one row below the centred top) as
 // "ScreenShot_%03d.png" with the first free number, and prints "Saving %s\n".
 void save_screenshot();

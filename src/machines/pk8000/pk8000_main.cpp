@@ -17,11 +17,12 @@ constexpr uint8_t key_f8 = 0x42;
 
 void pk8000_load_rom()
 {
-    FILE* file = open_data_file("PK8000\\foton_piton.bin", "rb");
-    if (!file) fatal_error("Can't open file!");
-    size_t got = std::fread(pk8000.rom, 1, sizeof pk8000.rom, file);
+    // A file that cannot be opened or read (a directory) is fatal, with a line naming it
+    // and the reason; bytes past the end of a short file read as 0xFF.
+    const char* name = "PK8000\\foton_piton.bin";
+    FILE* file = open_data_file_or_fail(name, "Can't open file!");
+    read_data_or_fail(file, pk8000.rom, sizeof pk8000.rom, name, "Can't open file!");
     std::fclose(file);
-    std::memset(pk8000.rom + got, 0xFF, sizeof pk8000.rom - got);
 }
 
 void pk8000_power_on()

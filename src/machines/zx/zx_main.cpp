@@ -26,15 +26,10 @@ void empty_event_lists()
 
 void load_rom()
 {
-    FILE* file = open_data_file("48.rom", "rb");
-    if (!file)
-        fatal_error("Can't open file!");
-    std::memset(zx.memory, 0xFF, 0x4000); // a short image leaves 0xFF past its end
-    (void)std::fread(zx.memory, 1, 0x4000, file);
-    const bool failed = std::ferror(file) != 0; // a directory opens but cannot be read
+    // A short image leaves 0xFF past its end; a directory opens but cannot be read.
+    FILE* file = open_data_file_or_fail("48.rom", "Can't open file!");
+    read_data_or_fail(file, zx.memory, 0x4000, "48.rom", "Can't open file!");
     std::fclose(file);
-    if (failed)
-        fatal_error("Can't open file!");
 }
 
 } // namespace

@@ -48,11 +48,17 @@ uint32_t dot(const Shot& s, uint32_t x, uint32_t y)
     return a;
 }
 
-TEST_F(Pk8000Run, MissingRomIsFatal)
+TEST_F(Pk8000Run, MissingRomOrAFolderInItsPlaceIsFatal)
 {
     run("--frames 2");
     EXPECT_EQ(status, 1); // a fatal error, not a crash
-    EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
+    EXPECT_NE(console.find("Can't open file!\nPK8000/foton_piton.bin: No such file or directory\n"), std::string::npos)
+        << console;
+    // A folder opens but cannot be read: not a ROM of 0xFF bytes.
+    std::filesystem::create_directories(dir / "PK8000" / "foton_piton.bin");
+    run("--frames 2");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(console.find("Can't open file!\nPK8000/foton_piton.bin: Is a directory\n"), std::string::npos) << console;
 }
 
 // Pages memory, reads the keyboard and joystick set by --keys, then the monitor is

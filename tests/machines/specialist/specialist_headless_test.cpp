@@ -138,7 +138,22 @@ TEST_F(SpecialistRun, MissingBiosOrTapeIsFatal)
     write_bios(bios()); // the BIOS reaches the tape entry, and the tape file is missing
     run("--frames 2");
     EXPECT_EQ(status, 1); // a fatal error, not a crash
-    EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
+    EXPECT_NE(console.find("Can't open file!\nSpecialist/Games1/DOWNEART.RKS: No such file or directory\n"),
+              std::string::npos)
+        << console;
+
+    // Folders in place of the files open but cannot be read: fatal too, and memory is not
+    // overwritten from 0xFFFF with 64 KB of 0xFF (the screen stays untouched).
+    fs::create_directories(dir / "Specialist" / "Games1" / "DOWNEART.RKS");
+    run("--frames 2");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(console.find("Can't open file!\nSpecialist/Games1/DOWNEART.RKS: Is a directory\n"), std::string::npos)
+        << console;
+    fs::remove(dir / "Specialist" / "BIOS.rom");
+    fs::create_directories(dir / "Specialist" / "BIOS.rom");
+    run("--frames 2");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(console.find("Can't open file!\nSpecialist/BIOS.rom: Is a directory\n"), std::string::npos) << console;
 }
 
 // The BIOS loads the tape block and runs it; the picture shows what it drew. The reset
