@@ -45,8 +45,8 @@ if $display_ok; then
   exec "$korvel" --data-dir "$data" "$@" "${snapshot[@]}"
 fi
 
-# No display: run headless for 250 frames (about 4 s at the headless 60 frames a second)
-# and keep a screenshot of the last.
+# No display: run headless for 250 frames (4 s of emulated time at the headless 60 frames
+# a second; they run unpaced, as fast as the host allows) and keep a screenshot of the last.
 frames=250
 echo "No display found: running headless for $frames frames."
 rm -f "$data"/ScreenShot_*.png
