@@ -210,6 +210,19 @@ TEST_F(Ms0515Run, DebuggerCommandsFromStandardInput)
     EXPECT_EQ(count(dis, "\n"), 3u) << dis; // F400, F404, F40A (the next would be past F40C)
 }
 
+// The same two-surface-sized image read as one surface: the ROM's track 1 sector 2 comes
+// from the first half, linearly.
+TEST_F(Ms0515Run, LinearDisksOptionReadsEveryImageAsOneSurface)
+{
+    standard_files();
+    run("--frames 6 --ms0515-linear-disks", "m 0\n", "2 A down\n3 A up\n");
+    ASSERT_EQ(status, 0) << console;
+    std::string memory = slurp(dir / "MS0515Memory.bin");
+    ASSERT_EQ(memory.size(), 0x20000u) << console;
+    for (uint32_t i = 0; i < 512; i += 31)
+        EXPECT_EQ(static_cast<uint8_t>(memory[0x2000 + i]), disk_byte(5120 + 512 + i)) << i;
+}
+
 TEST_F(Ms0515Run, ArgumentsNameTheDisks)
 {
     standard_files();
