@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/headless.h"
+#include "support/real_rom.h"
 
 namespace {
 
@@ -221,6 +222,37 @@ TEST_F(Ms0515Run, LinearDisksOptionReadsEveryImageAsOneSurface)
     ASSERT_EQ(memory.size(), 0x20000u) << console;
     for (uint32_t i = 0; i < 512; i += 31)
         EXPECT_EQ(static_cast<uint8_t>(memory[0x2000 + i]), disk_byte(5120 + 512 + i)) << i;
+}
+
+// The real ROM boots the real one-surface OSA disk, and the same disk as the lower surface
+// of a two-surface dump (the upper surface filled with 0xE5): the ROM selects the lower
+// surface with SYSREG_A bit 3 set, so both reach the same screen.
+TEST_F(Ms0515Run, RealRomBootsOsaFromOneAndTwoSurfaceImages)
+{
+    const std::string rom = korvel_test::real_rom_file("ms0515/MS-0515.rom");
+    const std::string osa = korvel_test::real_rom_file("ms0515/osa.dsk");
+    if (rom.empty() || osa.empty()) GTEST_SKIP() << "real ROM or disk absent: ms0515/ (set KORVEL_ROMS_DIR)";
+    fs::create_symlink(rom, dir / "MS-0515.rom");
+    fs::create_symlink(osa, dir / "System.dsk");
+    const std::string one = slurp(osa);
+    ASSERT_EQ(one.size(), 409600u);
+    std::string two;
+    for (uint32_t track = 0; track < 80; ++track)
+        two += one.substr(track * 5120, 5120) + std::string(5120, '\xE5');
+    write("two.dsk", std::vector<uint8_t>(two.begin(), two.end()));
+
+    run("--frames 400 --screenshot-at 400");
+    ASSERT_EQ(status, 0) << console;
+    run("--frames 400 --screenshot-at 400 two.dsk");
+    ASSERT_EQ(status, 0) << console;
+    Shot first, second;
+    ASSERT_TRUE(read_png(dir / "ScreenShot_000.png", &first)) << console;
+    ASSERT_TRUE(read_png(dir / "ScreenShot_001.png", &second)) << console;
+    size_t lit = 0;
+    for (uint32_t y = 30; y < 120; ++y)
+        for (uint32_t x = 0; x < 640; ++x) lit += first.at(x, y) != 0;
+    EXPECT_GT(lit, 300u) << "the system's lines below the ROM's banner";
+    EXPECT_EQ(first.rgb, second.rgb);
 }
 
 TEST_F(Ms0515Run, ArgumentsNameTheDisks)

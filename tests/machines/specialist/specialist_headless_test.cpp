@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "support/headless.h"
+#include "support/real_rom.h"
 
 namespace {
 
@@ -99,17 +98,6 @@ protected:
 };
 
 constexpr uint32_t white = 0xFFFFFF, blue = 0x0000FF;
-
-// A real ROM dump beside the project: $KORVEL_ROMS_DIR, else the "roms" folder next to
-// the test data folder (../shared/roms beside the repository). "" when it is not there.
-std::string real_rom(const std::string& relative)
-{
-    const char* set = std::getenv("KORVEL_ROMS_DIR");
-    const fs::path dir = set && *set ? fs::path(set) : fs::path(KORVEL_TESTDATA_DIR).parent_path() / "roms";
-    std::error_code ignored;
-    const fs::path path = dir / relative;
-    return fs::is_regular_file(path, ignored) ? path.string() : "";
-}
 
 // White pixels in the shot's rows [top, bottom).
 size_t white_pixels(const Shot& s, uint32_t top, uint32_t bottom)
@@ -220,7 +208,7 @@ TEST_F(SpecialistRun, MonitorDumps)
 // to the monitor's entry (the ROM reads the tape first thing at power-on).
 TEST_F(SpecialistRun, RealBiosTakesATypedCommand)
 {
-    const std::string rom = real_rom("specialist/BIOS.rom");
+    const std::string rom = korvel_test::real_rom_file("specialist/BIOS.rom");
     if (rom.empty()) GTEST_SKIP() << "real ROM absent: specialist/BIOS.rom (set KORVEL_ROMS_DIR)";
     fs::create_directories(dir / "Specialist");
     fs::create_symlink(rom, dir / "Specialist" / "BIOS.rom");
