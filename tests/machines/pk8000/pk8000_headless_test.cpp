@@ -99,7 +99,7 @@ TEST_F(Pk8000Run, PagingKeysAndMonitorMemoryDump)
               0x32, 0x06, 0x90, // 8031 LD (9006),A
               0x18, 0xE7,       // 8034 JR 801D
           }}});
-    run("--frames 12", "m 0\n",
+    run("--cpu z80 --frames 12", "m 0\n",
         "2 0x02 down\n2 0x1F down\n2 0xC8 down\n2 0x39 down\n6 0x42 down\n7 0x42 up\n");
     EXPECT_EQ(status, 0) << console;
     std::string mem = slurp(dir / "PK8000Memory.bin");
@@ -141,7 +141,7 @@ TEST_F(Pk8000Run, MonitorCommandsFromStandardInput)
               0x32, 0x01, 0x90, // 0022 LD (9001),A
               0x18, 0xFE,       // 0025 JR 0025
           }}});
-    run("--frames 12", "j zz\nj\n20\nr\n 25\nd 20 25\nm 0\n", "2 F8 down\n3 F8 up\n");
+    run("--cpu z80 --frames 12", "j zz\nj\n20\nr\n 25\nd 20 25\nm 0\n", "2 F8 down\n3 F8 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_EQ(korvel_test::count(console, "Hexadecimal address expected\n"), 1u) << console;
     EXPECT_EQ(korvel_test::count(console, "PC=0020"), 1u) << console; // after the jump
@@ -198,7 +198,7 @@ TEST_F(Pk8000Run, GraphicsModePictureAndOneInterruptPerFrame)
               0xFB,             // 0041 EI
               0xC9,             // 0042 RET
           }}});
-    run("--frames 9 --screenshot-at 5", "m 0\n", "6 0x42 down\n7 0x42 up\n");
+    run("--cpu z80 --frames 9 --screenshot-at 5", "m 0\n", "6 0x42 down\n7 0x42 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Gfx Mode (0x84) = 50\n"), std::string::npos) << console;
     EXPECT_NE(console.find("VRAM Adr (0x91) = 06\n"), std::string::npos);
@@ -240,7 +240,7 @@ TEST_F(Pk8000Run, TextModePicture)
               0x32, 0x42, 0x48, // 0020 LD (4842),A    row 1, column 2
               0x76,             // 0023 HALT
           }}});
-    run("--frames 3 --screenshot-at 2");
+    run("--cpu z80 --frames 3 --screenshot-at 2");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Pallette Con (0x88) = 0E\n"), std::string::npos) << console;
     Shot s = shot();
