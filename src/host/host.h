@@ -32,6 +32,10 @@ const char* next_argument();
 // wrapped in double quotes so that next_argument keeps them whole.
 const char* argument_text();
 
+// The processor chosen with --cpu: "z80", "8080", or "" when not given. Machines whose
+// processor can run either way read it when they set up their CPU.
+const char* cpu_option();
+
 // ---- Window and picture -------------------------------------------------------------
 
 extern uint8_t fullscreen;              // toggled by machines, then set_client_size(0, 0)

@@ -106,4 +106,20 @@ TEST(CommandLine, Defaults)
     EXPECT_EQ(o.argument_text, "");
 }
 
+TEST(CommandLine, CpuChoice)
+{
+    for (const char* cpu : {"z80", "8080"}) {
+        HostOptions o;
+        std::string error;
+        ASSERT_TRUE(parse({"--cpu", cpu}, &o, &error)) << error;
+        EXPECT_EQ(o.cpu, cpu);
+    }
+    HostOptions o;
+    std::string error;
+    EXPECT_TRUE(o.cpu.empty()); // the machine's own processor
+    EXPECT_FALSE(parse({"--cpu=Z80"}, &o, &error));
+    EXPECT_NE(error.find("--cpu"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"--cpu"}, &o, &error));
+}
+
 } // namespace

@@ -45,6 +45,8 @@ void pk8000_power_on()
     cpu.read_port = pk8000_read_port;
     cpu.write_port = pk8000_write_port;
     z80_connect(&cpu);
+    // The real machine's processor is an 8080; --cpu z80 runs its programs on a Z80.
+    z80_set_8080_mode(&cpu, std::strcmp(cpu_option(), "z80") != 0);
     cpu.pc = 0;
     cpu.ticks = 0;
 
@@ -93,6 +95,7 @@ void pk8000_main()
     set_client_size(pk8000_picture_width, pk8000_picture_height);
     clear_back_buffer(); // the rows between emulated lines stay black
     pk8000_power_on();
+    std::printf("CPU: %s\n", z80_8080_mode(&pk8000.cpu) ? "8080" : "Z80");
     for (;;) {
         pk8000_begin_frame();
         pk8000_run_frame();

@@ -150,7 +150,7 @@ TEST_F(SpecialistRun, TapeProgramDrawsAndResetRestarts)
 {
     write_bios(bios());
     write_tape(tape());
-    run("--frames 12 --screenshot-at 3 --screenshot-at 11", "",
+    run("--cpu z80 --frames 12 --screenshot-at 3 --screenshot-at 11", "",
         "6 PRINTSCREEN down\n6 SCROLLLOCK down\n6 PAUSE down\n7 PRINTSCREEN up\n7 SCROLLLOCK up\n7 PAUSE up\n");
     EXPECT_EQ(status, 0) << console;
 
@@ -183,7 +183,7 @@ TEST_F(SpecialistRun, MonitorDumps)
 {
     write_bios(bios());
     write_tape(tape());
-    run("--frames 6", "m 0\nd 100\n107\n", "2 F8 down\n3 F8 up\n");
+    run("--cpu z80 --frames 6", "m 0\nd 100\n107\n", "2 F8 down\n3 F8 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find(" HL="), std::string::npos) << console;
 

@@ -328,6 +328,8 @@ TEST(SpecialistFrame, NoInterruptsAndThirtyFiveThousandTStates)
     std::memcpy(specialist.memory, program, sizeof program);
     std::memcpy(specialist.memory + 0x38, handler, sizeof handler);
     specialist_power_on();
+    EXPECT_TRUE(z80_8080_mode(&specialist.cpu)) << "the Specialist runs as an 8080 unless told otherwise";
+    z80_set_8080_mode(&specialist.cpu, false);  // the program is Z80 code
     EXPECT_EQ(specialist.cpu.pc, 0xC000);
     specialist.cpu.pc = 0;
     for (int frame = 0; frame < 3; ++frame) specialist_run_frame();
