@@ -20,6 +20,7 @@ const char* host_usage_text()
            "  --data-dir DIR      directory of ROMs, disk images and screenshots\n"
            "                      (default: the program's own directory)\n"
            "  --meter             show the load meter in the window's top-right corner\n"
+           "  --no-fast-tape      load tapes in real time in the window (default: unpaced)\n"
            "  --help              this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
@@ -112,6 +113,8 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->headless)) return false;
         } else if (name == "--meter") {
             if (!flag(&o->meter)) return false;
+        } else if (name == "--no-fast-tape") {
+            if (!flag(&o->no_fast_tape)) return false;
         } else if (name == "--help") {
             if (!flag(&o->help)) return false;
         } else if (name == "--version") {

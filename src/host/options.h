@@ -19,6 +19,7 @@ struct HostOptions {
     std::vector<uint32_t> screenshot_at; // headless: frames after which a screenshot is taken
     std::string data_dir;            // empty: the program's own directory
     bool meter = false;
+    bool no_fast_tape = false;       // window: tapes load in real time
     bool help = false;
     bool version = false;
     std::string argument_text;
