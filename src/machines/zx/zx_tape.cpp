@@ -243,7 +243,7 @@ void zx_tape_read_port(Z80State* s)
         if (d.poll_run < zx_tape_poll_run)
             ++d.poll_run;
     } else {
-        d.poll_run = 0;
+        d.poll_run = 1; // this read begins a new run
     }
     d.last_read = now;
     if (d.poll_run >= zx_tape_poll_run) {
@@ -423,7 +423,7 @@ void zx_emulate_frames()
     // Fast loading: as many frames as fit in a few display frames' time, only the last
     // one painted; the host shows it and handles its events in between.
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(30);
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(60);
     while (zx_tape.fast && Clock::now() < until) {
         drop_border_events();
         one_frame();
