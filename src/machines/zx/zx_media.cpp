@@ -63,14 +63,14 @@ bool zx_is_tape_name(const char* name) { return ends_with(name, ".tap") || ends_
 ZxFileKind zx_file_kind(const char* name)
 {
     // The first bytes and the size tell what the extension does not.
-    uint8_t head[8] = {};
+    uint8_t head[32] = {};
     long size = -1;
     if (FILE* file = open_data_file(name, "rb")) {
         const size_t got = std::fread(head, 1, sizeof head, file);
         if (std::fseek(file, 0, SEEK_END) == 0)
             size = std::ftell(file);
         std::fclose(file);
-        if (got == sizeof head && std::memcmp(head, "ZXTape!\x1A", 8) == 0)
+        if (got >= 8 && std::memcmp(head, "ZXTape!\x1A", 8) == 0)
             return ZxFileKind::tzx;
     }
     if (ends_with(name, ".tzx"))
@@ -83,7 +83,9 @@ ZxFileKind zx_file_kind(const char* name)
         return ZxFileKind::sna;
     // A .z80 has a non-zero PC (version 1) or the extra header length of versions 2-3.
     const uint16_t pc = static_cast<uint16_t>(head[6] | head[7] << 8);
-    return size >= 30 && size < 49152 + 30 + 1024 && pc != 0 ? ZxFileKind::z80 : ZxFileKind::sna;
+    const uint16_t extra = static_cast<uint16_t>(head[30] | head[31] << 8);
+    const bool z80 = size >= 30 && (pc != 0 || extra == 23 || extra == 54 || extra == 55);
+    return z80 ? ZxFileKind::z80 : ZxFileKind::sna;
 }
 
 bool zx_load_snapshot(const char* name, ZxFileKind* loaded)
