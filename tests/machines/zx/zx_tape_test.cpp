@@ -278,6 +278,46 @@ TEST(ZxTape, DamagedFilesAreRefusedOrCutWithAMessage)
     std::filesystem::remove(big);
 }
 
+// Left Windows + P plays and stops, + T inserts the last tape again; neither P nor T
+// reaches the ZX keyboard meanwhile.
+TEST(ZxTape, HotKeysPlayStopAndReinsert)
+{
+    const std::string dir = zx_test_temp_dir("tape_keys");
+    Bytes tap;
+    put16(tap, 3), tap.insert(tap.end(), {0xFF, 0x12, 0xED});
+    zx_test_write_file(dir + "/k.tap", tap);
+    reset_machine_and_deck();
+    auto keys = [](std::initializer_list<uint8_t> codes) {
+        for (int i = 0; i < 256; ++i)
+            KeyState[i] = 0;
+        for (uint8_t c : codes)
+            KeyState[c] = 0x80;
+        zx_frame_input();
+    };
+    keys({});
+    keys({0xDB, 0x19}); // no tape yet: nothing happens
+    EXPECT_FALSE(zx_tape.playing);
+    keys({});
+    ASSERT_TRUE(zx_tape_insert((dir + "/k.tap").c_str()));
+    keys({0xDB, 0x19});
+    EXPECT_TRUE(zx_tape.playing && zx_tape.by_hand);
+    EXPECT_EQ(zx.half_rows[5], 0); // P is not pressed on the ZX
+    keys({0xDB, 0x19}); // held: once per press
+    EXPECT_TRUE(zx_tape.playing);
+    keys({0xDB});
+    keys({0xDB, 0x19});
+    EXPECT_TRUE(!zx_tape.playing && zx_tape.held);
+    zx_tape.block = 1;
+    keys({0xDB, 0x14});
+    EXPECT_EQ(zx.half_rows[2], 0); // nor T
+    EXPECT_TRUE(zx_tape.inserted && !zx_tape.held && !zx_tape.playing);
+    EXPECT_EQ(zx_tape.block, 0u);
+    keys({0x19}); // P alone is the ZX's P
+    EXPECT_EQ(zx.half_rows[5], 0x01);
+    EXPECT_FALSE(zx_tape.playing);
+    zx_tape_eject();
+}
+
 TEST(ZxTape, ArgumentTextNamesASnapshotATapeOrBoth)
 {
     struct Case {
