@@ -327,8 +327,9 @@ void zx_tape_begin_frame() { zx_tape.frame_base += zx_frame_tstates; }
 
 namespace {
 
-// The tape's edges of this frame as a quiet square wave added to the beeper's samples,
-// box-filtered the same way.
+// The tape's edges of this frame as a quiet square wave mixed into the beeper's samples,
+// box-filtered the same way. The beeper sits at full level, so the tape swings from it
+// towards the middle: 0 while the EAR level is low, 2 x zx_tape_volume while it is high.
 void mix_tape_sound()
 {
     ZxTapeDeck& d = zx_tape;
@@ -337,7 +338,7 @@ void mix_tape_sound()
     uint32_t samples = static_cast<uint32_t>((phase + per_frame) >> 8);
     if (samples > sample_buffer_pairs)
         samples = sample_buffer_pairs;
-    int64_t level = d.frame_start_level ? zx_tape_volume : -zx_tape_volume;
+    int64_t level = d.frame_start_level ? 2 * zx_tape_volume : 0;
     uint64_t position = 0;
     int next = 0;
     for (uint32_t i = 0; i < samples; ++i) {
@@ -351,14 +352,14 @@ void mix_tape_sound()
                 sum += static_cast<int64_t>(at - position) * level;
                 position = at;
             }
-            level = -level;
+            level = 2 * zx_tape_volume - level;
             ++next;
         }
         sum += static_cast<int64_t>(right - position) * level;
         position = right;
-        int32_t mixed = SampleBuffer[i].left + static_cast<int32_t>(sum >> 8);
-        mixed = mixed > 32767 ? 32767 : mixed < -32768 ? -32768 : mixed;
-        SampleBuffer[i].left = SampleBuffer[i].right = static_cast<int16_t>(mixed);
+        const int32_t beeper = SampleBuffer[i].left;
+        const int32_t tape = static_cast<int32_t>(sum >> 8);
+        SampleBuffer[i].left = SampleBuffer[i].right = static_cast<int16_t>(beeper >= 0 ? beeper - tape : beeper + tape);
     }
 }
 

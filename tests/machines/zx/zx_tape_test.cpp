@@ -415,8 +415,8 @@ TEST(ZxTapeHeadless, OpenSeLoadsAPasmoTapFromTheArgumentText)
     if (!make_program_tap(dir, 0x29, &tap))
         GTEST_SKIP() << "pasmo is not installed";
     korvel_test::write_file(dir / "48.rom", zx_test_read_file(opense_rom));
-    const auto run = korvel_test::run_headless(dir, "zx", "--no-fast-tape --frames 1500 --screenshot-at 1500 prog.tap",
-                                               "", load_keys());
+    const auto run = korvel_test::run_headless(
+        dir, "zx", "--no-fast-tape --frames 1500 --screenshot-at 1500 --wav tape.wav prog.tap", "", load_keys());
     ASSERT_EQ(run.status, 0) << run.console;
     EXPECT_NE(run.console.find("No snapshot: starting from the ROM"), std::string::npos) << run.console;
     EXPECT_NE(run.console.find("Tape prog.tap inserted: 4 blocks (TAP)"), std::string::npos);
@@ -428,6 +428,20 @@ TEST(ZxTapeHeadless, OpenSeLoadsAPasmoTapFromTheArgumentText)
     // The tape waited for the loader: nothing played before LOAD "" was typed.
     EXPECT_LT(run.console.find("Tape prog.tap inserted"), run.console.find("Tape playing (a loader is reading it)"));
     expect_program_screen(dir, 0x29, run.console);
+    // The tape is heard under the beeper: while the header's leader plays (from about
+    // frame 230 on), samples swing between the beeper's level and 6144 nearer the middle.
+    const std::string wav = korvel_test::slurp(dir / "tape.wav");
+    ASSERT_GT(wav.size(), 44u + 600u * 800 * 4);
+    int near_full = 0, swung = 0;
+    for (size_t i = 400 * 800; i < 600 * 800; ++i) {
+        const size_t at = 44 + 4 * i;
+        const int sample = int16_t(uint8_t(wav[at]) | uint8_t(wav[at + 1]) << 8);
+        ASSERT_LE(std::abs(sample), 32512) << i;
+        near_full += std::abs(sample) == 32512;
+        swung += std::abs(sample) == 32512 - 6144;
+    }
+    EXPECT_GT(near_full, 30000);
+    EXPECT_GT(swung, 30000);
     std::filesystem::remove_all(dir);
 }
 
