@@ -278,6 +278,50 @@ TEST(ZxTape, DamagedFilesAreRefusedOrCutWithAMessage)
     std::filesystem::remove(big);
 }
 
+// Garbled copies of a good .tzx and .tap (bytes changed, cut, lengths raised): each is
+// refused or plays to an end within its own length, never past its image.
+TEST(ZxTape, GarbledTapesNeverRunPastTheirImage)
+{
+    const std::string dir = zx_test_temp_dir("garbled");
+    Bytes tzx = tzx_signature();
+    append(tzx, Bytes{0x32, 9, 0, 1, 0, 6, 'T', 'i', 't', 'l', 'e', '!'});
+    append(tzx, turbo(100, 3, 30, 40, 50, 90, 3, 1, {0xA0, 0xE0, 0x12}));
+    append(tzx, pure_tone(70, 20));
+    append(tzx, pulse_sequence({11, 0, 22}));
+    append(tzx, pure_data(25, 60, 8, 1, {0x01, 0x02}));
+    append(tzx, text_block(0x30, "text"));
+    append(tzx, standard(1, {0xFF, 0x00, 0x10}));
+    Bytes tap{0x03, 0x00, 0xFF, 0x01, 0x02, 0x02, 0x00, 0x00, 0x07};
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 400; ++round) {
+        const bool use_tzx = round % 2 == 0;
+        Bytes file = use_tzx ? tzx : tap;
+        const size_t from = use_tzx ? 10 : 0;
+        for (int n = 1 + next() % 4; n > 0; --n) {
+            const size_t at = from + next() % (file.size() - from);
+            file[at] = next() % 3 == 0 ? 0xFF : uint8_t(next());
+        }
+        if (next() % 4 == 0)
+            file.resize(from + next() % (file.size() - from));
+        const std::string path = dir + (use_tzx ? "/g.tzx" : "/g.tap");
+        zx_test_write_file(path, file);
+        reset_machine_and_deck();
+        testing::internal::CaptureStdout();
+        if (zx_tape_insert(path.c_str())) {
+            for (const ZxTapeBlock& b : zx_tape.blocks) {
+                ASSERT_LE(size_t(b.body) + b.body_length, file.size()) << round;
+                if (b.id >= 0x10 && b.id <= 0x14) {
+                    ASSERT_LE(size_t(b.data) + (b.id == 0x13 ? 2 : 1) * b.data_length, file.size()) << round;
+                }
+            }
+            (void)play_to_end(300000);
+        }
+        (void)testing::internal::GetCapturedStdout();
+    }
+    zx_tape_eject();
+}
+
 // Left Windows + P plays and stops, + T inserts the last tape again; neither P nor T
 // reaches the ZX keyboard meanwhile.
 TEST(ZxTape, HotKeysPlayStopAndReinsert)

@@ -267,6 +267,40 @@ TEST(ZxZ80Snapshot, ForeignAndDamagedFilesAreRefusedAndTheMachineGoesOn)
     }
 }
 
+// Garbled copies of good files load or are refused; the ROM area is never written.
+TEST(ZxZ80Snapshot, GarbledFilesLoadOrAreRefused)
+{
+    const std::string dir = zx_test_temp_dir("z80_garbled");
+    const Machine state = reference_state(dir);
+    const Bytes good[] = {version1(state, true, 1), version23(state, 23, 0, 2), version23(state, 54, 0, 3, 4)};
+    uint32_t seed = 777;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    int loaded = 0;
+    for (int round = 0; round < 300; ++round) {
+        Bytes file = good[round % 3];
+        for (int n = 1 + next() % 3; n > 0; --n) {
+            // Mostly the headers and page headers, where the lengths and versions are.
+            const size_t at = next() % 2 ? next() % 90 : next() % file.size();
+            file[at] = uint8_t(next());
+        }
+        if (next() % 4 == 0)
+            file.resize(next() % file.size());
+        const std::string path = dir + "/g.z80";
+        zx_test_write_file(path, file);
+        zx_test_fresh_machine();
+        std::memset(zx.memory, 0x3C, 0x4000);
+        uint8_t border = 0;
+        testing::internal::CaptureStdout();
+        loaded += zx_load_z80(&zx.cpu, zx.memory, path.c_str(), &border);
+        (void)testing::internal::GetCapturedStdout();
+        ASSERT_LT(border, 8);
+        for (uint32_t a = 0; a < 0x4000; ++a)
+            ASSERT_EQ(zx.memory[a], 0x3C) << round;
+    }
+    EXPECT_GT(loaded, 0);
+    EXPECT_LT(loaded, 300);
+}
+
 // Loads, drops and saves choose the format by extension and content.
 TEST(ZxZ80Snapshot, LoadDropAndSaveChooseTheFormat)
 {
