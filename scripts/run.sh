@@ -25,12 +25,13 @@ if [ ! -f "$data/boot.sna" ]; then
   } > "$data/boot.sna"
 fi
 
-# The snapshot is the program's argument text; boot.sna unless the caller names one (an
-# absolute path, or a name in $data, since names are looked up in the data directory).
+# The snapshot is the program's argument text; boot.sna unless the caller names a snapshot
+# or a tape (an absolute path, or a name in $data, since names are looked up in the data
+# directory). With only a tape the machine starts from the ROM's reset by itself.
 snapshot=(boot.sna)
 for arg in "$@"; do
   case "${arg,,}" in
-    *.sna) snapshot=() ;;
+    *.sna|*.z80|*.tap|*.tzx) snapshot=() ;;
   esac
 done
 

@@ -100,6 +100,11 @@ void audio_mute();
 void audio_unmute();
 // Frames completed since start-up (end_frame and pace_and_present both count).
 extern uint32_t host_frame_count;
+// True when a machine may run several emulated frames per end_frame, unpaced and muted,
+// to get through slow input (a tape loading): a window run without --no-fast-tape.
+// Headless runs are unpaced anyway and keep one emulated frame per end_frame, so that
+// --frames, --keys and --screenshot-at keep counting emulated frames.
+bool host_fast_forward_allowed();
 
 // ---- Keys ---------------------------------------------------------------------------
 // Key codes are PC set-1 scan codes; E0-prefixed keys at code + 0x80. 0x80 = key down.

@@ -24,6 +24,7 @@ const char* host_usage_text()
            "                      first 409,600 bytes (no second surface)\n"
            "  --cpu z80|8080      processor of the PK8000 and the Specialist (default 8080);\n"
            "                      the other machines have a Z80 only\n"
+           "  --no-fast-tape      load tapes in real time in the window (default: unpaced)\n"
            "  --help              this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
@@ -118,6 +119,8 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->meter)) return false;
         } else if (name == "--ms0515-linear-disks") {
             if (!flag(&o->ms0515_linear_disks)) return false;
+        } else if (name == "--no-fast-tape") {
+            if (!flag(&o->no_fast_tape)) return false;
         } else if (name == "--help") {
             if (!flag(&o->help)) return false;
         } else if (name == "--version") {

@@ -21,6 +21,7 @@ struct HostOptions {
     std::string cpu;                 // --cpu: "z80", "8080", or empty (the machine's own)
     bool meter = false;
     bool ms0515_linear_disks = false; // MS-0515: read every image as one surface, tracks 0-79
+    bool no_fast_tape = false;       // window: tapes load in real time
     bool help = false;
     bool version = false;
     std::string argument_text;
