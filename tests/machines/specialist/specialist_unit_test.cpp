@@ -289,6 +289,7 @@ TEST(SpecialistKeys, ProgramScansTheMatrixThroughTheInterfaceInBothModes)
     for (const Held& h : held) KeyState[h.code] = 0x80;
     KeyState[0x2A] = 0x80; // left Shift: НР on port B bit 1
     specialist_power_on();
+    z80_set_8080_mode(&specialist.cpu, false); // the scanning program uses DJNZ and JR
     specialist.cpu.pc = 0;
     specialist_run_frame();
 
