@@ -20,7 +20,8 @@
 #include <cstdint>
 
 #include "cpu/pdp11/pdp11.h"
-#include "machines/workstation/workstation_standins.h"
+#include "machines/workstation/uknc_keyboard.h"
+#include "machines/workstation/uknc_video.h"
 
 inline constexpr uint32_t uknc_main_block_size = 0x38000;
 inline constexpr uint32_t uknc_cpu_memory_offset = 0x00000;
