@@ -226,3 +226,101 @@ void uknc_render_picture(UkncVideoState* state, const uint8_t* ppu_memory, const
             draw_cursor(*state, palette, line);
     }
 }
+
+// ---- Presentation ----------------------------------------------------------------------
+
+namespace {
+
+using ColumnFilter = void (*)(const uint32_t*, uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t);
+
+struct XScale {
+    int code;
+    uint32_t width;   // shown width
+    uint32_t written; // pixels the filter writes per row (4/3 copies one more at the end)
+    ColumnFilter filter;
+    const char* message;
+};
+
+constexpr XScale x_scales[] = {
+    {0, 640, 640, nullptr, "UKNC screen X-scale = 1.0\n"},
+    {12, 800, 800, filter_cols_5_4, "UKNC screen X-scale = 1.25\n"},
+    {13, 852, 853, filter_cols_4_3, "UKNC screen X-scale = 1.333\n"},
+    {15, 960, 960, filter_cols_3_2, "UKNC screen X-scale = 1.5\n"},
+};
+
+static_assert(960 * (uknc_picture_lines + 1) <= uknc_picture_buffer_pixels, "the PictureBuffer holds the widest picture");
+
+const XScale& x_scale_of(int code)
+{
+    for (const XScale& x : x_scales)
+        if (x.code == code)
+            return x;
+    return x_scales[0];
+}
+
+} // namespace
+
+uint32_t uknc_scaled_width(int x_scale_code) { return x_scale_of(x_scale_code).width; }
+
+void uknc_client_size(const UkncDisplaySettings& settings, uint32_t* width, uint32_t* height)
+{
+    *width = uknc_scaled_width(settings.x_scale_code);
+    *height = 2 * static_cast<uint32_t>(settings.lines_fit);
+}
+
+const char* uknc_x_scale_message(int x_scale_code) { return x_scale_of(x_scale_code).message; }
+
+void uknc_present_into(const uint32_t* picture, const UkncDisplaySettings& settings, uint32_t* picture_buffer,
+                       uint32_t* surface, uint32_t pitch, uint32_t width, uint32_t height)
+{
+    constexpr uint32_t lines = uknc_picture_lines, source_width = uknc_picture_width;
+    const XScale& x = x_scale_of(settings.x_scale_code);
+    // The window shows 2 x lines-fit rows (plus the host's extra row on top) centred in
+    // the surface; the picture starts just under that extra row, so with fewer lines fit
+    // its bottom lines fall below the window.
+    const int64_t top = static_cast<int64_t>(height / 2) - settings.lines_fit + 1;
+    const int64_t left = static_cast<int64_t>(width / 2) - x.width / 2;
+    if (top < 0 || left < 0 || top + 2 * lines > height || left + x.written > width || pitch < width)
+        return;
+    uint32_t* const dst = surface + top * pitch + left;
+
+    if (settings.scanline_mode == uknc_scanlines_black) {
+        // Every second row; the rows between keep the black of the last clear.
+        if (x.filter == nullptr) {
+            for (uint32_t line = 0; line < lines; ++line)
+                std::memcpy(dst + 2 * line * pitch, picture + line * source_width, source_width * sizeof *dst);
+        } else {
+            x.filter(picture, dst, source_width, lines, 0, 2 * pitch - x.written);
+        }
+        return;
+    }
+
+    // Smooth scanlines blend each line with the one below it, so the source needs one
+    // more line: black under the last.
+    const bool smooth = settings.scanline_mode == uknc_scanlines_smooth;
+    const auto double_rows = smooth ? filter_rows_x2_blend : filter_rows_x2;
+    if (x.filter == nullptr) {
+        if (!smooth) {
+            filter_rows_x2(picture, dst, source_width, lines, 0, pitch);
+            return;
+        }
+        filter_rows_x2_blend(picture, dst, source_width, lines - 1, 0, pitch);
+        std::memcpy(picture_buffer, picture + (lines - 1) * source_width, source_width * sizeof *dst);
+        std::memset(picture_buffer + source_width, 0, source_width * sizeof *dst);
+        filter_rows_x2_blend(picture_buffer, dst + 2 * (lines - 1) * pitch, source_width, 1, 0, pitch);
+        return;
+    }
+    x.filter(picture, picture_buffer, source_width, lines, 0, 0);
+    std::memset(picture_buffer + lines * x.written, 0, x.written * sizeof *dst);
+    double_rows(picture_buffer, dst, x.width, lines, x.written - x.width, pitch);
+}
+
+void uknc_present_picture(const uint32_t* picture, const UkncDisplaySettings& settings, uint32_t* picture_buffer)
+{
+    BackBufferView view;
+    if (!lock_back_buffer(&view))
+        return;
+    uknc_present_into(picture, settings, picture_buffer, view.pixels, view.pitch, back_buffer_width,
+                      back_buffer_height);
+    unlock_back_buffer();
+}

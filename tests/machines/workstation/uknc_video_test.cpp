@@ -250,3 +250,105 @@ TEST(UkncRender, MatchesAPixelByPixelModelOnRandomTables)
 }
 
 } // namespace
+
+namespace {
+
+TEST(UkncPresent, ClientSizesAndMessages)
+{
+    struct Case {
+        int code, lines_fit;
+        uint32_t width, height;
+        const char* message;
+    };
+    const Case cases[] = {
+        {0, 276, 640, 552, "UKNC screen X-scale = 1.0\n"},   {12, 288, 800, 576, "UKNC screen X-scale = 1.25\n"},
+        {13, 298, 852, 596, "UKNC screen X-scale = 1.333\n"}, {15, 276, 960, 552, "UKNC screen X-scale = 1.5\n"},
+    };
+    for (const Case& c : cases) {
+        uint32_t w = 0, h = 0;
+        uknc_client_size(UkncDisplaySettings{c.code, 0, c.lines_fit}, &w, &h);
+        EXPECT_EQ(w, c.width);
+        EXPECT_EQ(h, c.height);
+        EXPECT_EQ(uknc_scaled_width(c.code), c.width);
+        EXPECT_STREQ(uknc_x_scale_message(c.code), c.message);
+    }
+}
+
+// Every X-scale, scanline mode and lines-fit into a 1200 x 960 surface: where the picture
+// lands, which rows each mode writes and what stays untouched around it.
+TEST(UkncPresent, PlacementAndRowsPerScaleAndScanlineMode)
+{
+    constexpr uint32_t W = 1200, H = 960, pitch = 1216, sentinel = 0xFF123456;
+    std::mt19937 random(7);
+    std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
+    for (auto& p : picture) p = random() & 0xFFFFFF;
+    std::vector<uint32_t> picture_buffer(uknc_picture_buffer_pixels);
+    std::vector<uint32_t> surface(size_t(pitch) * H);
+    struct Scale {
+        int code;
+        uint32_t written;
+        void (*filter)(const uint32_t*, uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t);
+    };
+    const Scale scales[] = {{0, 640, nullptr}, {12, 800, filter_cols_5_4}, {13, 853, filter_cols_4_3}, {15, 960, filter_cols_3_2}};
+    for (const Scale& scale : scales) {
+        // The expected rows: the picture's lines through the scale's filter, black after.
+        std::vector<uint32_t> wide(size_t(scale.written) * (uknc_picture_lines + 1), 0);
+        for (int y = 0; y < uknc_picture_lines; ++y) {
+            if (scale.filter)
+                scale.filter(&picture[y * 640], &wide[y * scale.written], 640, 1, 0, 0);
+            else
+                std::memcpy(&wide[y * 640], &picture[y * 640], 640 * 4);
+        }
+        const uint32_t shown = uknc_scaled_width(scale.code);
+        for (int mode = 0; mode < 3; ++mode)
+            for (int lines_fit : {276, 288, 298}) {
+                std::fill(surface.begin(), surface.end(), sentinel);
+                uknc_present_into(picture.data(), UkncDisplaySettings{scale.code, mode, lines_fit},
+                                  picture_buffer.data(), surface.data(), pitch, W, H);
+                const uint32_t left = W / 2 - shown / 2, top = H / 2 - lines_fit + 1;
+                // Modes 1 and 2 copy the shown width in groups of four; mode 0 writes the rows
+                // as the filter makes them.
+                const uint32_t written = mode == 0 ? scale.written : shown;
+                const std::string where = "scale " + std::to_string(scale.code) + " mode " + std::to_string(mode) +
+                                          " fit " + std::to_string(lines_fit);
+                for (uint32_t row = top - 1; row <= top + 2 * uknc_picture_lines; ++row) {
+                    const uint32_t* s = &surface[size_t(row) * pitch];
+                    ASSERT_EQ(s[left - 1], sentinel) << where << " row " << row;
+                    ASSERT_EQ(s[left + written], sentinel) << where << " row " << row;
+                    if (row < top || row == top + 2 * uknc_picture_lines) {
+                        ASSERT_EQ(s[left], sentinel) << where << " row " << row;
+                        continue;
+                    }
+                    const uint32_t y = (row - top) / 2;
+                    const bool second = (row - top) & 1;
+                    for (uint32_t x = 0; x < written; ++x) {
+                        const uint32_t here = wide[y * scale.written + x];
+                        uint32_t expected = here;
+                        if (second && mode == 0)
+                            expected = sentinel;
+                        if (second && mode == 1)
+                            expected = ((here & 0xFCFCFC) + (wide[(y + 1) * scale.written + x] & 0xFCFCFC)) >> 2;
+                        ASSERT_EQ(s[left + x], expected) << where << " row " << row << " x " << x;
+                    }
+                }
+            }
+    }
+}
+
+TEST(UkncPresent, DrawsIntoTheHostBackBuffer)
+{
+    std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines, 0x336699);
+    std::vector<uint32_t> picture_buffer(uknc_picture_buffer_pixels);
+    clear_back_buffer();
+    uknc_present_picture(picture.data(), UkncDisplaySettings{12, 2, 276}, picture_buffer.data());
+    BackBufferView view;
+    ASSERT_TRUE(lock_back_buffer(&view));
+    const uint32_t left = back_buffer_width / 2 - 400, top = back_buffer_height / 2 - 275;
+    EXPECT_EQ(view.pixels[top * view.pitch + left], 0x336699u);
+    EXPECT_EQ(view.pixels[(top + 1) * view.pitch + left + 799], 0x336699u);
+    EXPECT_EQ(view.pixels[(top - 1) * view.pitch + left], 0u);
+    EXPECT_EQ(view.pixels[top * view.pitch + left - 1], 0u);
+    unlock_back_buffer();
+}
+
+} // namespace
