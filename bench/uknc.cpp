@@ -24,7 +24,8 @@ struct Program {
     uint32_t here() const { return origin + 2 * uint32_t(words.size()); }
     Program& w(std::initializer_list<uint16_t> list)
     {
-        words.insert(words.end(), list);
+        for (uint16_t word : list)
+            words.push_back(word);
         return *this;
     }
     Program& label(const char* name)
@@ -83,7 +84,8 @@ Program ppu_program(const Program& cpu)
     p.label("paint").w({010037, 0177024, 005237, 0177010, 005200});
     p.sob(1, "paint").br("frame");
     p.label("cpu");
-    p.words.insert(p.words.end(), cpu.words.begin(), cpu.words.end());
+    for (uint16_t word : cpu.words)
+        p.words.push_back(word);
     p.resolve();
     return p;
 }
