@@ -15,6 +15,7 @@
 [[noreturn]] void pk8000_main();
 [[noreturn]] void specialist_main();
 [[noreturn]] void tile_main();
+[[noreturn]] void uknc_main();
 
 namespace {
 
@@ -30,6 +31,7 @@ const Machine machines[] = {
     {"pk8000", "PK8000-Mode", pk8000_main},
     {"specialist", "Specialist-Mode", specialist_main},
     {"tile", "Tile-Mode", tile_main},
+    {"uknc", "UKNC-Mode", uknc_main},
     // Not a machine: a fixed picture and tone for testing the host itself.
     {"host-test-pattern", "Host-Test-Mode", host_test_pattern_main},
 };

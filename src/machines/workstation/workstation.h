@@ -136,7 +136,14 @@ struct Workstation {
 
     UkncKeyboard keyboard;
     UkncVideoState video;
-    int paletteIndex;
+    int paletteIndex; // the UKNC palette shown
+
+    // Settings of the run (they survive restarts) and the frame loop.
+    UkncDisplaySettings display;
+    int paletteStep;       // next entry of the palette list
+    int frameDelay;        // each frame is presented this many extra times
+    int frameDelayCounter;
+    uint32_t* PictureBuffer; // 1228800 bytes, for scaled pictures and scanline modes
 };
 
 extern Workstation workstation;
@@ -211,3 +218,12 @@ bool workstation_accept_cpu_interrupt();
 bool workstation_accept_ppu_interrupt();
 bool workstation_at_boundary(const Pdp11Cpu* cpu);
 void workstation_render(uint32_t* picture); // 640 x 298
+
+// The machine routine and its frame loop (workstation_main.cpp, workstation_keys.cpp).
+void workstation_startup();           // window, memory, ROMs, then the restart
+void workstation_restart_host();      // the restart with the window and picture cleared
+void workstation_main_frame();        // one frame of the main loop, presented
+void workstation_present();           // render, present, end_frame
+void workstation_apply_client_size(); // from the X-scale and lines-fit
+bool workstation_host_keys();         // true: a key took the frame (no keyboard feed)
+[[noreturn]] void uknc_main();
