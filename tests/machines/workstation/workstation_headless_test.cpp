@@ -1,0 +1,74 @@
+// The workstation as the program's machine, run headless: start-up from a synthetic
+// "UKNC.rom", host keys for the X-scale, lines-fit, palette, frame delay, scanlines,
+// screenshot and restart, and the missing ROM.
+#include "support/headless.h"
+#include "workstation_programs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korvel_test::count;
+
+TEST(WorkstationHeadless, HostKeysScreenAndRestart)
+{
+    fs::path dir = korvel_test::make_data_dir("korvel_uknc");
+    korvel_test::write_file(dir / "UKNC.rom", synthetic_rom());
+    const std::string keys =
+        "3 0xD3 down\n4 0xD3 up\n5 0xD3 down\n6 0xD3 up\n7 0xD3 down\n8 0xD3 up\n" // x1.333, x1.5, x1.0
+        "9 0x2A down\n10 0xD3 down\n11 0xD3 up\n12 0xD3 down\n13 0xD3 up\n14 0x2A up\n" // 288, 298
+        "15 0x29 down\n16 0x29 up\n17 0xD1 down\n18 0xD1 up\n"                          // palette, delay
+        "25 0x2A down\n26 0xB7 down\n27 0xB7 up\n28 0x2A up\n"                          // Shift+PrtSc
+        "30 0x1D down\n31 0xD3 down\n32 0xD3 up\n33 0x1D up\n"                          // smooth scanlines
+        "35 0x1D down\n36 0x9D down\n37 0x9D up\n38 0x1D up\n";                         // restart
+    korvel_test::HeadlessRun run = korvel_test::run_headless(dir, "uknc", "--frames 45", "", keys);
+    EXPECT_EQ(run.status, 0) << run.console;
+    const std::string& out = run.console;
+    const char* const expected[] = {
+        "UKNC screen X-scale = 1.25\n", "Start CPU\n", "UKNC screen X-scale = 1.333\n",
+        "UKNC screen X-scale = 1.5\n", "UKNC screen X-scale = 1.0\n", "Lines fit to window: 288\n",
+        "Lines fit to window: 298\n", "UKNC Palette 0\n", "Frame Delay = 0\n", "Saving ScreenShot_000.png\n",
+        "Smooth scanlines\n", "System Reset...\n", "Start CPU\n",
+    };
+    size_t at = 0;
+    for (const char* text : expected) {
+        size_t found = out.find(text, at);
+        ASSERT_NE(found, std::string::npos) << text << " in order in:\n" << out;
+        at = found + 1;
+    }
+    EXPECT_EQ(count(out, "Start CPU\n"), 2u);
+
+    // x1.0 with black scanlines and all 298 lines: the picture's pixels as rendered.
+    korvel_test::Shot shot;
+    ASSERT_TRUE(korvel_test::read_png(dir / korvel_test::screenshot_name(0), &shot));
+    EXPECT_EQ(shot.width, 640u);
+    EXPECT_EQ(shot.height, 596u);
+    const uint32_t* palette = uknc_palettes[0];
+    int first_line = -1, cursor_rows = 0;
+    for (uint32_t y = 0; y < shot.height; ++y) {
+        if (first_line < 0 && shot.at(0, y) == palette[0xD] && shot.at(8, y) == palette[1] &&
+            shot.at(16, y) == palette[4])
+            first_line = int(y);
+        if (shot.at(100, y) == palette[0xE] && shot.at(99, y) == palette[0])
+            ++cursor_rows;
+    }
+    EXPECT_GE(first_line, 0);
+    EXPECT_LE(first_line, 2);
+    EXPECT_GE(cursor_rows, 290); // every picture line, on every second row
+    EXPECT_LE(cursor_rows, 298);
+    fs::remove_all(dir);
+}
+
+TEST(WorkstationHeadless, MissingRomIsReported)
+{
+    fs::path dir = korvel_test::make_data_dir("korvel_uknc");
+    korvel_test::HeadlessRun run = korvel_test::run_headless(dir, "uknc", "--frames 5");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.console.find("File UKNC.rom not found!"), std::string::npos) << run.console;
+    // A short ROM is padded: the machine runs (an unprogrammed ROM traps around forever).
+    korvel_test::write_file(dir / "UKNC.rom", std::vector<uint8_t>(100, 0));
+    run = korvel_test::run_headless(dir, "uknc", "--frames 5");
+    EXPECT_EQ(run.status, 0) << run.console;
+    fs::remove_all(dir);
+}
+
+} // namespace
