@@ -5,6 +5,8 @@
 // monitored processor stands at an instruction boundary.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/uknc_floppy.h"
+
 #include "host/host.h"
 
 namespace {
@@ -103,6 +105,7 @@ void workstation_restart()
     workstation_reset_timer();
     uknc_keyboard_reset(&ws.keyboard);
     uknc_video_reset(&ws.video);
+    uknc_floppy_reset();
     ws.memoryControl = 0x301;
     workstation_write_memory_control(0x301); // no change: maps the pages silently
     ws.systemRegister = 0;
