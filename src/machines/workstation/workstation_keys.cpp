@@ -24,6 +24,7 @@ enum : uint8_t {
     KEY_PAGE_DOWN = 0xD1,
     KEY_GRAVE = 0x29,
     KEY_DELETE = 0xD3,
+    KEY_APPS = 0xDD,
     KEY_0 = 0x0B,
     KEY_1 = 0x02,
 };
@@ -99,6 +100,8 @@ bool workstation_host_keys()
         std::printf("System Reset...\n");
         workstation_restart_host();
     }
+    if (key_down(KEY_APPS))
+        workstation_monitor_enter();
     if (key_pressed(KEY_PAGE_UP)) {
         ++ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);

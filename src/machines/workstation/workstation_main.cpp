@@ -104,7 +104,11 @@ void workstation_main_frame()
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();
     workstation_frame_end();
-    workstation_present();
+    // Stopped in the monitor, the picture is presented at each stop instead. A run to
+    // the next RTS presents too, so that window events (and the Apps key) still arrive.
+    if (ws.monitorCommand == 'r' || ws.monitorCommand == 'e')
+        workstation_present();
+    workstation_monitor_frame_end();
 }
 
 void uknc_main()

@@ -122,7 +122,7 @@ void workstation_restart()
         ++ring.count;
         ++ring.waiting;
     }
-    ws.monitored = &ws.cpu;
+    workstation_monitor_reset();
 }
 
 void workstation_frame_start()
@@ -140,7 +140,10 @@ void workstation_keyboard_frame()
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
 }
 
-void workstation_run_processors()
+namespace {
+
+// The common case: no breakpoint, no single steps, no trace. True at the frame's end.
+bool run_free()
 {
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
@@ -156,7 +159,53 @@ void workstation_run_processors()
             workstation_timer_check();
         }
         if (ppu.cycleBudget < 0 && workstation_at_boundary(ws.monitored))
-            break;
+            return true;
+    }
+}
+
+// The same turns with the monitor looking at every boundary of the monitored processor
+// and the trace writing every instruction. False when the monitor lets the machine run
+// free again.
+bool run_watched()
+{
+    Pdp11Cpu& cpu = ws.cpu;
+    Pdp11Cpu& ppu = ws.ppu;
+    for (;;) {
+        if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
+            workstation_monitor_stop();
+            if (!ws.monitorWatch)
+                return false;
+        }
+        if (ppu.cycleBudget < cpu.cycleBudget) {
+            if (ws.PendingInterrupts[UKNC_CPU])
+                workstation_accept_cpu_interrupt();
+            if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
+                workstation_trace(&cpu);
+            run_pair(cpu);
+            if (ws.monitored == &cpu)
+                ws.monitorSkip = false;
+        } else {
+            if (ws.PendingInterrupts[UKNC_PPU])
+                workstation_accept_ppu_interrupt();
+            if (ws.tracing && workstation_at_boundary(&ppu))
+                workstation_trace(&ppu);
+            run_pair(ppu);
+            workstation_timer_check();
+            if (ws.monitored == &ppu)
+                ws.monitorSkip = false;
+        }
+        if (ppu.cycleBudget < 0 && workstation_at_boundary(ws.monitored))
+            return true;
+    }
+}
+
+} // namespace
+
+void workstation_run_processors()
+{
+    for (;;) {
+        if (ws.monitorWatch ? run_watched() : run_free())
+            return;
     }
 }
 
