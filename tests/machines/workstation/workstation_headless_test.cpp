@@ -72,3 +72,45 @@ TEST(WorkstationHeadless, MissingRomIsReported)
 }
 
 } // namespace
+
+namespace {
+
+TEST(WorkstationHeadless, MonitorThroughStandardInput)
+{
+    fs::path dir = korvel_test::make_data_dir("korvel_uknc");
+    korvel_test::write_file(dir / "UKNC.rom", synthetic_rom());
+    Pdp11Program ppu = ppu_program(cpu_boot(), cpu_user());
+    char idle[8];
+    std::snprintf(idle, sizeof idle, "%04X", ppu.labels["idle"]);
+    const std::string input = std::string("\n") + "p 0\n" + "r " + idle + "\n" + "i 0\n" + "d E0C0\nE0C8\n" +
+                              "m 0\n" + "j E0C0\n" + "f 0\n" + "l 0\n";
+    korvel_test::HeadlessRun run =
+        korvel_test::run_headless(dir, "uknc", "--frames 40", input, "3 0xDD down\n4 0xDD up\n");
+    EXPECT_EQ(run.status, 0) << run.console;
+    const std::string& out = run.console;
+    const std::string expected[] = {
+        "Timer: ", "PPU (Main)   ", "CPU (Main)   ", "Monitored processor = PPU\n",
+        std::string("PC=") + idle, "\nCPU Interrupts:\n50Hz Timer: Enabled, ", "PC=E0C0", "One frame done...\n",
+    };
+    size_t at = 0;
+    for (const std::string& text : expected) {
+        size_t found = out.find(text, at);
+        ASSERT_NE(found, std::string::npos) << text << " in order in:\n" << out;
+        at = found + 1;
+    }
+    EXPECT_EQ(out.find("Console input closed"), std::string::npos);
+
+    std::string disassembly = korvel_test::slurp(dir / "UKNCDisDump.txt");
+    EXPECT_EQ(disassembly.rfind("E0C0  15C6 0200       MOV   #$0200,SP", 0), 0u) << disassembly;
+    EXPECT_EQ(count(disassembly, "\n"), 2u) << disassembly;
+    std::string memory = korvel_test::slurp(dir / "UKNCMemory.bin");
+    ASSERT_EQ(memory.size(), size_t(uknc_main_block_size));
+    EXPECT_EQ(uint8_t(memory[0x30000 + 0x60C0]), 0306); // MOV #1000,SP at 0160300
+    // The trace: CPU lines at the margin, PPU lines after 60 blanks.
+    std::string trace = korvel_test::slurp(dir / "UKNCDebugDump.txt");
+    EXPECT_GT(count(trace, "\n" + std::string(60, ' ') + idle), 100u);
+    EXPECT_GT(count(trace, "\n0"), 100u); // the CPU's user program at 02000-02177
+    fs::remove_all(dir);
+}
+
+} // namespace
