@@ -45,6 +45,18 @@ inline void run_pair(Pdp11Cpu& c)
 
 } // namespace
 
+namespace {
+
+// The frame ends at a boundary of the monitored processor; one that has not reached any
+// for a whole frame's budget (a bus-error chain) does not hold the frame for ever.
+inline bool frame_may_end()
+{
+    const Pdp11Cpu* c = ws.monitored;
+    return workstation_at_boundary(c) || c->cycleBudget < -c->speedFactor * uknc_cycles_per_frame;
+}
+
+} // namespace
+
 bool workstation_accept_cpu_interrupt()
 {
     uint32_t& pending = ws.PendingInterrupts[UKNC_CPU];
@@ -158,7 +170,7 @@ bool run_free()
             run_pair(ppu);
             workstation_timer_check();
         }
-        if (ppu.cycleBudget < 0 && workstation_at_boundary(ws.monitored))
+        if (ppu.cycleBudget < 0 && frame_may_end())
             return true;
     }
 }
@@ -194,7 +206,7 @@ bool run_watched()
             if (ws.monitored == &ppu)
                 ws.monitorSkip = false;
         }
-        if (ppu.cycleBudget < 0 && workstation_at_boundary(ws.monitored))
+        if (ppu.cycleBudget < 0 && frame_may_end())
             return true;
     }
 }

@@ -106,3 +106,30 @@ TEST(WorkstationComplex, RealRomSmoke)
 }
 
 } // namespace
+
+namespace {
+
+// A CPU whose stack lies where nothing answers traps again at every push: each attempt
+// is reported, the frames go on.
+TEST(WorkstationComplex, BusErrorLoopDoesNotHangTheFrame)
+{
+    workstation_test_complex();
+    poke_word(ws.rom, 0160300 - 0100000, 000777); // the PPU idles: BR .
+    poke_word(ws.cpuMemory, 0160300, 000010);   // START: user mode at PC', PSW' (0, 0)
+    poke_word(ws.cpuMemory, 0, 012706);         // MOV #177000,SP
+    poke_word(ws.cpuMemory, 2, 0177000);
+    poke_word(ws.cpuMemory, 4, 005037);         // CLR @#160000
+    poke_word(ws.cpuMemory, 6, 0160000);
+    workstation_write_system_register(0x8000);
+    testing::internal::CaptureStdout();
+    for (int frame = 0; frame < 3; ++frame)
+        workstation_run_frame();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Write word to non-existent CPU register 0xE000 from location PC = 0x8\n"), std::string::npos);
+    EXPECT_NE(out.find("Write word to non-existent CPU register 0xFDFE"), std::string::npos);
+    EXPECT_LT(ws.ppu.cycleBudget, 0);
+    // Each failed push moved SP down until it met a register that answers.
+    EXPECT_LT(ws.cpu.r[6], 0176776u);
+}
+
+} // namespace
