@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -82,11 +83,12 @@ TEST(WorkstationComplex, SyntheticPpuProgramDrivesTheCpuChannelsTimerAndScreen)
     }
 }
 
-// The real PPU ROM, when KORVEL_ROMS_DIR names the folder with uknc/UKNC.rom.
+// The real PPU ROM from KORVEL_ROMS_DIR (default: ../shared/roms beside the repository),
+// when it is there.
 TEST(WorkstationComplex, RealRomSmoke)
 {
     const char* dir = std::getenv("KORVEL_ROMS_DIR");
-    std::string path = std::string(dir ? dir : "../shared/roms") + "/uknc/UKNC.rom";
+    std::string path = std::string(dir ? dir : KORVEL_TESTDATA_DIR "/../roms") + "/uknc/UKNC.rom";
     std::ifstream file(path, std::ios::binary);
     if (!file)
         GTEST_SKIP() << "no UKNC ROM at " << path;
@@ -103,6 +105,18 @@ TEST(WorkstationComplex, RealRomSmoke)
                 ws.ppu.r[7], ws.ppu.psw, ws.cpu.r[7], ws.cpu.psw, ws.cpuHeld, ws.memoryControl,
                 ws.systemRegister);
     EXPECT_FALSE(ws.cpuHeld) << "the ROM starts the CPU";
+    // Its boot menu: text on a blue screen.
+    std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
+    workstation_render(picture.data());
+    std::map<uint32_t, int> colours;
+    for (uint32_t p : picture)
+        ++colours[p];
+    int blue = 0;
+    for (auto [colour, n] : colours)
+        if ((colour & 0xFF) > 0x40 && (colour & 0xFFFF00) == 0)
+            blue += n;
+    EXPECT_GT(blue, int(picture.size()) / 2);
+    EXPECT_GE(colours.size(), 2u);
 }
 
 } // namespace
