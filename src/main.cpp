@@ -16,6 +16,7 @@ extern bool ms0515_linear_disks;
 [[noreturn]] void pk8000_main();
 [[noreturn]] void specialist_main();
 [[noreturn]] void tile_main();
+[[noreturn]] void uknc_main();
 
 namespace {
 
@@ -32,6 +33,7 @@ const Machine machines[] = {
     {"pk8000", "PK8000-Mode", pk8000_main, true},
     {"specialist", "Specialist-Mode", specialist_main, true},
     {"tile", "Tile-Mode", tile_main},
+    {"uknc", "UKNC-Mode", uknc_main},
     // Not a machine: a fixed picture and tone for testing the host itself.
     {"host-test-pattern", "Host-Test-Mode", host_test_pattern_main},
 };

@@ -1,0 +1,140 @@
+// Whole UKNC frames: the CPU and the PPU both busy (the PPU paints 23840 bytes of the
+// screen through the pixel register in a loop, the CPU adds into 8 KB of its memory),
+// interleaved at bus-operation granularity, followed by rendering the line table and
+// presenting the picture as a frame would. Target: 1500 frames per second or more.
+#include <benchmark/benchmark.h>
+
+#include "machines/workstation/workstation.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Octal words at an origin with backward branch/SOB targets and label addresses.
+struct Program {
+    explicit Program(uint32_t origin_) : origin(origin_) {}
+
+    uint32_t origin;
+    std::vector<uint16_t> words;
+    std::map<std::string, uint32_t> labels;
+    std::vector<std::pair<size_t, std::string>> addresses;
+
+    uint32_t here() const { return origin + 2 * uint32_t(words.size()); }
+    Program& w(std::initializer_list<uint16_t> list)
+    {
+        for (uint16_t word : list)
+            words.push_back(word);
+        return *this;
+    }
+    Program& label(const char* name)
+    {
+        labels[name] = here();
+        return *this;
+    }
+    Program& address_of(const char* name)
+    {
+        addresses.emplace_back(words.size(), name);
+        words.push_back(0);
+        return *this;
+    }
+    Program& sob(int reg, const char* name)
+    {
+        return w({uint16_t(077000 | reg << 6 | ((here() + 2 - labels[name]) / 2))});
+    }
+    Program& br(const char* name)
+    {
+        return w({uint16_t(000400 | (((int(labels[name]) - int(here() + 2)) / 2) & 0xFF))});
+    }
+    void resolve()
+    {
+        for (auto& [index, name] : addresses)
+            words[index] = uint16_t(labels[name]);
+    }
+};
+
+Program cpu_program()
+{
+    Program p(0160300);
+    p.label("loop").w({012700, 020000, 012701, 010000}); // MOV #20000,R0; MOV #4096.,R1
+    p.label("add").w({060220, 005202});                  // ADD R2,(R0)+; INC R2
+    p.sob(1, "add").br("loop");
+    return p;
+}
+
+Program ppu_program(const Program& cpu)
+{
+    Program p(0160300);
+    p.w({012706, 001000});
+    // Line table: 0270 -> 320 plain records at 02000, 80 bytes of video apart from 010000.
+    p.w({005037, 000270, 012737, 002000, 000272});
+    p.w({012702, 002000, 012703, 010000 - 19 * 80, 012701, 000500});
+    p.label("table").w({010322, 062703, 000120, 010204, 062704, 000002, 010422});
+    p.sob(1, "table");
+    // The CPU's program into CPU memory at 0160300, then start it.
+    p.w({012701}).address_of("cpu").w({012702, uint16_t(cpu.words.size())});
+    p.w({012737, 0160300 / 2, 0177010});
+    p.label("copy").w({012137, 0177014, 005237, 0177010});
+    p.sob(2, "copy");
+    p.w({012737, 0100000, 0177716});
+    // Paint forever: all three planes through the pixel register.
+    p.w({012737, 000007, 0177016});
+    p.label("frame").w({012737, 010000, 0177010, 012701, 056440}); // 23840 bytes
+    p.label("paint").w({010037, 0177024, 005237, 0177010, 005200});
+    p.sob(1, "paint").br("frame");
+    p.label("cpu");
+    for (uint16_t word : cpu.words)
+        p.words.push_back(word);
+    p.resolve();
+    return p;
+}
+
+void store(uint8_t* base, const Program& p)
+{
+    for (size_t i = 0; i < p.words.size(); ++i) {
+        base[2 * i] = uint8_t(p.words[i]);
+        base[2 * i + 1] = uint8_t(p.words[i] >> 8);
+    }
+}
+
+void BM_UkncFrame(benchmark::State& state)
+{
+    workstation_allocate();
+    Program cpu = cpu_program();
+    Program ppu = ppu_program(cpu);
+    store(workstation.rom + (0160300 - 0100000), ppu);
+    workstation_restart();
+    std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
+    std::vector<uint32_t> picture_buffer(uknc_picture_buffer_pixels);
+    std::vector<uint32_t> surface(1200 * 960);
+    const UkncDisplaySettings settings{12, uknc_scanlines_black, 276};
+    for (auto _ : state) {
+        workstation_run_frame();
+        workstation_render(picture.data());
+        uknc_present_into(picture.data(), settings, picture_buffer.data(), surface.data(), 1200, 1200, 960);
+        benchmark::DoNotOptimize(surface.data());
+    }
+    if (workstation.cpuHeld || workstation.cpu.r[2] == 0 || workstation.ppu.r[0] == 0)
+        state.SkipWithError("the busy programs did not run");
+    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_UkncFrame)->Unit(benchmark::kMicrosecond);
+
+// The processors alone, without rendering.
+void BM_UkncProcessorsOnly(benchmark::State& state)
+{
+    workstation_allocate();
+    Program cpu = cpu_program();
+    Program ppu = ppu_program(cpu);
+    store(workstation.rom + (0160300 - 0100000), ppu);
+    workstation_restart();
+    for (auto _ : state)
+        workstation_run_frame();
+    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_UkncProcessorsOnly)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,119 @@
+// The workstation complex as the machine of the run: start-up, restart and the frame loop
+// around the UKNC's processors.
+#include "machines/workstation/workstation.h"
+
+#include "machines/workstation/uknc_floppy.h"
+
+#include "host/host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+Workstation& ws = workstation;
+
+std::vector<uint32_t>* picture_storage()
+{
+    static std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
+    return &picture;
+}
+
+void clear_picture_buffer() { std::memset(ws.PictureBuffer, 0, uknc_picture_buffer_pixels * 4); }
+
+} // namespace
+
+void workstation_apply_client_size()
+{
+    uint32_t width = 0, height = 0;
+    uknc_client_size(ws.display, &width, &height);
+    set_client_size(width, height);
+}
+
+void workstation_startup()
+{
+    ws.display = UkncDisplaySettings{12, uknc_scanlines_black, 276};
+    ws.paletteIndex = ws.paletteStep = 0;
+    ws.frameDelay = ws.frameDelayCounter = 0;
+    workstation_apply_client_size();
+    std::printf("%s", uknc_x_scale_message(ws.display.x_scale_code));
+
+    ws.PictureBuffer = static_cast<uint32_t*>(std::calloc(uknc_picture_buffer_pixels, 4));
+    if (!ws.PictureBuffer)
+        fatal_error("Can't allocate memory!");
+    workstation_allocate();
+    load_file(ws.rom, uknc_rom_size, "UKNC.rom");
+    // The DVK boards and terminals are not fitted in this build: the UKNC runs alone.
+    ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
+    ws.ksmPresent = ws.ie15Present = false;
+
+    uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
+    const char* name = next_argument();
+    uknc_floppy_open(0, name ? name : "System.dsk");
+    name = next_argument();
+    uknc_floppy_open(1, name ? name : "Work.dsk");
+    std::printf("\n");
+    workstation_restart_host();
+}
+
+void workstation_restart_host()
+{
+    workstation_apply_client_size();
+    clear_back_buffer();
+    clear_picture_buffer();
+    workstation_restart();
+}
+
+void workstation_present()
+{
+    std::vector<uint32_t>& picture = *picture_storage();
+    workstation_render(picture.data());
+    uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
+    BackBufferView view;
+    if (lock_back_buffer(&view)) {
+        // Near the left edge of the picture, a little below its top.
+        int left = int(back_buffer_width - uknc_scaled_width(ws.display.x_scale_code)) / 2 + 8;
+        int top = int(back_buffer_height) / 2 - ws.display.lines_fit + 16;
+        uknc_floppy_draw_indicators(view.pixels, view.pitch, left, top);
+        unlock_back_buffer();
+    }
+    end_frame();
+}
+
+void workstation_main_frame()
+{
+    if (drop_pending) {
+        uknc_floppy_open(key_down(0x1D) ? 1 : 0, dropped_file);
+        drop_pending = 0;
+    }
+    uknc_floppy_frame_lamps();
+    while (ws.frameDelayCounter > 0) {
+        workstation_present();
+        --ws.frameDelayCounter;
+    }
+    ws.frameDelayCounter = ws.frameDelay;
+
+    workstation_frame_start();
+    shift_key_snapshot();
+    snapshot_keys();
+    if (!workstation_host_keys())
+        uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    if (uknc_keyboard_frame_update(&ws.keyboard))
+        ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
+    workstation_run_processors();
+    workstation_frame_end();
+    // Stopped in the monitor, the picture is presented at each stop instead. A run to
+    // the next RTS presents too, so that window events (and the Apps key) still arrive.
+    if (ws.monitorCommand == 'r' || ws.monitorCommand == 'e')
+        workstation_present();
+    workstation_monitor_frame_end();
+}
+
+void uknc_main()
+{
+    workstation_startup();
+    for (;;)
+        workstation_main_frame();
+}

@@ -1,0 +1,244 @@
+// Restart, interrupt acceptance and the frame's inner loop. The CPU and the PPU share one
+// bus clock: each turn runs one bus-operation-and-step pair of whichever processor has
+// more of its frame budget left, so their accesses to the shared channels and planes
+// interleave as on the real machine. The frame ends when the PPU's budget is spent and the
+// monitored processor stands at an instruction boundary.
+#include "machines/workstation/workstation.h"
+
+#include "machines/workstation/uknc_floppy.h"
+
+#include "host/host.h"
+
+namespace {
+
+Workstation& ws = workstation;
+
+struct Request {
+    uint32_t bit;
+    uint32_t vector;
+};
+
+constexpr Request cpu_requests[] = {
+    {CPU_IRQ_POWER_FAIL, 024}, {CPU_IRQ_FIELD, 0100},  {CPU_IRQ_CH0_RX, 060}, {CPU_IRQ_CH0_TX, 064},
+    {CPU_IRQ_CH1_RX, 0460},    {CPU_IRQ_CH1_TX, 0464}, {CPU_IRQ_CH2_TX, 0474},
+};
+
+constexpr Request ppu_requests[] = {
+    {PPU_IRQ_FIELD, 0100},  {PPU_IRQ_0310, 0310},   {PPU_IRQ_TIMER, 0304},
+    {PPU_IRQ_KEYBOARD, 0300}, {PPU_IRQ_CH0_RX, 0320}, {PPU_IRQ_CH0_TX, 0324},
+    {PPU_IRQ_CH1_RX, 0330}, {PPU_IRQ_CH1_TX, 0334}, {PPU_IRQ_CH2_RX, 0340},
+};
+
+inline bool may_interrupt(const Pdp11Cpu& c) { return c.busOperation == c.opFetch && !(c.psw & 0x80); }
+
+// One bus operation and its step; a prefetch made stale by the step (PC moved, or the
+// prefetched word written) is read again before the next instruction.
+inline void run_pair(Pdp11Cpu& c)
+{
+    c.busOperation(&c);
+    c.stepHandler(&c);
+    if (c.busOperation == c.opFetch && (c.r[7] & 0xFFFF) != c.prefetchAddress) {
+        c.busOperation = c.opRefetch;
+        c.stepHandler = pdp11_fetch_complete_step;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The frame ends at a boundary of the monitored processor; one that has not reached any
+// for a whole frame's budget (a bus-error chain) does not hold the frame for ever.
+inline bool frame_may_end()
+{
+    const Pdp11Cpu* c = ws.monitored;
+    return workstation_at_boundary(c) || c->cycleBudget < -c->speedFactor * uknc_cycles_per_frame;
+}
+
+} // namespace
+
+bool workstation_accept_cpu_interrupt()
+{
+    uint32_t& pending = ws.PendingInterrupts[UKNC_CPU];
+    Pdp11Cpu& cpu = ws.cpu;
+    if (!pending || !may_interrupt(cpu))
+        return false;
+    if (pending & CPU_IRQ_HALT) {
+        pending &= ~CPU_IRQ_HALT;
+        enter_halt_mode(&cpu, PDP11_HALT_OFFSET_HALT);
+        return true;
+    }
+    for (const Request& r : cpu_requests)
+        if (pending & r.bit) {
+            pending &= ~r.bit;
+            request_interrupt(&cpu, r.vector);
+            return true;
+        }
+    return false;
+}
+
+bool workstation_accept_ppu_interrupt()
+{
+    uint32_t& pending = ws.PendingInterrupts[UKNC_PPU];
+    Pdp11Cpu& ppu = ws.ppu;
+    if (!pending || !may_interrupt(ppu))
+        return false;
+    for (const Request& r : ppu_requests)
+        if (pending & r.bit) {
+            pending &= ~r.bit;
+            if (r.bit == PPU_IRQ_CH0_RX)
+                workstation_ppu_accepted_receive(0);
+            else if (r.bit == PPU_IRQ_CH1_RX)
+                workstation_ppu_accepted_receive(1);
+            else if (r.bit == PPU_IRQ_CH2_RX)
+                workstation_ppu_accepted_receive(2);
+            request_interrupt(&ppu, r.vector);
+            return true;
+        }
+    return false;
+}
+
+// A held CPU is idle between instructions.
+bool workstation_at_boundary(const Pdp11Cpu* c)
+{
+    if (c == &ws.cpu && ws.cpuHeld)
+        return true;
+    return c->busOperation == c->opFetch && (c->r[7] & 0xFFFF) == c->prefetchAddress;
+}
+
+void workstation_restart()
+{
+    workstation_allocate();
+    ws.kgdMode = ws.kcgdMode = ws.nemigaMode = ws.e85Mode = false;
+    ws.KgdConsoleLimit = 0xFFFFFFFF;
+    ws.kcgdReplyStatus = 0;
+    workstation_reset_channels();
+    workstation_reset_planes();
+    workstation_reset_timer();
+    uknc_keyboard_reset(&ws.keyboard);
+    uknc_video_reset(&ws.video);
+    uknc_floppy_reset();
+    ws.memoryControl = 0x301;
+    workstation_write_memory_control(0x301); // no change: maps the pages silently
+    ws.systemRegister = 0;
+    for (uint32_t& pending : ws.PendingInterrupts)
+        pending = 0;
+    workstation_install_cpu_io();
+    workstation_install_ppu_io();
+    workstation_setup_cpu();
+    workstation_setup_ppu();
+    if (ws.ie15Present) {
+        // The 15IE terminal sees a restart as a Ctrl+W on its line.
+        ConsoleRing& ring = ws.ConsoleRings[RING_IE15];
+        ring.data[ring.count & 0xFFF] = 0x17;
+        ++ring.count;
+        ++ring.waiting;
+    }
+    workstation_monitor_reset();
+}
+
+void workstation_frame_start()
+{
+    workstation_console_catch_up();
+    ws.cpu.cycleBudget += ws.cpu.speedFactor * uknc_cycles_per_frame;
+    ws.ppu.cycleBudget += ws.ppu.speedFactor * uknc_cycles_per_frame;
+    workstation_timer_frame_start();
+}
+
+void workstation_keyboard_frame()
+{
+    uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    if (uknc_keyboard_frame_update(&ws.keyboard))
+        ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
+}
+
+namespace {
+
+// The common case: no breakpoint, no single steps, no trace. True at the frame's end.
+bool run_free()
+{
+    Pdp11Cpu& cpu = ws.cpu;
+    Pdp11Cpu& ppu = ws.ppu;
+    for (;;) {
+        if (ppu.cycleBudget < cpu.cycleBudget) {
+            if (ws.PendingInterrupts[UKNC_CPU])
+                workstation_accept_cpu_interrupt();
+            run_pair(cpu);
+        } else {
+            if (ws.PendingInterrupts[UKNC_PPU])
+                workstation_accept_ppu_interrupt();
+            run_pair(ppu);
+            workstation_timer_check();
+        }
+        if (ppu.cycleBudget < 0 && frame_may_end())
+            return true;
+    }
+}
+
+// The same turns with the monitor looking at every boundary of the monitored processor
+// and the trace writing every instruction. False when the monitor lets the machine run
+// free again.
+bool run_watched()
+{
+    Pdp11Cpu& cpu = ws.cpu;
+    Pdp11Cpu& ppu = ws.ppu;
+    for (;;) {
+        if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
+            workstation_monitor_stop();
+            if (!ws.monitorWatch)
+                return false;
+        }
+        if (ppu.cycleBudget < cpu.cycleBudget) {
+            if (ws.PendingInterrupts[UKNC_CPU])
+                workstation_accept_cpu_interrupt();
+            if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
+                workstation_trace(&cpu);
+            run_pair(cpu);
+            if (ws.monitored == &cpu)
+                ws.monitorSkip = false;
+        } else {
+            if (ws.PendingInterrupts[UKNC_PPU])
+                workstation_accept_ppu_interrupt();
+            if (ws.tracing && workstation_at_boundary(&ppu))
+                workstation_trace(&ppu);
+            run_pair(ppu);
+            workstation_timer_check();
+            if (ws.monitored == &ppu)
+                ws.monitorSkip = false;
+        }
+        if (ppu.cycleBudget < 0 && frame_may_end())
+            return true;
+    }
+}
+
+} // namespace
+
+void workstation_run_processors()
+{
+    for (;;) {
+        if (ws.monitorWatch ? run_watched() : run_free())
+            return;
+    }
+}
+
+void workstation_frame_end()
+{
+    if (!(ws.memoryControl & 0x100))
+        ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_FIELD;
+    if (!(ws.memoryControl & 0x200))
+        ws.PendingInterrupts[UKNC_CPU] |= CPU_IRQ_FIELD;
+}
+
+void workstation_run_frame()
+{
+    workstation_frame_start();
+    workstation_keyboard_frame();
+    workstation_run_processors();
+    workstation_frame_end();
+}
+
+void workstation_render(uint32_t* picture)
+{
+    uknc_render_picture(&ws.video, ws.ppuMemory, reinterpret_cast<const uint16_t*>(ws.cpuMemory),
+                        uknc_palettes[ws.paletteIndex], picture);
+}
