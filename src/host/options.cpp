@@ -15,6 +15,7 @@ const char* host_usage_text()
            "  --frames N          end the run after N frames\n"
            "  --fps HZ            frame rate (default: the display's rate, 60 Hz headless)\n"
            "  --keys FILE         timed key events, lines \"FRAME KEY down|up\"\n"
+           "  --record-keys FILE  write every key change of the session as a keys file\n"
            "  --wav FILE          write every frame's sound to a WAV file\n"
            "  --screenshot-at N   save a screenshot after frame N (repeatable)\n"
            "  --data-dir DIR      directory of ROMs, disk images and screenshots\n"
@@ -150,6 +151,13 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             (name == "--keys" ? o->keys_file : name == "--wav" ? o->wav_file : o->data_dir) = v;
+        } else if (name == "--record-keys") {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            o->record_keys_file = v;
         } else {
             *error = "unknown option " + name;
             return false;
