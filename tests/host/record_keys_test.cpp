@@ -167,4 +167,28 @@ TEST(RecordKeys, RecordedLinesParseBackToTheSameKeys)
     EXPECT_EQ(key_change_lines(5, now, now), "");
 }
 
+// Headless, the recorder writes what --keys fed the machine: the same events, in the
+// same frames, under a heading of comments; a file that cannot be created is a bad value.
+TEST(RecordKeys, HeadlessRecordingOfAKeysScriptGivesTheScriptBack)
+{
+    host_test::TempDir dir;
+    host_test::write_file(dir.file("keys.txt"), "3 pgup down\n4 0xC9 up\n20 SPACE down\n20 LSHIFT down\n"
+                                                "22 space up\n30 LSHIFT up\n");
+    auto r = host_test::run_korvel({"--headless", "--machine", "host-test-pattern", "--data-dir", dir.path.string(),
+                                    "--keys", dir.file("keys.txt"), "--record-keys", dir.file("rec.txt"), "--frames",
+                                    "40"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    std::string recorded = host_test::read_file(dir.file("rec.txt"));
+    EXPECT_EQ(recorded.substr(0, 2), "# ");
+    EXPECT_NE(recorded.find("--machine host-test-pattern"), std::string::npos) << recorded;
+    EXPECT_EQ(recorded.substr(recorded.find("\n3 ") + 1),
+              "3 PGUP down\n4 PGUP up\n20 LSHIFT down\n20 SPACE down\n22 SPACE up\n30 LSHIFT up\n");
+
+    r = host_test::run_korvel({"--headless", "--machine", "host-test-pattern", "--data-dir", dir.path.string(),
+                               "--record-keys", dir.file("no-such-folder/rec.txt"), "--frames", "1"});
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("can't write keys file " + dir.file("no-such-folder/rec.txt")), std::string::npos)
+        << r.output;
+}
+
 } // namespace
