@@ -13,8 +13,9 @@ endfunction()
 
 # korvel_test_program(NAME [NO_PROGRAM]): the folder's *.cpp files as the GoogleTest program
 # test_NAME against korvel_NAME. Tests find the external test data through
-# KORVEL_TESTDATA_DIR and the built program, for headless whole-machine runs, through
-# KORVEL_BINARY; NO_PROGRAM leaves out the build dependency on the program (core tests).
+# tests/support/test_data.h (its defaults: KORVEL_TESTDATA_DIR, KORVEL_ROMS_DIR) and the
+# built program, for headless whole-machine runs, through KORVEL_BINARY; NO_PROGRAM leaves
+# out the build dependency on the program (core tests).
 function(korvel_test_program name)
   cmake_parse_arguments(arg "NO_PROGRAM" "" "" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -23,6 +24,7 @@ function(korvel_test_program name)
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(test_${name} PRIVATE
     KORVEL_TESTDATA_DIR="${KORVEL_TESTDATA_DIR}"
+    KORVEL_ROMS_DIR="${KORVEL_ROMS_DIR}"
     KORVEL_BINARY="$<TARGET_FILE:korvel>")
   if(NOT arg_NO_PROGRAM)
     add_dependencies(test_${name} korvel)

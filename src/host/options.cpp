@@ -15,10 +15,12 @@ const char* host_usage_text()
            "  --frames N          end the run after N frames\n"
            "  --fps HZ            frame rate (default: the display's rate, 60 Hz headless)\n"
            "  --keys FILE         timed key events, lines \"FRAME KEY down|up\"\n"
+           "  --record-keys FILE  write every key change of the session as a keys file\n"
            "  --wav FILE          write every frame's sound to a WAV file\n"
            "  --screenshot-at N   save a screenshot after frame N (repeatable)\n"
-           "  --data-dir DIR      directory of ROMs, disk images and screenshots\n"
-           "                      (default: the program's own directory)\n"
+           "  --data-dir DIR      directory of ROMs, disk images and screenshots (default:\n"
+           "                      the program's own directory when the machine's ROM is\n"
+           "                      there, else $XDG_DATA_HOME/korvel or ~/.local/share/korvel)\n"
            "  --meter             show the load meter in the window's top-right corner\n"
            "  --ms0515-linear-disks  MS-0515: read every disk image as tracks 0-79 of its\n"
            "                      first 409,600 bytes (no second surface)\n"
@@ -166,6 +168,13 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->cpu = v;
+        } else if (name == "--record-keys") {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            o->record_keys_file = v;
         } else {
             *error = "unknown option " + name;
             return false;

@@ -15,6 +15,7 @@ struct HostOptions {
     uint32_t frames = 0;             // 0: run until the machine or the user ends the run
     uint32_t fps_x256 = 0;           // 0: the display's own rate (60 Hz headless)
     std::string keys_file;           // headless: timed key events
+    std::string record_keys_file;    // every key change of the session, as a keys file
     std::string wav_file;            // headless: every frame's samples
     std::vector<uint32_t> screenshot_at; // headless: frames after which a screenshot is taken
     std::string data_dir;            // empty: the program's own directory

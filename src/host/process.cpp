@@ -1,4 +1,5 @@
 // Start-up, the orderly end and the error exit, and the argument text.
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -6,8 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
+#include "host/data_dir.h"
 #include "host/host_internal.h"
+#include "host/key_recorder.h"
 
 HostState host;
 
@@ -63,6 +68,16 @@ static std::string program_directory()
     return path[0] ? std::string(path) : std::string("/");
 }
 
+// $HOME, else the home directory of the user's account.
+static const char* home_directory()
+{
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return home;
+    const passwd* account = getpwuid(getuid());
+    return account ? account->pw_dir : nullptr;
+}
+
 void host_startup(const HostOptions& options, const char* mode_label)
 {
     host.options = options;
@@ -100,6 +115,11 @@ void host_startup(const HostOptions& options, const char* mode_label)
         if (!parse_key_script(text, &host.key_events, &error))
             startup_failure(2, "keys file " + options.keys_file + ", " + error);
     }
+    if (!options.record_keys_file.empty()) {
+        std::string why;
+        if (!key_recorder_open(options.record_keys_file, options.machine, &why))
+            startup_failure(2, "can't write keys file " + options.record_keys_file + ": " + why);
+    }
     if (!options.wav_file.empty() && !wav_open(&host.wav, options.wav_file.c_str()))
         startup_failure(2, "can't write WAV file " + options.wav_file + ": " + std::strerror(errno));
     std::string data_dir = options.data_dir;
@@ -134,15 +154,29 @@ void host_startup(const HostOptions& options, const char* mode_label)
     sample_phase = 0;
     samples_this_frame = v;
 
-    // Data files are named relative to the program's directory (or --data-dir).
+    // Data files are named relative to the data directory: --data-dir, else the program's
+    // own folder when it holds the machine's files, else the user's data folder, created
+    // on first use so that the user sees where the files go (host/data_dir.h).
     if (data_dir.empty()) {
         std::string own = program_directory();
-        if (!own.empty() && chdir(own.c_str()) != 0) {
+        data_dir = host_default_data_dir(options.machine, own,
+                                         host_user_data_dir(std::getenv("XDG_DATA_HOME"), home_directory()));
+        if (data_dir != own) {
+            std::error_code failure;
+            std::filesystem::create_directories(data_dir, failure);
+            if (failure || chdir(data_dir.c_str()) != 0)
+                startup_failure(1, "can't use data directory " + data_dir + ": " +
+                                       (failure ? failure.message() : std::strerror(errno)) +
+                                       " (--data-dir chooses another)");
+        } else if (!own.empty() && chdir(own.c_str()) != 0) {
             // As inherited; the data files are then looked up where the user is.
         }
     } else if (chdir(data_dir.c_str()) != 0) {
         startup_failure(2, "can't use data directory " + data_dir + ": " + std::strerror(errno));
     }
+    char in_use[PATH_MAX];
+    if (getcwd(in_use, sizeof in_use))
+        host_set_data_dir_in_use(in_use);
 
     host_apply_key_events();
     host.running_machine = true;
@@ -159,6 +193,9 @@ static bool release_devices()
     bool wav_was_open = host.wav.file != nullptr;
     bool wav_truncated = host.wav.truncated;
     bool wav_ok = wav_close(&host.wav);
+    bool keys_ok = key_recorder_close();
+    if (!keys_ok)
+        std::fprintf(stderr, "korvel: error writing keys file %s\n", host.options.record_keys_file.c_str());
     if (host.backend)
         host.backend->close();
     host.backend = nullptr;
@@ -168,7 +205,7 @@ static bool release_devices()
     if (wav_truncated)
         std::fprintf(stderr, "korvel: WAV file %s reached its 4 GiB limit; later sound was not written\n",
                      host.options.wav_file.c_str());
-    return wav_ok && !host.automation_failed;
+    return wav_ok && keys_ok && !host.automation_failed;
 }
 
 void shutdown_host()
@@ -185,10 +222,17 @@ void fatal_error(const char* text)
         failing = true;
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", text);
+        // A file that cannot be opened or written lies in the data directory: say which
+        // one, since it depends on where the program is installed.
+        std::string shown = text;
+        if (!host_data_dir_in_use().empty() && (std::strstr(text, "file") || std::strstr(text, "File"))) {
+            std::fprintf(stderr, "Data directory searched: %s\n", host_data_dir_in_use().c_str());
+            shown += "\n\nData directory searched: " + host_data_dir_in_use();
+        }
         // An unattended run (--frames, or no terminal to start from: a script, a test
         // runner) never waits for someone to dismiss a box; the text is on stderr anyway.
         if (host.backend && host.options.frames == 0 && isatty(STDIN_FILENO))
-            host.backend->show_error(text);
+            host.backend->show_error(shown.c_str());
         release_devices();
     }
     std::_Exit(1);
