@@ -13,16 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "support/test_data.h"
 #include "z80_harness.h"
 
 namespace {
-
-// Where the shared test data lies: $KORVEL_TESTDATA_DIR, else the folder the
-// build was configured with (../shared/testdata beside the repository).
-std::string test_data_path(const std::string& name) {
-    const char* dir = std::getenv("KORVEL_TESTDATA_DIR");
-    return std::string(dir && *dir ? dir : KORVEL_TESTDATA_DIR) + "/" + name;
-}
 
 struct CpmRun {
     bool loaded = false;
@@ -33,7 +27,7 @@ struct CpmRun {
 
 CpmRun run_cpm_program(const std::string& name, long long state_limit) {
     CpmRun run;
-    std::ifstream file(test_data_path(name), std::ios::binary);
+    std::ifstream file(korvel_test::testdata_path(name), std::ios::binary);
     if (!file) return run;
     const std::vector<char> program{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     if (program.empty() || program.size() > 0xF000) return run;
@@ -67,16 +61,18 @@ CpmRun run_cpm_program(const std::string& name, long long state_limit) {
 }
 
 TEST(I8080Diagnostics, PreliminaryTests) {
+    KORVEL_NEED_TESTDATA("i8080/8080PRE.COM");
     const CpmRun run = run_cpm_program("i8080/8080PRE.COM", 100'000'000);
-    if (!run.loaded) GTEST_SKIP() << "8080PRE.COM not found at " << test_data_path("i8080/8080PRE.COM");
+    ASSERT_TRUE(run.loaded) << "8080PRE.COM is empty or too long";
     EXPECT_TRUE(run.ended) << run.output;
     EXPECT_NE(run.output.find("8080 Preliminary tests complete"), std::string::npos) << run.output;
     EXPECT_EQ(run.states, 7797);  // every instruction at its 8080 state count
 }
 
 TEST(I8080Diagnostics, MicrocosmDiagnostic) {
+    KORVEL_NEED_TESTDATA("i8080/TST8080.COM");
     const CpmRun run = run_cpm_program("i8080/TST8080.COM", 100'000'000);
-    if (!run.loaded) GTEST_SKIP() << "TST8080.COM not found at " << test_data_path("i8080/TST8080.COM");
+    ASSERT_TRUE(run.loaded) << "TST8080.COM is empty or too long";
     EXPECT_TRUE(run.ended) << run.output;
     EXPECT_NE(run.output.find("CPU IS OPERATIONAL"), std::string::npos) << run.output;
     // The known length of the diagnostic on an 8080: its state count checks

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/headless.h"
-#include "support/real_rom.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -229,9 +229,10 @@ TEST_F(Ms0515Run, LinearDisksOptionReadsEveryImageAsOneSurface)
 // surface with SYSREG_A bit 3 set, so both reach the same screen.
 TEST_F(Ms0515Run, RealRomBootsOsaFromOneAndTwoSurfaceImages)
 {
-    const std::string rom = korvel_test::real_rom_file("ms0515/MS-0515.rom");
-    const std::string osa = korvel_test::real_rom_file("ms0515/osa.dsk");
-    if (rom.empty() || osa.empty()) GTEST_SKIP() << "real ROM or disk absent: ms0515/ (set KORVEL_ROMS_DIR)";
+    KORVEL_NEED_ROM("ms0515/MS-0515.rom");
+    KORVEL_NEED_ROM("ms0515/osa.dsk");
+    const std::string rom = korvel_test::rom_path("ms0515/MS-0515.rom");
+    const std::string osa = korvel_test::rom_path("ms0515/osa.dsk");
     fs::create_symlink(rom, dir / "MS-0515.rom");
     fs::create_symlink(osa, dir / "System.dsk");
     const std::string one = slurp(osa);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/headless.h"
-#include "support/real_rom.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -208,8 +208,8 @@ TEST_F(SpecialistRun, MonitorDumps)
 // to the monitor's entry (the ROM reads the tape first thing at power-on).
 TEST_F(SpecialistRun, RealBiosTakesATypedCommand)
 {
-    const std::string rom = korvel_test::real_rom_file("specialist/BIOS.rom");
-    if (rom.empty()) GTEST_SKIP() << "real ROM absent: specialist/BIOS.rom (set KORVEL_ROMS_DIR)";
+    KORVEL_NEED_ROM("specialist/BIOS.rom");
+    const std::string rom = korvel_test::rom_path("specialist/BIOS.rom");
     fs::create_directories(dir / "Specialist");
     fs::create_symlink(rom, dir / "Specialist" / "BIOS.rom");
     write_tape({0x00, 0x00, 0x02, 0x00, 0xC3, 0x00, 0xC8}); // at 0x0000: JP C800

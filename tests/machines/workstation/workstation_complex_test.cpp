@@ -1,5 +1,6 @@
 // Whole-complex runs of the synthetic programs (workstation_programs.h), then the real
 // ROM when it is at hand.
+#include "support/test_data.h"
 #include "workstation_programs.h"
 
 #include "host/host.h"
@@ -87,11 +88,9 @@ TEST(WorkstationComplex, SyntheticPpuProgramDrivesTheCpuChannelsTimerAndScreen)
 // when it is there.
 TEST(WorkstationComplex, RealRomSmoke)
 {
-    const char* dir = std::getenv("KORVEL_ROMS_DIR");
-    std::string path = std::string(dir ? dir : KORVEL_TESTDATA_DIR "/../roms") + "/uknc/UKNC.rom";
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        GTEST_SKIP() << "no UKNC ROM at " << path;
+    KORVEL_NEED_ROM("uknc/UKNC.rom");
+    std::ifstream file(korvel_test::rom_path("uknc/UKNC.rom"), std::ios::binary);
+    ASSERT_TRUE(file) << "cannot read the UKNC ROM";
     workstation_test_complex();
     file.read(reinterpret_cast<char*>(ws.rom), uknc_rom_size);
     workstation_restart();
