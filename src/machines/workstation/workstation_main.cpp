@@ -37,6 +37,9 @@ void workstation_startup()
     ws.display = UkncDisplaySettings{12, uknc_scanlines_black, 276};
     ws.paletteIndex = ws.paletteStep = 0;
     ws.frameDelay = ws.frameDelayCounter = 0;
+    ws.kgdPaletteIndex = ws.kgdPaletteStep = ws.nemigaPaletteIndex = ws.nemigaPaletteStep = 0;
+    ws.nemigaXScaleCode = 15;
+    ws.displayMode = WS_DISPLAY_UKNC;
     workstation_apply_client_size();
     std::printf("%s", uknc_x_scale_message(ws.display.x_scale_code));
 
@@ -101,6 +104,7 @@ void workstation_main_frame()
     snapshot_keys();
     if (!workstation_host_keys())
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    workstation_update_title();
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();
