@@ -37,6 +37,9 @@ void workstation_startup()
     ws.display = UkncDisplaySettings{12, uknc_scanlines_black, 276};
     ws.paletteIndex = ws.paletteStep = 0;
     ws.frameDelay = ws.frameDelayCounter = 0;
+    ws.kgdPaletteIndex = ws.kgdPaletteStep = ws.nemigaPaletteIndex = ws.nemigaPaletteStep = 0;
+    ws.nemigaXScaleCode = 15;
+    ws.displayMode = WS_DISPLAY_UKNC;
     workstation_apply_client_size();
     std::printf("%s", uknc_x_scale_message(ws.display.x_scale_code));
 
@@ -44,7 +47,10 @@ void workstation_startup()
     if (!ws.PictureBuffer)
         fatal_error("Can't allocate memory!");
     workstation_allocate();
-    load_file(ws.rom, uknc_rom_size, "UKNC.rom");
+    load_file(ws.rom, uknc_rom_size, "UKNC.rom"); // the one ROM the complex cannot run without
+    // The boards' ROMs follow in this order, each through workstation_load_board_rom (a
+    // missing one leaves its board absent): "KCGD.rom", "KSM.rom", "KSM_FONT.rom",
+    // "15IE.rom", "15IE_FONT.rom".
     // The DVK boards and terminals are not fitted in this build: the UKNC runs alone.
     ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
     ws.ksmPresent = ws.ie15Present = false;
@@ -55,6 +61,7 @@ void workstation_startup()
     name = next_argument();
     uknc_floppy_open(1, name ? name : "Work.dsk");
     std::printf("\n");
+    uknc_floppy_warn_at_exit();
     workstation_restart_host();
 }
 
@@ -100,6 +107,7 @@ void workstation_main_frame()
     snapshot_keys();
     if (!workstation_host_keys())
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    workstation_update_title();
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();

@@ -52,7 +52,18 @@ namespace {
 inline bool frame_may_end()
 {
     const Pdp11Cpu* c = ws.monitored;
+    if (!c)
+        return workstation_monitored_at_boundary();
     return workstation_at_boundary(c) || c->cycleBudget < -c->speedFactor * uknc_cycles_per_frame;
+}
+
+// A program ends through EMT 350: the DVK display modes hand the screen back. Only a
+// mode that is on has anything to undo.
+inline void program_exit_check()
+{
+    const Pdp11Cpu* c = ws.monitored;
+    if (c && c->prefetch == 0104350 && workstation_at_boundary(c))
+        workstation_program_exit();
 }
 
 } // namespace
@@ -109,7 +120,8 @@ bool workstation_at_boundary(const Pdp11Cpu* c)
 void workstation_restart()
 {
     workstation_allocate();
-    ws.kgdMode = ws.kcgdMode = ws.nemigaMode = ws.e85Mode = false;
+    for (int mode = 0; mode < ws_mode_count; ++mode)
+        workstation_switch_mode(mode, false, false);
     ws.KgdConsoleLimit = 0xFFFFFFFF;
     ws.kcgdReplyStatus = 0;
     workstation_reset_channels();
@@ -160,6 +172,8 @@ bool run_free()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
+        if (workstation_board_mode_on())
+            program_exit_check();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -175,6 +189,10 @@ bool run_free()
     }
 }
 
+// While the monitored CPU is held, a step lasts until the PPU has left its instruction
+// boundary and reached the next one.
+bool held_step_ppu_moved = false;
+
 // The same turns with the monitor looking at every boundary of the monitored processor
 // and the trace writing every instruction. False when the monitor lets the machine run
 // free again.
@@ -183,7 +201,10 @@ bool run_watched()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
-        if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
+        if (workstation_board_mode_on())
+            program_exit_check();
+        if (!ws.monitorSkip && workstation_monitored_at_boundary() && workstation_monitor_due()) {
+            held_step_ppu_moved = false;
             workstation_monitor_stop();
             if (!ws.monitorWatch)
                 return false;
@@ -194,8 +215,8 @@ bool run_watched()
             if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
                 workstation_trace(&cpu);
             run_pair(cpu);
-            if (ws.monitored == &cpu)
-                ws.monitorSkip = false;
+            if (!ws.cpuHeld) // a held CPU runs no instruction: stepping it waits for the PPU
+                workstation_monitor_ran(MONITOR_CPU);
         } else {
             if (ws.PendingInterrupts[UKNC_PPU])
                 workstation_accept_ppu_interrupt();
@@ -203,8 +224,14 @@ bool run_watched()
                 workstation_trace(&ppu);
             run_pair(ppu);
             workstation_timer_check();
-            if (ws.monitored == &ppu)
-                ws.monitorSkip = false;
+            workstation_monitor_ran(MONITOR_PPU);
+            // A step of the held CPU waits for the PPU's next instruction (the PPU starts it).
+            if (ws.cpuHeld && ws.monitoredSlot == MONITOR_CPU) {
+                if (!workstation_at_boundary(&ppu))
+                    held_step_ppu_moved = true;
+                else if (held_step_ppu_moved)
+                    ws.monitorSkip = false;
+            }
         }
         if (ppu.cycleBudget < 0 && frame_may_end())
             return true;

@@ -106,9 +106,10 @@ TEST(WorkstationHeadless, MonitorThroughStandardInput)
     std::string memory = korvel_test::slurp(dir / "UKNCMemory.bin");
     ASSERT_EQ(memory.size(), size_t(uknc_main_block_size));
     EXPECT_EQ(uint8_t(memory[0x30000 + 0x60C0]), 0306); // MOV #1000,SP at 0160300
-    // The trace: CPU lines at the margin, PPU lines after 60 blanks.
+    // The trace: CPU lines at the margin, PPU lines after 60 blanks and the PPU's pending
+    // interrupt word ("%04X ").
     std::string trace = korvel_test::slurp(dir / "UKNCDebugDump.txt");
-    EXPECT_GT(count(trace, "\n" + std::string(60, ' ') + idle), 100u);
+    EXPECT_GT(count(trace, "\n" + std::string(60, ' ') + "0000 " + idle), 100u);
     EXPECT_GT(count(trace, "\n0"), 100u); // the CPU's user program at 02000-02177
     fs::remove_all(dir);
 }
@@ -144,6 +145,15 @@ TEST(WorkstationHeadless, FloppySectorRoundTrip)
     for (size_t i = 0; i < image.size(); ++i)
         image[i] = uint8_t(i * 7 + (i >> 9));
     korvel_test::write_file(dir / "System.dsk", image);
+
+    // Without the save key the change is named at the end of the run, and the file stays.
+    korvel_test::HeadlessRun unsaved = korvel_test::run_headless(dir, "uknc", "--frames 8", "", "");
+    EXPECT_EQ(unsaved.status, 0) << unsaved.console;
+    EXPECT_NE(unsaved.console.find("Disk Image-0 was changed and not saved: System.dsk (Left Ctrl+Left Shift+0 "
+                                   "saves it)\n"),
+              std::string::npos)
+        << unsaved.console;
+    EXPECT_EQ(korvel_test::slurp(dir / "System.dsk"), std::string(image.begin(), image.end()));
 
     korvel_test::HeadlessRun run = korvel_test::run_headless(
         dir, "uknc", "--frames 8", "", "4 LCTRL down\n4 LSHIFT down\n5 0 down\n6 0 up\n6 LSHIFT up\n6 LCTRL up\n");
