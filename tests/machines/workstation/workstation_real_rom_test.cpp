@@ -3,7 +3,7 @@
 // boot retried for ever), and booting a disk image whose first sector is a tiny program.
 // Skipped when the ROM dump is not at hand.
 #include "support/headless.h"
-#include "support/real_rom.h"
+#include "support/test_data.h"
 #include "workstation_programs.h"
 
 #include "machines/workstation/uknc_floppy.h"
@@ -43,9 +43,8 @@ class WorkstationRealRom : public testing::Test {
 protected:
     void SetUp() override
     {
-        rom = korvel_test::real_rom_file("uknc/UKNC.rom");
-        if (rom.empty())
-            GTEST_SKIP() << "real ROM absent: uknc/UKNC.rom (set KORVEL_ROMS_DIR)";
+        KORVEL_NEED_ROM("uknc/UKNC.rom");
+        rom = korvel_test::rom_path("uknc/UKNC.rom");
         dir = korvel_test::make_data_dir("korvel_uknc_rom");
         fs::copy_file(rom, dir / "UKNC.rom");
     }
