@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cpu/pdp11/hex_format.h"
+#include "cpu/common/hex_format.h"
 
 struct Pdp11Cpu;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cpu/pdp11/hex_format.h"
+#include "cpu/common/hex_format.h"
 #include "cpu/pdp11/pdp11.h"
 #include "cpu/pdp11/pdp11_disasm.h"
 

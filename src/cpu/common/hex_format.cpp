@@ -1,4 +1,4 @@
-#include "cpu/pdp11/hex_format.h"
+#include "cpu/common/hex_format.h"
 
 static const char hex_digits[] = "0123456789ABCDEF";
 
