@@ -21,6 +21,7 @@
 #include <cstdio>
 
 #include "cpu/pdp11/pdp11.h"
+#include "machines/workstation/console_ring.h"
 #include "machines/workstation/uknc_keyboard.h"
 #include "machines/workstation/uknc_video.h"
 
@@ -65,12 +66,6 @@ inline constexpr int64_t uknc_timer_never = -0x80000000LL;
 using UkncIoRead = uint16_t (*)(uint32_t address);
 using UkncIoWrite = void (*)(uint32_t address, uint16_t value);
 
-// Console output kept for a device attached to channel 0.
-struct ConsoleRing {
-    uint8_t data[4096];
-    uint32_t count;   // bytes ever written; index = count & 0xFFF
-    uint32_t waiting; // bytes not yet taken by the device
-};
 
 struct Workstation {
     uint8_t* mainBlock;

@@ -3,6 +3,7 @@
 #include "machines/workstation/workstation.h"
 
 #include "machines/workstation/uknc_floppy.h"
+#include "machines/terminals/terminals.h"
 
 #include "host/host.h"
 
@@ -27,6 +28,10 @@ enum : uint8_t {
     KEY_APPS = 0xDD,
     KEY_0 = 0x0B,
     KEY_1 = 0x02,
+    KEY_F8 = 0x42,
+    KEY_F9 = 0x43,
+    KEY_F10 = 0x44,
+    KEY_NUM_LOCK = 0x45,
 };
 
 void clear_picture_buffer() { std::memset(ws.PictureBuffer, 0, uknc_picture_buffer_pixels * 4); }
@@ -102,6 +107,16 @@ bool workstation_host_keys()
     }
     if (key_down(KEY_APPS))
         workstation_monitor_enter();
+    // Terminals: F8 and F9 choose the one the KGD display shows (the KGD board switches
+    // its mode on); F10 and NumLock are the 15IE's own mode and RED switches.
+    if (ws.ksmPresent && key_down(KEY_F8))
+        terminals.selected = TERMINAL_KSM;
+    if (ws.ie15Present && key_down(KEY_F9))
+        terminals.selected = TERMINAL_IE15;
+    if (key_pressed(KEY_F10))
+        ie15_toggle_mode();
+    if (key_pressed(KEY_NUM_LOCK))
+        ie15_toggle_red();
     if (key_pressed(KEY_PAGE_UP)) {
         ++ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);

@@ -4,6 +4,8 @@
 
 #include "machines/workstation/uknc_floppy.h"
 
+#include "machines/terminals/terminals.h"
+
 #include "host/host.h"
 
 #include <cstdio>
@@ -45,9 +47,12 @@ void workstation_startup()
         fatal_error("Can't allocate memory!");
     workstation_allocate();
     load_file(ws.rom, uknc_rom_size, "UKNC.rom");
-    // The DVK boards and terminals are not fitted in this build: the UKNC runs alone.
+    // The DVK boards are not fitted in this build.
     ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
-    ws.ksmPresent = ws.ie15Present = false;
+    // Each terminal is fitted when its ROM files are at hand.
+    terminals_load_roms();
+    ws.ksmPresent = ksm_terminal.present;
+    ws.ie15Present = ie15_terminal.present;
 
     uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
     const char* name = next_argument();

@@ -7,6 +7,8 @@
 
 #include "machines/workstation/uknc_floppy.h"
 
+#include "machines/terminals/terminals.h"
+
 #include "host/host.h"
 
 namespace {
@@ -127,6 +129,7 @@ void workstation_restart()
     workstation_install_ppu_io();
     workstation_setup_cpu();
     workstation_setup_ppu();
+    terminals_restart(&ws.ConsoleRings[RING_KSM], &ws.ConsoleRings[RING_IE15]);
     if (ws.ie15Present) {
         // The 15IE terminal sees a restart as a Ctrl+W on its line.
         ConsoleRing& ring = ws.ConsoleRings[RING_IE15];
@@ -143,6 +146,7 @@ void workstation_frame_start()
     ws.cpu.cycleBudget += ws.cpu.speedFactor * uknc_cycles_per_frame;
     ws.ppu.cycleBudget += ws.ppu.speedFactor * uknc_cycles_per_frame;
     workstation_timer_frame_start();
+    terminals_frame_start();
 }
 
 void workstation_keyboard_frame()
@@ -160,6 +164,7 @@ bool run_free()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
+        terminals_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -183,6 +188,7 @@ bool run_watched()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
+        terminals_turn();
         if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
             workstation_monitor_stop();
             if (!ws.monitorWatch)
@@ -217,8 +223,10 @@ void workstation_run_processors()
 {
     for (;;) {
         if (ws.monitorWatch ? run_watched() : run_free())
-            return;
+            break;
     }
+    // The PPU's frame is over; the 15IE spends what is left of its own.
+    ie15_catch_up();
 }
 
 void workstation_frame_end()
