@@ -1,0 +1,121 @@
+// Both terminals on the whole complex: text the UKNC CPU writes to its console channel
+// (0177566) reaches the KSM and the 15IE through their rings and shows in their pictures;
+// a restart sends the 15IE its Ctrl+W and clears the KSM's RAM.
+#include "terminals_test_support.h"
+
+#include "machines/workstation/workstation.h"
+
+#include <string>
+
+namespace {
+
+Workstation& ws = workstation;
+
+void poke_word(uint8_t* base, uint32_t offset, uint16_t word)
+{
+    base[offset] = uint8_t(word);
+    base[offset + 1] = uint8_t(word >> 8);
+}
+
+// A complex whose PPU idles (BR . everywhere in its ROM), with both terminals fitted
+// with the synthetic programs, and a CPU program that sends `text` and its closing 0.
+void complex_with_terminals(const std::string& text)
+{
+    workstation_allocate();
+    std::memset(ws.mainBlock, 0, uknc_rom_offset);
+    for (uint32_t offset = 0; offset < uknc_rom_size; offset += 2)
+        poke_word(ws.rom, offset, 0000777);
+    terminals_allocate();
+    load_ksm_program(ksm_echo_program());
+    load_ie15_program(ie15_echo_program());
+    ksm_terminal.present = ie15_terminal.present = true;
+    ws.ksmPresent = ws.ie15Present = true;
+    terminals.selected = TERMINAL_IE15;
+    workstation_restart();
+
+    const uint16_t program[] = {
+        0012700, 0002100, // mov #2100,r0
+        0112037, 0177566, // movb (r0)+,@#177566
+        0001375,          // bne .-4
+        0000777,          // br .
+    };
+    for (uint32_t n = 0; n < sizeof program / 2; ++n)
+        poke_word(ws.cpuMemory, 02000 + 2 * n, program[n]);
+    std::memcpy(ws.cpuMemory + 02100, text.c_str(), text.size() + 1);
+    ws.cpu.r[7] = 02000;
+    ws.cpu.psw = 0;
+    workstation_start_cpu();
+}
+
+TEST(TerminalsOnTheConsole, CpuTextReachesBothTerminals)
+{
+    const std::string text = "Hi KSM+15IE";
+    complex_with_terminals(text);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].waiting, 1u); // the restart's Ctrl+W
+
+    testing::internal::CaptureStdout();
+    for (int frame = 0; frame < 3; ++frame) {
+        workstation_run_frame();
+        // The 15IE spends its whole frame even when the PPU's ends first.
+        EXPECT_LT(ie15_terminal.cpu.budget, 0);
+        EXPECT_GE(ie15_terminal.cpu.budget, -2 * 256);
+    }
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(ws.ConsoleRings[RING_KSM].waiting, 0u);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].waiting, 0u);
+    EXPECT_EQ(ws.ConsoleRings[RING_KSM].count, text.size() + 1);
+    const uint8_t* ksm_screen = ksm_terminal.block + 0xE030;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ksm_screen), text.size() + 1), text + '\0');
+    const uint8_t* ie15_display = ie15_terminal.block + ie15_display_offset;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(ie15_display), text.size() + 1), "\x17" + text);
+
+    // Both pictures show the text: the KSM in its screen row 0 (third text row, the row
+    // latch being 47), the 15IE on every row after its first shown one.
+    std::vector<uint8_t> picture(terminal_text_size);
+    ksm_terminal.blinkCounter = 5;
+    terminals.selected = TERMINAL_KSM;
+    terminals_render_text(picture.data(), false);
+    for (uint32_t c = 0; c < text.size(); ++c)
+        for (uint32_t g = 0; g < 8; ++g)
+            ASSERT_EQ(cell_byte(picture.data() + (3 * 11 + g) * 100, c, 0), test_glyph(uint8_t(text[c]), g)) << c;
+    terminals.selected = TERMINAL_IE15;
+    terminals_render_text(picture.data(), false);
+    for (uint32_t row : {1u, 12u, 25u})
+        for (uint32_t c = 0; c < text.size(); ++c)
+            for (uint32_t g = 0; g < 8; ++g)
+                ASSERT_EQ(cell_byte(picture.data() + (row * 11 + g) * 100, c + 1, 0),
+                          test_glyph(uint8_t(text[c]), g))
+                    << row << " " << c;
+
+    // A restart: the KSM starts over with its RAM cleared; the 15IE gets Ctrl+W again.
+    workstation_restart();
+    EXPECT_EQ(ksm_terminal.block[0xE030], 0);
+    EXPECT_EQ(ksm_terminal.tpu.pc, 0);
+    EXPECT_EQ(ie15_terminal.cpu.pc, 0u);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].waiting, 1u);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].data[(ws.ConsoleRings[RING_IE15].count - 1) & 0xFFF], 0x17);
+}
+
+TEST(TerminalsOnTheConsole, AbsentTerminalsTakeNothing)
+{
+    complex_with_terminals("abc");
+    ksm_terminal.present = ie15_terminal.present = false;
+    ws.ksmPresent = ws.ie15Present = false;
+    workstation_restart();
+    ws.cpu.r[7] = 02000;
+    ws.cpu.psw = 0;
+    workstation_start_cpu();
+    const uint32_t ksm_count = ws.ConsoleRings[RING_KSM].count;
+    const uint32_t ie15_count = ws.ConsoleRings[RING_IE15].count;
+    testing::internal::CaptureStdout();
+    workstation_run_frame();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ws.ConsoleRings[RING_KSM].count, ksm_count);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].count, ie15_count);
+    EXPECT_EQ(ie15_terminal.cpu.pc, 0u);
+    EXPECT_EQ(ksm_terminal.tpu.pc, 0);
+    EXPECT_EQ(ws.cpuTxData[0], 0); // the CPU did send its text
+}
+
+} // namespace
