@@ -118,6 +118,12 @@ void ksm_run_frame(uint32_t pairs);        // pairs alone (tests)
 void ksm_render_text(uint8_t* text, bool text_off);
 void ksm_print_registers(FILE* out);
 
+// Monitor dumps (terminals_dumps.cpp): "KSMMemory.bin" (the KSM block), "IE15Memory.bin"
+// (the 15IE program ROM), and the 15IE register dump.
+void ksm_write_memory_dump();
+void ie15_write_memory_dump();
+void ie15_print_registers(FILE* out);
+
 // Both (terminals_run.cpp).
 void terminals_turn_active();              // the work of every second turn
 inline void terminals_turn()

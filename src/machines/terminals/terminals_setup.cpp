@@ -12,16 +12,21 @@ namespace {
 
 // A terminal lacking any of its ROM files is simply not fitted: users rarely have these
 // dumps, and the rest of the complex runs without it. Short files are filled with 0xFF
-// by load_file.
+// by load_file. A name that opens but cannot be read (a directory) counts as missing.
 bool rom_files_present(const char* const* names, int count, const char* terminal)
 {
     for (int n = 0; n < count; ++n) {
-        FILE* file = std::fopen(names[n], "rb");
-        if (!file) {
+        FILE* file = open_data_file(names[n], "rb");
+        bool readable = file != nullptr;
+        if (file) {
+            uint8_t probe;
+            readable = std::fread(&probe, 1, 1, file) == 1 || !std::ferror(file);
+            std::fclose(file);
+        }
+        if (!readable) {
             std::printf("%s terminal not fitted: \"%s\" is missing\n", terminal, names[n]);
             return false;
         }
-        std::fclose(file);
     }
     return true;
 }

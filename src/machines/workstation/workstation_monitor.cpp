@@ -5,6 +5,7 @@
 #include "machines/workstation/workstation.h"
 
 #include "cpu/pdp11/pdp11_disasm.h"
+#include "machines/terminals/terminals.h"
 #include "host/host.h"
 
 #include <cstdio>
@@ -143,7 +144,13 @@ void immediate_command()
     case 'm':
         write_memory_dump();
         break;
-    default: // 'g', 't', 'n', 'z', 'b' need boards that are not fitted: a plain step
+    case 'z':
+        ksm_write_memory_dump();
+        break;
+    case 'b':
+        ie15_write_memory_dump();
+        break;
+    default: // 'g', 't', 'n' need boards that are not fitted: a plain step
         break;
     }
 }
@@ -195,9 +202,16 @@ void workstation_monitor_stop()
         return;
     }
     workstation_present();
-    std::printf("Timer: %03X, TimerBuf = %03X, Ctr = %08X, CmpInt = %08X\n", ws.timerControl, ws.timerBuffer,
-                uint32_t(ws.ppu.cycleBudget), uint32_t(ws.timerCompare));
-    pdp11_print_register_dump(stdout, ws.ppu, "PPU (Main)   ", workstation_ppu_reader, nullptr);
+    // The KGD display shows a terminal: that terminal's registers instead of the PPU's.
+    if (ws.kgdMode && terminals.selected == TERMINAL_KSM && ws.ksmPresent) {
+        ksm_print_registers(stdout);
+    } else if (ws.kgdMode && terminals.selected == TERMINAL_IE15 && ws.ie15Present) {
+        ie15_print_registers(stdout);
+    } else {
+        std::printf("Timer: %03X, TimerBuf = %03X, Ctr = %08X, CmpInt = %08X\n", ws.timerControl, ws.timerBuffer,
+                    uint32_t(ws.ppu.cycleBudget), uint32_t(ws.timerCompare));
+        pdp11_print_register_dump(stdout, ws.ppu, "PPU (Main)   ", workstation_ppu_reader, nullptr);
+    }
     pdp11_print_register_dump(stdout, ws.cpu, "CPU (Main)   ", workstation_cpu_reader, nullptr);
     std::fflush(stdout);
 

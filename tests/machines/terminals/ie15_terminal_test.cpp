@@ -2,6 +2,9 @@
 // synthetic ROM that stores console bytes in display memory and shows them.
 #include "terminals_test_support.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -174,7 +177,7 @@ TEST(Ie15Terminal, SyntheticRomStoresConsoleBytesAndShowsThem)
         ASSERT_EQ(byte, 0);
 }
 
-TEST(Ie15Terminal, FontRearrangementAndMissingRoms)
+TEST(Ie15Terminal, FontRearrangement)
 {
     std::vector<uint8_t> font(ie15_font_size);
     for (uint32_t n = 0; n < font.size(); ++n)
@@ -187,15 +190,70 @@ TEST(Ie15Terminal, FontRearrangementAndMissingRoms)
     EXPECT_EQ(font[0x4FF], 0xDF);
     EXPECT_EQ(font[0x600], 0xC0);
 
-    // No ROM files in the working directory of the tests: both terminals absent, once
-    // each, naming the first missing file.
-    testing::internal::CaptureStdout();
-    terminals_load_roms();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "KSM terminal not fitted: \"KSM.rom\" is missing\n"
-              "15IE terminal not fitted: \"15IE.rom\" is missing\n");
-    EXPECT_FALSE(ksm_terminal.present);
-    EXPECT_FALSE(ie15_terminal.present);
+}
+
+// Runs `body` in a fresh directory that holds the given files (name, size; contents 0x11).
+template <typename Body>
+void in_directory(std::initializer_list<std::pair<const char*, int>> files, Body body)
+{
+    char pattern[] = "/tmp/korvel_terminals_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::filesystem::path dir = pattern, before = std::filesystem::current_path();
+    for (const auto& [name, size] : files) {
+        if (size < 0) {
+            std::filesystem::create_directory(dir / name);
+            continue;
+        }
+        std::ofstream(dir / name, std::ios::binary) << std::string(size_t(size), '\x11');
+    }
+    std::filesystem::current_path(dir);
+    body();
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(TerminalFiles, MissingShortAndUnreadableRomsAndTheDumps)
+{
+    const struct {
+        std::initializer_list<std::pair<const char*, int>> files;
+        const char* messages;
+        bool ksm, ie15;
+    } cases[] = {
+        {{}, "KSM terminal not fitted: \"KSM.rom\" is missing\n15IE terminal not fitted: \"15IE.rom\" is missing\n", false,
+         false},
+        {{{"KSM.rom", 10}, {"KSM_FONT.rom", 2048}, {"15IE.rom", 4096}},
+         "15IE terminal not fitted: \"15IE_FONT.rom\" is missing\n", true, false},
+        {{{"KSM.rom", -1}, {"KSM_FONT.rom", 2048}, {"15IE.rom", 0}, {"15IE_FONT.rom", 3000}},
+         "KSM terminal not fitted: \"KSM.rom\" is missing\n", false, true},
+    };
+    for (const auto& c : cases)
+        in_directory(c.files, [&] {
+            testing::internal::CaptureStdout();
+            terminals_load_roms();
+            EXPECT_EQ(testing::internal::GetCapturedStdout(), c.messages);
+            EXPECT_EQ(ksm_terminal.present, c.ksm);
+            EXPECT_EQ(ie15_terminal.present, c.ie15);
+        });
+    // The short KSM.rom of case 2 left the rest of the ROM 0xFF; the 15IE's empty ROM is
+    // all 0xFF and its oversized font stopped at 2 KB (rearranged: 0x11 everywhere).
+    EXPECT_EQ(ie15_terminal.block[0], 0xFF);
+    EXPECT_EQ(ie15_terminal.block[ie15_font_offset], 0x11);
+    EXPECT_EQ(ie15_terminal.block[ie15_font_offset + ie15_font_size], 0x00);
+
+    in_directory({}, [&] {
+        ksm_terminal.block[0x1234] = 0x5A;
+        ie15_terminal.block[0xFFF] = 0xA5;
+        ksm_write_memory_dump();
+        ie15_write_memory_dump();
+        EXPECT_EQ(std::filesystem::file_size("KSMMemory.bin"), ksm_block_size);
+        EXPECT_EQ(std::filesystem::file_size("IE15Memory.bin"), ie15_rom_size);
+        std::ifstream ksm("KSMMemory.bin", std::ios::binary);
+        ksm.seekg(0x1234);
+        EXPECT_EQ(ksm.get(), 0x5A);
+        std::ifstream ie15("IE15Memory.bin", std::ios::binary);
+        ie15.seekg(0xFFF);
+        EXPECT_EQ(ie15.get(), 0xA5);
+    });
 }
 
 } // namespace
