@@ -90,6 +90,9 @@ void terminals_frame_start()
     ie15_terminal.blinkCounter = static_cast<uint8_t>((ie15_terminal.blinkCounter + 1) % 10);
     ie15_terminal.blinkPhase = ie15_terminal.blinkCounter > 4;
     ksm_terminal.blinkCounter = static_cast<uint8_t>((ksm_terminal.blinkCounter + 1) % 10);
+    // The TPU runs by turns, not by budget: its time counter only ever falls, so it
+    // restarts each frame instead of running past the end of its range after a minute.
+    ksm_terminal.tpu.ticks = 0;
     if (ie15_terminal.present) {
         ie15_terminal.cpu.budget += ie15_terminal.cpu.speed_factor * ie15_cycles_per_frame;
         // The generator ORs its glyphs in: the shown terminal starts each frame blank.
