@@ -133,6 +133,9 @@ inline void terminals_turn()
     terminals_turn_active();
 }
 void terminals_render_text(uint8_t* text, bool text_off); // the selected terminal
+// The KGD display's text source: selects the terminal shown (the 15IE when `ie15`) and
+// fills `text` (286 lines x 100 bytes) with its picture.
+void terminals_kgd_text(uint8_t* text, bool ie15);
 // Text (286 lines x 100 bytes, modified: the KGD bitmap is ORed in when given) drawn as
 // 800 x 286 pixels of 32 bits, `pitch` pixels apart, foreground where set.
 void terminal_compose(uint8_t* text, const uint8_t* kgd_bitmap, uint32_t background, uint32_t foreground,

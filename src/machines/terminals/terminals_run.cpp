@@ -40,6 +40,12 @@ void terminals_render_text(uint8_t* text, bool text_off)
         ksm_render_text(text, text_off);
 }
 
+void terminals_kgd_text(uint8_t* text, bool ie15)
+{
+    terminals.selected = ie15 ? TERMINAL_IE15 : TERMINAL_KSM;
+    terminals_render_text(text, false);
+}
+
 void terminal_compose(uint8_t* text, const uint8_t* kgd_bitmap, uint32_t background, uint32_t foreground,
                       uint32_t* picture, uint32_t pitch)
 {

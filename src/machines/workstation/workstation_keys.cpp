@@ -28,8 +28,6 @@ enum : uint8_t {
     KEY_APPS = 0xDD,
     KEY_0 = 0x0B,
     KEY_1 = 0x02,
-    KEY_F8 = 0x42,
-    KEY_F9 = 0x43,
     KEY_F10 = 0x44,
     KEY_NUM_LOCK = 0x45,
 };
@@ -107,12 +105,8 @@ bool workstation_host_keys()
     }
     if (key_down(KEY_APPS))
         workstation_monitor_enter();
-    // Terminals: F8 and F9 choose the one the KGD display shows (the KGD board switches
-    // its mode on); F10 and NumLock are the 15IE's own mode and RED switches.
-    if (ws.ksmPresent && key_down(KEY_F8))
-        terminals.selected = TERMINAL_KSM;
-    if (ws.ie15Present && key_down(KEY_F9))
-        terminals.selected = TERMINAL_IE15;
+    // The 15IE's own mode and RED switches. (F8 and F9, which choose the terminal the KGD
+    // display shows, belong to the KGD board's keys.)
     if (key_pressed(KEY_F10))
         ie15_toggle_mode();
     if (key_pressed(KEY_NUM_LOCK))

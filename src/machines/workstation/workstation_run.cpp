@@ -188,12 +188,12 @@ bool run_watched()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
-        terminals_turn();
         if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
             workstation_monitor_stop();
             if (!ws.monitorWatch)
                 return false;
         }
+        terminals_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();

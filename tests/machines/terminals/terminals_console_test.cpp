@@ -74,13 +74,13 @@ TEST(TerminalsOnTheConsole, CpuTextReachesBothTerminals)
     // latch being 47), the 15IE on every row after its first shown one.
     std::vector<uint8_t> picture(terminal_text_size);
     ksm_terminal.blinkCounter = 5;
-    terminals.selected = TERMINAL_KSM;
-    terminals_render_text(picture.data(), false);
+    terminals_kgd_text(picture.data(), false); // the KGD display asks for the KSM
+    EXPECT_EQ(terminals.selected, TERMINAL_KSM);
     for (uint32_t c = 0; c < text.size(); ++c)
         for (uint32_t g = 0; g < 8; ++g)
             ASSERT_EQ(cell_byte(picture.data() + (3 * 11 + g) * 100, c, 0), test_glyph(uint8_t(text[c]), g)) << c;
-    terminals.selected = TERMINAL_IE15;
-    terminals_render_text(picture.data(), false);
+    terminals_kgd_text(picture.data(), true);
+    EXPECT_EQ(terminals.selected, TERMINAL_IE15);
     for (uint32_t row : {1u, 12u, 25u})
         for (uint32_t c = 0; c < text.size(); ++c)
             for (uint32_t g = 0; g < 8; ++g)
