@@ -15,6 +15,9 @@
 //   workstation_run_frame();         one frame: catch-up, budgets, keyboard, both
 //                                    processors interleaved, the 50 Hz requests
 //   workstation_render(picture);     the UKNC picture, 640 x 298
+// uknc_main() = workstation_startup() (window, ROM, disk images, restart), then
+// workstation_main_frame() for ever: host keys, keyboard feed, the processors, the
+// picture presented; the console monitor stops the processors at instruction boundaries.
 #pragma once
 
 #include <cstdint>

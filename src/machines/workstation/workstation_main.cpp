@@ -60,6 +60,7 @@ void workstation_startup()
     name = next_argument();
     uknc_floppy_open(1, name ? name : "Work.dsk");
     std::printf("\n");
+    uknc_floppy_warn_at_exit();
     workstation_restart_host();
 }
 
