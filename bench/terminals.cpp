@@ -50,7 +50,6 @@ void fit_terminals()
     std::memcpy(ksm_terminal.block, ksm_start, sizeof ksm_start);
     std::memcpy(ksm_terminal.block + ksm_input_handler, ksm_input, sizeof ksm_input);
     fill_font(ksm_terminal.block + ksm_font_offset);
-    ksm_terminal.present = ie15_terminal.present = true;
 }
 
 void BM_Ie15TerminalFrame(benchmark::State& state)
@@ -59,11 +58,10 @@ void BM_Ie15TerminalFrame(benchmark::State& state)
     ConsoleRing ring{};
     for (uint8_t byte : {uint8_t('1'), uint8_t('5'), uint8_t('I'), uint8_t('E'), uint8_t(0)})
         console_ring_append(ring, byte);
-    terminals_restart(nullptr, &ring);
-    terminals.selected = TERMINAL_IE15;
+    terminals_restart(nullptr, &ring, false, true);
     int64_t cycles = 0;
     for (auto _ : state) {
-        terminals_frame_start();
+        terminals_frame_start(true);
         ie15_catch_up();
         cycles += ie15_cycles_per_frame;
     }

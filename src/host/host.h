@@ -45,6 +45,12 @@ extern uint32_t requested_client_height;
 // Sizes the window's client area to width x (height + 1); 0 keeps the last value.
 void set_client_size(uint32_t width, uint32_t height);
 
+// The window's title: the program's base title ("Korvel v0.12g") followed by a machine's
+// suffix, UTF-8 ("" for none). window_title_text() is the title as shown (headless: as
+// it would be shown).
+void set_window_title_suffix(const char* suffix);
+const char* window_title_text();
+
 extern uint32_t back_buffer_width;  // at least 1200 and at least the display width
 extern uint32_t back_buffer_height; // at least 960 and at least the display height
 

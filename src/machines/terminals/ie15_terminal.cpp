@@ -2,6 +2,8 @@
 // the frame's turns and the text picture the KGD display shows.
 #include "machines/terminals/terminals.h"
 
+#include "cpu/ie15/ie15_disasm.h"
+
 #include <cstring>
 
 Ie15Terminal ie15_terminal;
@@ -66,18 +68,4 @@ void ie15_render_text(uint8_t* text, bool text_off)
     std::memcpy(text, picture + ie15_first_shown_line * terminal_bytes_per_line, terminal_text_size);
 }
 
-void ie15_toggle_mode()
-{
-    uint16_t& r11 = t.cpu.r[0][11];
-    const bool was_set = r11 & 2;
-    r11 ^= 2;
-    std::printf(was_set ? "15IE: Mode 1\n" : "15IE: Mode 2\n");
-}
-
-void ie15_toggle_red()
-{
-    uint8_t& red = t.cpu.in_ports[IE15_IN_KRED];
-    const bool was_on = red == 0x80;
-    red = was_on ? 0 : 0x80;
-    std::printf(was_on ? "15IE: RED Off\n" : "15IE: RED On\n");
-}
+void ie15_print_registers(FILE* out) { ie15_print_register_dump(out, t.cpu, t.block); }

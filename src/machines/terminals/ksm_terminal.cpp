@@ -156,6 +156,12 @@ void ksm_render_text(uint8_t* text, bool text_off)
     }
 }
 
+void ksm_jump(uint32_t address)
+{
+    k.tpu.pc = static_cast<uint16_t>(address);
+    z80_connect(&k.tpu);
+}
+
 void ksm_print_registers(FILE* out)
 {
     z80_print_register_dump(out, k.tpu, 8, z80_read_flat_byte, k.block);

@@ -11,10 +11,11 @@
 // bytes in swapped pairs: pixel x is bit 7 - x % 8 of byte (x / 8) ^ 1), over which
 // the KGD board lays its bitmap: terminal_compose() does that in the KGD colours.
 //
-// How the workstation drives them:
-//   terminals_load_roms();             once: each terminal present only with its ROMs
-//   terminals_restart(ksmRing, ie15Ring);   every restart (KSM RAM cleared)
-//   terminals_frame_start();           blink counters, the 15IE's frame budget
+// How the workstation drives them (it loads the ROM files into the blocks and decides
+// which terminal is present):
+//   terminals_allocate();              once: both blocks
+//   terminals_restart(ksmRing, ie15Ring, ksm, ie15);   every restart (KSM RAM cleared)
+//   terminals_frame_start(ie15_shown); blink counters, the 15IE's frame budget
 //   terminals_turn();                  every turn of the inner loop (acts on every second)
 //   ie15_catch_up();                   at the frame's end: the 15IE spends its budget
 //   terminals_render_text(text, off);  the selected terminal's 1-bit picture
@@ -62,7 +63,7 @@ enum TerminalSelection : uint8_t { TERMINAL_KSM = 0, TERMINAL_IE15 = 1 };
 enum Ie15VideoPhase : uint8_t { IE15_VIDEO_GLYPHS, IE15_VIDEO_MARKERS, IE15_VIDEO_BLANK };
 
 struct Ie15Terminal {
-    bool present;
+    bool present;         // the complex fitted it (its ROM files were at hand)
     uint8_t* block;       // ie15_block_size bytes, allocated once
     Ie15Cpu cpu;
     ConsoleRing* ring;    // console bytes for the terminal
@@ -75,7 +76,7 @@ struct Ie15Terminal {
 };
 
 struct KsmTerminal {
-    bool present;
+    bool present;          // the complex fitted it (its ROM files were at hand)
     uint8_t* block;        // ksm_block_size bytes, allocated once
     Z80State tpu;
     ConsoleRing* ring;
@@ -95,10 +96,10 @@ extern Terminals terminals;
 
 // Set-up (terminals_setup.cpp).
 void terminals_allocate();                 // both blocks, once; "Can't allocate memory!"
-void terminals_load_roms();                // sets each `present`; says once which file is missing
 void ie15_rearrange_font(uint8_t* font);   // the font ROM's layout into code x 8 order
-void terminals_restart(ConsoleRing* ksm_ring, ConsoleRing* ie15_ring);
-void terminals_frame_start();              // blink counters, 15IE budget, picture clear
+void terminals_restart(ConsoleRing* ksm_ring, ConsoleRing* ie15_ring, bool ksm_present, bool ie15_present);
+// Blink counters, the 15IE's budget, and its picture cleared while it is the terminal shown.
+void terminals_frame_start(bool ie15_shown);
 
 // 15IE terminal (ie15_terminal.cpp, ie15_video.cpp).
 void ie15_terminal_setup();                // processor wired to the block, start values
@@ -107,8 +108,6 @@ void ie15_terminal_step();                 // input latch, one instruction step,
 void ie15_catch_up();                      // steps until the budget is spent
 void ie15_terminal_run_frame();            // a frame of the terminal alone (tests, benchmarks)
 void ie15_render_text(uint8_t* text, bool text_off);
-void ie15_toggle_mode();                   // F10: bank-0 R11 bit 1, with its message
-void ie15_toggle_red();                    // NumLock: KRED, with its message
 
 // KSM terminal (ksm_terminal.cpp).
 void ksm_terminal_setup();                 // TPU wired to the block, pc 0, RAM cleared
@@ -117,20 +116,19 @@ void ksm_step();                           // input check, then one bus/step pai
 void ksm_run_frame(uint32_t pairs);        // pairs alone (tests)
 void ksm_render_text(uint8_t* text, bool text_off);
 void ksm_print_registers(FILE* out);
+void ksm_jump(uint32_t address);           // the monitor's j: pc = address at a boundary
 
-// Monitor dumps (terminals_dumps.cpp): "KSMMemory.bin" (the KSM block), "IE15Memory.bin"
-// (the 15IE program ROM), and the 15IE register dump.
-void ksm_write_memory_dump();
-void ie15_write_memory_dump();
-void ie15_print_registers(FILE* out);
+void ie15_print_registers(FILE* out);      // the monitor's register block
 
 // Both (terminals_run.cpp).
 void terminals_turn_active();              // the work of every second turn
-inline void terminals_turn()
+// True when the KSM's processor ran (the monitor's single steps of the TPU).
+inline bool terminals_turn()
 {
     if (++terminals.turn & 1)
-        return;
+        return false;
     terminals_turn_active();
+    return ksm_terminal.present;
 }
 void terminals_render_text(uint8_t* text, bool text_off); // the selected terminal
 // The KGD display's text source: selects the terminal shown (the 15IE when `ie15`) and

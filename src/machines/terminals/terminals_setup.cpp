@@ -1,4 +1,4 @@
-// The terminals' memory, ROM files, restart and per-frame housekeeping.
+// The terminals' memory, restart and per-frame housekeeping.
 #include "machines/terminals/terminals.h"
 
 #include "host/host.h"
@@ -9,27 +9,6 @@
 Terminals terminals;
 
 namespace {
-
-// A terminal lacking any of its ROM files is simply not fitted: users rarely have these
-// dumps, and the rest of the complex runs without it. Short files are filled with 0xFF
-// by load_file. A name that opens but cannot be read (a directory) counts as missing.
-bool rom_files_present(const char* const* names, int count, const char* terminal)
-{
-    for (int n = 0; n < count; ++n) {
-        FILE* file = open_data_file(names[n], "rb");
-        bool readable = file != nullptr;
-        if (file) {
-            uint8_t probe;
-            readable = std::fread(&probe, 1, 1, file) == 1 || !std::ferror(file);
-            std::fclose(file);
-        }
-        if (!readable) {
-            std::printf("%s terminal not fitted: \"%s\" is missing\n", terminal, names[n]);
-            return false;
-        }
-    }
-    return true;
-}
 
 uint8_t* allocate_block(uint32_t size)
 {
@@ -57,27 +36,11 @@ void ie15_rearrange_font(uint8_t* font)
     std::memcpy(font + 0x400, font + 0x600, 0x100);
 }
 
-void terminals_load_roms()
+void terminals_restart(ConsoleRing* ksm_ring, ConsoleRing* ie15_ring, bool ksm_present, bool ie15_present)
 {
     terminals_allocate();
-    static const char* const ksm_files[] = {"KSM.rom", "KSM_FONT.rom"};
-    static const char* const ie15_files[] = {"15IE.rom", "15IE_FONT.rom"};
-    ksm_terminal.present = rom_files_present(ksm_files, 2, "KSM");
-    if (ksm_terminal.present) {
-        load_file(ksm_terminal.block, ksm_rom_size, "KSM.rom");
-        load_file(ksm_terminal.block + ksm_font_offset, ksm_font_size, "KSM_FONT.rom");
-    }
-    ie15_terminal.present = rom_files_present(ie15_files, 2, "15IE");
-    if (ie15_terminal.present) {
-        load_file(ie15_terminal.block, ie15_rom_size, "15IE.rom");
-        load_file(ie15_terminal.block + ie15_font_offset, ie15_font_size, "15IE_FONT.rom");
-        ie15_rearrange_font(ie15_terminal.block + ie15_font_offset);
-    }
-}
-
-void terminals_restart(ConsoleRing* ksm_ring, ConsoleRing* ie15_ring)
-{
-    terminals_allocate();
+    ksm_terminal.present = ksm_present;
+    ie15_terminal.present = ie15_present;
     ksm_terminal.ring = ksm_ring;
     ie15_terminal.ring = ie15_ring;
     ksm_terminal_setup();
@@ -85,8 +48,9 @@ void terminals_restart(ConsoleRing* ksm_ring, ConsoleRing* ie15_ring)
     terminals.turn = 0;
 }
 
-void terminals_frame_start()
+void terminals_frame_start(bool ie15_shown)
 {
+    terminals.selected = ie15_shown ? TERMINAL_IE15 : TERMINAL_KSM;
     ie15_terminal.blinkCounter = static_cast<uint8_t>((ie15_terminal.blinkCounter + 1) % 10);
     ie15_terminal.blinkPhase = ie15_terminal.blinkCounter > 4;
     ksm_terminal.blinkCounter = static_cast<uint8_t>((ksm_terminal.blinkCounter + 1) % 10);

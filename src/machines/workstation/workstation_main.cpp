@@ -4,8 +4,6 @@
 
 #include "machines/workstation/uknc_floppy.h"
 
-#include "machines/terminals/terminals.h"
-
 #include "host/host.h"
 
 #include <cstdio>
@@ -39,6 +37,9 @@ void workstation_startup()
     ws.display = UkncDisplaySettings{12, uknc_scanlines_black, 276};
     ws.paletteIndex = ws.paletteStep = 0;
     ws.frameDelay = ws.frameDelayCounter = 0;
+    ws.kgdPaletteIndex = ws.kgdPaletteStep = ws.nemigaPaletteIndex = ws.nemigaPaletteStep = 0;
+    ws.nemigaXScaleCode = 15;
+    ws.displayMode = WS_DISPLAY_UKNC;
     workstation_apply_client_size();
     std::printf("%s", uknc_x_scale_message(ws.display.x_scale_code));
 
@@ -47,12 +48,9 @@ void workstation_startup()
         fatal_error("Can't allocate memory!");
     workstation_allocate();
     load_file(ws.rom, uknc_rom_size, "UKNC.rom");
-    // The DVK boards are not fitted in this build.
+    // The DVK boards are not fitted in this build; each terminal is, with its ROM files.
     ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
-    // Each terminal is fitted when its ROM files are at hand.
-    terminals_load_roms();
-    ws.ksmPresent = ksm_terminal.present;
-    ws.ie15Present = ie15_terminal.present;
+    workstation_fit_terminals();
 
     uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
     const char* name = next_argument();
@@ -106,6 +104,7 @@ void workstation_main_frame()
     snapshot_keys();
     if (!workstation_host_keys())
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    workstation_update_title();
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();

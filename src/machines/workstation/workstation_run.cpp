@@ -54,7 +54,18 @@ namespace {
 inline bool frame_may_end()
 {
     const Pdp11Cpu* c = ws.monitored;
+    if (!c)
+        return workstation_monitored_at_boundary();
     return workstation_at_boundary(c) || c->cycleBudget < -c->speedFactor * uknc_cycles_per_frame;
+}
+
+// A program ends through EMT 350: the DVK display modes hand the screen back. Only a
+// mode that is on has anything to undo.
+inline void program_exit_check()
+{
+    const Pdp11Cpu* c = ws.monitored;
+    if (c && c->prefetch == 0104350 && workstation_at_boundary(c))
+        workstation_program_exit();
 }
 
 } // namespace
@@ -111,7 +122,8 @@ bool workstation_at_boundary(const Pdp11Cpu* c)
 void workstation_restart()
 {
     workstation_allocate();
-    ws.kgdMode = ws.kcgdMode = ws.nemigaMode = ws.e85Mode = false;
+    for (int mode = 0; mode < ws_mode_count; ++mode)
+        workstation_switch_mode(mode, false, false);
     ws.KgdConsoleLimit = 0xFFFFFFFF;
     ws.kcgdReplyStatus = 0;
     workstation_reset_channels();
@@ -129,7 +141,7 @@ void workstation_restart()
     workstation_install_ppu_io();
     workstation_setup_cpu();
     workstation_setup_ppu();
-    terminals_restart(&ws.ConsoleRings[RING_KSM], &ws.ConsoleRings[RING_IE15]);
+    workstation_restart_terminals();
     if (ws.ie15Present) {
         // The 15IE terminal sees a restart as a Ctrl+W on its line.
         ConsoleRing& ring = ws.ConsoleRings[RING_IE15];
@@ -146,7 +158,7 @@ void workstation_frame_start()
     ws.cpu.cycleBudget += ws.cpu.speedFactor * uknc_cycles_per_frame;
     ws.ppu.cycleBudget += ws.ppu.speedFactor * uknc_cycles_per_frame;
     workstation_timer_frame_start();
-    terminals_frame_start();
+    terminals_frame_start(ws.ie15Selected);
 }
 
 void workstation_keyboard_frame()
@@ -164,6 +176,8 @@ bool run_free()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
+        if (workstation_board_mode_on())
+            program_exit_check();
         terminals_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
@@ -188,20 +202,23 @@ bool run_watched()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
-        if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
+        if (workstation_board_mode_on())
+            program_exit_check();
+        if (!ws.monitorSkip && workstation_monitored_at_boundary() && workstation_monitor_due()) {
             workstation_monitor_stop();
             if (!ws.monitorWatch)
                 return false;
         }
-        terminals_turn();
+        if (terminals_turn())
+            workstation_monitor_ran(MONITOR_TPU);
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
             if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
                 workstation_trace(&cpu);
             run_pair(cpu);
-            if (ws.monitored == &cpu)
-                ws.monitorSkip = false;
+            if (!ws.cpuHeld) // a held CPU runs no instruction: stepping it waits for the PPU
+                workstation_monitor_ran(MONITOR_CPU);
         } else {
             if (ws.PendingInterrupts[UKNC_PPU])
                 workstation_accept_ppu_interrupt();
@@ -209,7 +226,9 @@ bool run_watched()
                 workstation_trace(&ppu);
             run_pair(ppu);
             workstation_timer_check();
-            if (ws.monitored == &ppu)
+            workstation_monitor_ran(MONITOR_PPU);
+            // A step of the held CPU shows the PPU's next instruction (the PPU starts it).
+            if (ws.cpuHeld && ws.monitoredSlot == MONITOR_CPU && workstation_at_boundary(&ppu))
                 ws.monitorSkip = false;
         }
         if (ppu.cycleBudget < 0 && frame_may_end())

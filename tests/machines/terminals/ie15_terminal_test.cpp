@@ -2,9 +2,6 @@
 // synthetic ROM that stores console bytes in display memory and shows them.
 #include "terminals_test_support.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -15,9 +12,7 @@ void fresh_ie15(const std::vector<uint8_t>& program, ConsoleRing* ring)
 {
     terminals_allocate();
     load_ie15_program(program);
-    t.present = true;
-    terminals_restart(nullptr, ring);
-    terminals.selected = TERMINAL_IE15;
+    terminals_restart(nullptr, ring, false, true);
     t.blinkCounter = 0;
 }
 
@@ -129,7 +124,7 @@ TEST(Ie15Terminal, SyntheticRomStoresConsoleBytesAndShowsThem)
         console_ring_append(ring, byte);
     std::vector<uint8_t> text(terminal_text_size, 0xEE);
     for (int frame = 0; frame < 3; ++frame) {
-        terminals_frame_start();
+        terminals_frame_start(true);
         ie15_catch_up();
         EXPECT_LT(t.cpu.budget, 0);
         EXPECT_GE(t.cpu.budget, -2 * 256);
@@ -155,17 +150,10 @@ TEST(Ie15Terminal, SyntheticRomStoresConsoleBytesAndShowsThem)
             EXPECT_EQ(cell_byte(line, 4, 0), test_glyph('!', g));
             EXPECT_EQ(cell_byte(line, 5, 0), 0);
         }
-    // NumLock turns RED off: the control codes appear outside the blink phase.
-    testing::internal::CaptureStdout();
-    ie15_toggle_red();
-    ie15_toggle_mode();
-    ie15_toggle_mode();
-    ie15_toggle_red();
-    ie15_toggle_red();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "15IE: RED Off\n15IE: Mode 2\n15IE: Mode 1\n15IE: RED On\n15IE: RED Off\n");
+    // RED off (NumLock): the control codes appear outside the blink phase.
+    t.cpu.in_ports[IE15_IN_KRED] = 0;
     t.blinkCounter = 9; // the next frame is counter 0: blink phase off
-    terminals_frame_start();
+    terminals_frame_start(true);
     ie15_catch_up();
     ie15_render_text(text.data(), false);
     EXPECT_EQ(cell_byte(text.data() + 11 * 100, 0, 0), test_glyph(0x17, 0));
@@ -190,70 +178,6 @@ TEST(Ie15Terminal, FontRearrangement)
     EXPECT_EQ(font[0x4FF], 0xDF);
     EXPECT_EQ(font[0x600], 0xC0);
 
-}
-
-// Runs `body` in a fresh directory that holds the given files (name, size; contents 0x11).
-template <typename Body>
-void in_directory(std::initializer_list<std::pair<const char*, int>> files, Body body)
-{
-    char pattern[] = "/tmp/korvel_terminals_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::filesystem::path dir = pattern, before = std::filesystem::current_path();
-    for (const auto& [name, size] : files) {
-        if (size < 0) {
-            std::filesystem::create_directory(dir / name);
-            continue;
-        }
-        std::ofstream(dir / name, std::ios::binary) << std::string(size_t(size), '\x11');
-    }
-    std::filesystem::current_path(dir);
-    body();
-    std::filesystem::current_path(before);
-    std::filesystem::remove_all(dir);
-}
-
-TEST(TerminalFiles, MissingShortAndUnreadableRomsAndTheDumps)
-{
-    const struct {
-        std::initializer_list<std::pair<const char*, int>> files;
-        const char* messages;
-        bool ksm, ie15;
-    } cases[] = {
-        {{}, "KSM terminal not fitted: \"KSM.rom\" is missing\n15IE terminal not fitted: \"15IE.rom\" is missing\n", false,
-         false},
-        {{{"KSM.rom", 10}, {"KSM_FONT.rom", 2048}, {"15IE.rom", 4096}},
-         "15IE terminal not fitted: \"15IE_FONT.rom\" is missing\n", true, false},
-        {{{"KSM.rom", -1}, {"KSM_FONT.rom", 2048}, {"15IE.rom", 0}, {"15IE_FONT.rom", 3000}},
-         "KSM terminal not fitted: \"KSM.rom\" is missing\n", false, true},
-    };
-    for (const auto& c : cases)
-        in_directory(c.files, [&] {
-            testing::internal::CaptureStdout();
-            terminals_load_roms();
-            EXPECT_EQ(testing::internal::GetCapturedStdout(), c.messages);
-            EXPECT_EQ(ksm_terminal.present, c.ksm);
-            EXPECT_EQ(ie15_terminal.present, c.ie15);
-        });
-    // The short KSM.rom of case 2 left the rest of the ROM 0xFF; the 15IE's empty ROM is
-    // all 0xFF and its oversized font stopped at 2 KB (rearranged: 0x11 everywhere).
-    EXPECT_EQ(ie15_terminal.block[0], 0xFF);
-    EXPECT_EQ(ie15_terminal.block[ie15_font_offset], 0x11);
-    EXPECT_EQ(ie15_terminal.block[ie15_font_offset + ie15_font_size], 0x00);
-
-    in_directory({}, [&] {
-        ksm_terminal.block[0x1234] = 0x5A;
-        ie15_terminal.block[0xFFF] = 0xA5;
-        ksm_write_memory_dump();
-        ie15_write_memory_dump();
-        EXPECT_EQ(std::filesystem::file_size("KSMMemory.bin"), ksm_block_size);
-        EXPECT_EQ(std::filesystem::file_size("IE15Memory.bin"), ie15_rom_size);
-        std::ifstream ksm("KSMMemory.bin", std::ios::binary);
-        ksm.seekg(0x1234);
-        EXPECT_EQ(ksm.get(), 0x5A);
-        std::ifstream ie15("IE15Memory.bin", std::ios::binary);
-        ie15.seekg(0xFFF);
-        EXPECT_EQ(ie15.get(), 0xA5);
-    });
 }
 
 } // namespace

@@ -12,9 +12,7 @@ void fresh_ksm(const std::vector<Z80Code>& program, ConsoleRing* ring)
 {
     terminals_allocate();
     load_ksm_program(program);
-    k.present = true;
-    terminals_restart(ring, nullptr);
-    terminals.selected = TERMINAL_KSM;
+    terminals_restart(ring, nullptr, true, false);
 }
 
 TEST(KsmTerminal, SyntheticProgramTakesBytesAtHaltAndWritesTextRows)

@@ -5,7 +5,10 @@
 
 #include "machines/workstation/workstation.h"
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -28,9 +31,8 @@ void complex_with_terminals(const std::string& text)
     terminals_allocate();
     load_ksm_program(ksm_echo_program());
     load_ie15_program(ie15_echo_program());
-    ksm_terminal.present = ie15_terminal.present = true;
     ws.ksmPresent = ws.ie15Present = true;
-    terminals.selected = TERMINAL_IE15;
+    ws.ie15Selected = true;
     workstation_restart();
 
     const uint16_t program[] = {
@@ -100,7 +102,6 @@ TEST(TerminalsOnTheConsole, CpuTextReachesBothTerminals)
 TEST(TerminalsOnTheConsole, AbsentTerminalsTakeNothing)
 {
     complex_with_terminals("abc");
-    ksm_terminal.present = ie15_terminal.present = false;
     ws.ksmPresent = ws.ie15Present = false;
     workstation_restart();
     ws.cpu.r[7] = 02000;
@@ -116,6 +117,63 @@ TEST(TerminalsOnTheConsole, AbsentTerminalsTakeNothing)
     EXPECT_EQ(ie15_terminal.cpu.pc, 0u);
     EXPECT_EQ(ksm_terminal.tpu.pc, 0);
     EXPECT_EQ(ws.cpuTxData[0], 0); // the CPU did send its text
+}
+
+// The ROM files decide which terminal is fitted: each needs both of its files, a short
+// file is padded with 0xFF, a name that cannot be read counts as missing, and the 15IE
+// font is rearranged after loading.
+TEST(TerminalsOnTheConsole, RomFilesDecideWhichTerminalIsFitted)
+{
+    char pattern[] = "/tmp/korvel_terminal_roms_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::filesystem::path dir = pattern, before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    auto write = [](const char* name, size_t size) {
+        std::string bytes(size, '\0');
+        for (size_t n = 0; n < size; ++n)
+            bytes[n] = char(n / 8);
+        std::ofstream(name, std::ios::binary) << bytes;
+    };
+    const struct {
+        const char* files;   // K: KSM.rom short, F: KSM_FONT.rom, D: KSM.rom a directory, I, J: 15IE ROM, font
+        bool ksm, ie15;
+        const char* messages;
+    } cases[] = {
+        {"", false, false, "File KSM.rom not found: running without its board\nFile 15IE.rom not found: running without its board\n"},
+        {"KFI", true, false, "File 15IE_FONT.rom not found: running without its board\n"},
+        {"DFIJ", false, true, "File KSM.rom not found: running without its board\n"},
+    };
+    for (const auto& c : cases) {
+        for (const char* name : {"KSM.rom", "KSM_FONT.rom", "15IE.rom", "15IE_FONT.rom"})
+            std::filesystem::remove_all(name);
+        for (const char* f = c.files; *f; ++f) {
+            switch (*f) {
+            case 'K': write("KSM.rom", 100); break;
+            case 'F': write("KSM_FONT.rom", 2048); break;
+            case 'D': std::filesystem::create_directory("KSM.rom"); break;
+            case 'I': write("15IE.rom", 4096); break;
+            case 'J': write("15IE_FONT.rom", 2048); break;
+            }
+        }
+        testing::internal::CaptureStdout();
+        workstation_fit_terminals();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.messages) << c.files;
+        EXPECT_EQ(ws.ksmPresent, c.ksm) << c.files;
+        EXPECT_EQ(ws.ie15Present, c.ie15) << c.files;
+        if (c.ksm) {
+            EXPECT_EQ(ksm_terminal.block[99], 12);
+            EXPECT_EQ(ksm_terminal.block[100], 0xFF); // past the short file
+        }
+        if (c.ie15) {
+            const uint8_t* font = ie15_terminal.block + ie15_font_offset;
+            EXPECT_EQ(font[0x000], 0x40); // rearranged
+            EXPECT_EQ(font[0x400], 0xC0);
+            EXPECT_EQ(font[0x200], 0x40);
+        }
+    }
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(dir);
+    ws.ksmPresent = ws.ie15Present = false;
 }
 
 } // namespace

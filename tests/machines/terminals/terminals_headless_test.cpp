@@ -40,11 +40,23 @@ TEST(TerminalsHeadless, ConsoleTextReachesTheKsmAndTheDumpsShowIt)
     korvel_test::write_file(dir / "15IE.rom", ie15_rom);
     korvel_test::write_file(dir / "15IE_FONT.rom", font);
 
-    // Stop in the monitor at frame 20, dump both terminals, run on.
-    korvel_test::HeadlessRun run =
-        korvel_test::run_headless(dir, "uknc", "--frames 30", "z 0\nb 0\nr 1\n", "20 0xDD down\n21 0xDD up\n");
+    // F9 shows the 15IE in the KGD display; stop in the monitor at frame 20, dump both
+    // terminals, watch the TPU for one step, run on.
+    korvel_test::HeadlessRun run = korvel_test::run_headless(
+        dir, "uknc", "--frames 30", "z 0\nb 0\nt 0\n\nr 1\n", "17 0x43 down\n18 0x43 up\n20 0xDD down\n21 0xDD up\n");
     EXPECT_EQ(run.status, 0) << run.console;
-    EXPECT_EQ(run.console.find("not fitted"), std::string::npos) << run.console;
+    const std::string& out = run.console;
+    EXPECT_EQ(out.find("not found"), std::string::npos) << out;
+    // Each stop shows the 15IE's registers in the PPU's place, then the CPU's.
+    const char* const expected[] = {"Videomode DVK KGD Activated!\n", " R0=", " A=", "Adr=", "VRow=", "CPU (Main)",
+                                    "Monitored processor = TPU\n", " R0="};
+    size_t at = 0;
+    for (const char* text : expected) {
+        size_t found = out.find(text, at);
+        ASSERT_NE(found, std::string::npos) << text << " in order in:\n" << out;
+        at = found + 1;
+    }
+    EXPECT_EQ(out.find("Timer: "), std::string::npos);
     const std::string ksm = korvel_test::slurp(dir / "KSMMemory.bin");
     ASSERT_EQ(ksm.size(), size_t(ksm_block_size));
     EXPECT_EQ(ksm.substr(0xE030, 6), std::string("ABCDE\0", 6));
@@ -65,8 +77,9 @@ TEST(TerminalsHeadless, MissingTerminalRomsLeaveTheRestRunning)
     korvel_test::HeadlessRun run = korvel_test::run_headless(dir, "uknc", "--frames 20", "", "4 0x1D down\n"
                                                              "5 0x9D down\n6 0x9D up\n7 0x1D up\n");
     EXPECT_EQ(run.status, 0) << run.console;
-    EXPECT_EQ(occurrences(run.console, "KSM terminal not fitted: \"KSM_FONT.rom\" is missing\n"), 1u) << run.console;
-    EXPECT_EQ(occurrences(run.console, "15IE terminal not fitted: \"15IE.rom\" is missing\n"), 1u);
+    EXPECT_EQ(occurrences(run.console, "File KSM_FONT.rom not found: running without its board\n"), 1u) << run.console;
+    EXPECT_EQ(occurrences(run.console, "File 15IE.rom not found: running without its board\n"), 1u);
+    EXPECT_EQ(occurrences(run.console, "not found"), 2u);
     EXPECT_EQ(occurrences(run.console, "Start CPU\n"), 2u); // the UKNC ran, restart included
     fs::remove_all(dir);
 }
