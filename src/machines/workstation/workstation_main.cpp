@@ -47,8 +47,11 @@ void workstation_startup()
     if (!ws.PictureBuffer)
         fatal_error("Can't allocate memory!");
     workstation_allocate();
-    load_file(ws.rom, uknc_rom_size, "UKNC.rom");
-    // The DVK boards are not fitted in this build; each terminal is, with its ROM files.
+    load_file(ws.rom, uknc_rom_size, "UKNC.rom"); // the one ROM the complex cannot run without
+    // The boards' ROMs follow in this order, each through workstation_load_board_rom (a
+    // missing one leaves its board absent): "KCGD.rom", "KSM.rom", "KSM_FONT.rom",
+    // "15IE.rom", "15IE_FONT.rom". The DVK boards are not fitted in this build; each
+    // terminal is, with its ROM files.
     ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
     workstation_fit_terminals();
 

@@ -300,11 +300,10 @@ TEST_F(UkncFloppyTest, ImageFiles)
     uknc_floppy_save(1);
     EXPECT_EQ(GetCapturedStdout(), "Can't open Disk Image: " + file("gone/work.dsk") + "\n");
     EXPECT_TRUE(uknc_floppy_modified(1));
-    uknc_floppy.names[1][0] = '\0';
     CaptureStdout();
     uknc_floppy_warn_unsaved();
-    EXPECT_EQ(GetCapturedStdout(),
-              "Disk Image-1 was changed, but it was never loaded from a file and cannot be saved\n");
+    EXPECT_EQ(GetCapturedStdout(), "Disk Image-1 was changed and not saved: " + file("gone/work.dsk") +
+                                       " (Left Ctrl+Left Shift+1 saves it)\n");
 }
 
 TEST_F(UkncFloppyTest, LampsAndIndicators)

@@ -6,6 +6,11 @@
 #include "support/real_rom.h"
 #include "workstation_programs.h"
 
+#include "machines/workstation/uknc_floppy.h"
+
+#include "host/host.h"
+
+#include <fstream>
 #include <set>
 
 namespace {
@@ -72,7 +77,7 @@ TEST_F(WorkstationRealRom, NoDiskettePutsTheBootIntoItsRetryLoop)
     EXPECT_GT(colours_right_of(waiting, 0).size(), 4u);
 
     // The CPU's boot block (copied from the ROM to 01000) asks the PPU again and again: it
-    // is inside its loop at 0200-0246, and nothing was loaded at 0.
+    // is inside its loop at 0x200-0x246, and nothing was loaded at 0.
     uint32_t pc = last_cpu_pc(run.console);
     EXPECT_GE(pc, 0x200u) << run.console.substr(run.console.size() > 3000 ? run.console.size() - 3000 : 0);
     EXPECT_LE(pc, 0x246u);
@@ -100,6 +105,49 @@ TEST_F(WorkstationRealRom, BootsTheFirstSectorOfADiskImage)
     EXPECT_EQ(last_cpu_pc(run.console), 010u);   // BR . at 010
     // Reading changed nothing: no warning about an unsaved image at the end.
     EXPECT_EQ(run.console.find("not saved"), std::string::npos);
+}
+
+// In the process: the boot retries without a diskette until an image is put into the
+// drive (as a dropped file is), and then it boots.
+TEST_F(WorkstationRealRom, InsertingADisketteDuringTheRetriesBoots)
+{
+    workstation_test_complex();
+    std::ifstream file(rom, std::ios::binary);
+    file.read(reinterpret_cast<char*>(workstation.rom), uknc_rom_size);
+    uknc_floppy.inserted[0] = uknc_floppy.inserted[1] = false;
+    workstation_restart();
+    auto run_frames = [](int from, int to) {
+        for (int frame = from; frame < to; ++frame) {
+            std::memcpy(KeySnapshotPrev, KeySnapshot, 256);
+            std::memset(KeySnapshot, 0, 256);
+            if (frame >= 150 && frame < 153)
+                KeySnapshot[0x02] = 0x80; // 1
+            if (frame >= 200 && frame < 203)
+                KeySnapshot[0x1C] = 0x80; // Enter
+            workstation_run_frame();
+        }
+    };
+    testing::internal::CaptureStdout();
+    run_frames(0, 700);
+    uint32_t waiting_pc = workstation.cpu.r[7];
+    bool drive_turning = uknc_floppy.drives[0].motor != 0;
+
+    std::vector<uint8_t> image(819200, 0);
+    const uint16_t program[] = {0240, 012737, 0123456, 001000, 000777};
+    for (size_t i = 0; i < std::size(program); ++i)
+        poke_word(image.data(), uint32_t(2 * i), program[i]);
+    korvel_test::write_file(dir / "boot.dsk", image);
+    ASSERT_TRUE(uknc_floppy_open(0, (dir / "boot.dsk").c_str()));
+    run_frames(700, 1000);
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_GE(waiting_pc, 0x200u);  // the boot block's loop, as in the run above
+    EXPECT_LE(waiting_pc, 0x246u);
+    EXPECT_TRUE(drive_turning);
+    EXPECT_EQ(peek_word(workstation.cpuMemory, 01000), 0123456);
+    EXPECT_EQ(workstation.cpu.r[7], 010u);
+    uknc_floppy.inserted[0] = false;
+    uknc_floppy.names[0][0] = '\0';
 }
 
 } // namespace
