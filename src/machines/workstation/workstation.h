@@ -253,8 +253,8 @@ bool workstation_host_keys();         // true: a key took the frame (no keyboard
 [[noreturn]] void uknc_main();
 
 // ---- Terminals (workstation_terminals.cpp) ----
-void workstation_fit_terminals();     // start-up: ROM files decide ksmPresent / ie15Present
-void workstation_restart_terminals(); // restart: terminals set up, monitor slots, dumps, switches
+void workstation_fit_terminals();     // start-up: ROM files, monitor slots and dumps, 15IE switches
+void workstation_restart_terminals(); // restart: both terminals set up as at power-on
 
 // ---- Boards: ROMs, display modes, window title, EMT 350 (workstation_boards.cpp) ----
 

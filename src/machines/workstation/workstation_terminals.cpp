@@ -21,6 +21,8 @@ void ie15_registers() { ie15_print_registers(stdout); }
 
 } // namespace
 
+// Start-up: the ROM files decide which terminal is fitted; the monitor's slots and dumps
+// and the 15IE's switches are filled once, as the boards' are.
 void workstation_fit_terminals()
 {
     terminals_allocate();
@@ -32,11 +34,6 @@ void workstation_fit_terminals()
                      workstation_load_board_rom(ie15 + ie15_font_offset, ie15_font_size, "15IE_FONT.rom");
     if (ws.ie15Present)
         ie15_rearrange_font(ie15 + ie15_font_offset);
-}
-
-void workstation_restart_terminals()
-{
-    terminals_restart(&ws.ConsoleRings[RING_KSM], &ws.ConsoleRings[RING_IE15], ws.ksmPresent, ws.ie15Present);
 
     MonitoredProcessor& tpu = workstation_processors[MONITOR_TPU];
     tpu.at_boundary = tpu_at_boundary;
@@ -44,14 +41,19 @@ void workstation_restart_terminals()
     tpu.next_instruction = tpu_next;
     tpu.jump = ksm_jump;
     tpu.print_registers = tpu_registers;
-    MonitoredProcessor& ie15 = workstation_processors[MONITOR_IE15];
-    ie15.at_boundary = ie15_boundary;
-    ie15.pc = ie15_pc;
-    ie15.next_instruction = ie15_next;
-    ie15.print_registers = ie15_registers;
-    workstation_dumps[DUMP_KSM].data = ksm_terminal.block;
-    workstation_dumps[DUMP_IE15].data = ie15_terminal.block;
+    MonitoredProcessor& ie15_slot = workstation_processors[MONITOR_IE15];
+    ie15_slot.at_boundary = ie15_boundary;
+    ie15_slot.pc = ie15_pc;
+    ie15_slot.next_instruction = ie15_next;
+    ie15_slot.print_registers = ie15_registers;
+    workstation_dumps[DUMP_KSM].data = ksm;
+    workstation_dumps[DUMP_IE15].data = ie15;
 
     ws.ie15ModeRegister = &ie15_terminal.cpu.r[0][11];
     ws.ie15RedPort = &ie15_terminal.cpu.in_ports[IE15_IN_KRED];
+}
+
+void workstation_restart_terminals()
+{
+    terminals_restart(&ws.ConsoleRings[RING_KSM], &ws.ConsoleRings[RING_IE15], ws.ksmPresent, ws.ie15Present);
 }
