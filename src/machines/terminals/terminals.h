@@ -108,6 +108,7 @@ void ie15_terminal_step();                 // input latch, one instruction step,
 void ie15_catch_up();                      // steps until the budget is spent
 void ie15_terminal_run_frame();            // a frame of the terminal alone (tests, benchmarks)
 void ie15_render_text(uint8_t* text, bool text_off);
+void ie15_print_registers(FILE* out);      // the monitor's register block
 
 // KSM terminal (ksm_terminal.cpp).
 void ksm_terminal_setup();                 // TPU wired to the block, pc 0, RAM cleared
@@ -117,8 +118,6 @@ void ksm_run_frame(uint32_t pairs);        // pairs alone (tests)
 void ksm_render_text(uint8_t* text, bool text_off);
 void ksm_print_registers(FILE* out);
 void ksm_jump(uint32_t address);           // the monitor's j: pc = address at a boundary
-
-void ie15_print_registers(FILE* out);      // the monitor's register block
 
 // Both (terminals_run.cpp).
 void terminals_turn_active();              // the work of every second turn
