@@ -124,7 +124,7 @@ void terminals_turn_active();              // the work of every second turn
 // True when the KSM's processor ran (the monitor's single steps of the TPU).
 inline bool terminals_turn()
 {
-    if (++terminals.turn & 1)
+    if (!(ksm_terminal.present | ie15_terminal.present) || (++terminals.turn & 1))
         return false;
     terminals_turn_active();
     return ksm_terminal.present;
