@@ -26,6 +26,7 @@
 
 #include "cpu/pdp11/pdp11.h"
 #include "cpu/pdp11/pdp11_disasm.h"
+#include "machines/workstation/console_ring.h"
 #include "machines/workstation/uknc_keyboard.h"
 #include "machines/workstation/uknc_video.h"
 
@@ -70,12 +71,6 @@ inline constexpr int64_t uknc_timer_never = -0x80000000LL;
 using UkncIoRead = uint16_t (*)(uint32_t address);
 using UkncIoWrite = void (*)(uint32_t address, uint16_t value);
 
-// Console output kept for a device attached to channel 0.
-struct ConsoleRing {
-    uint8_t data[4096];
-    uint32_t count;   // bytes ever written; index = count & 0xFFF
-    uint32_t waiting; // bytes not yet taken by the device
-};
 
 struct Workstation {
     uint8_t* mainBlock;
@@ -256,6 +251,10 @@ void workstation_present();           // render, present, end_frame
 void workstation_apply_client_size(); // from the X-scale and lines-fit
 bool workstation_host_keys();         // true: a key took the frame (no keyboard feed)
 [[noreturn]] void uknc_main();
+
+// ---- Terminals (workstation_terminals.cpp) ----
+void workstation_fit_terminals();     // start-up: ROM files, monitor slots and dumps, 15IE switches
+void workstation_restart_terminals(); // restart: both terminals set up as at power-on
 
 // ---- Boards: ROMs, display modes, window title, EMT 350 (workstation_boards.cpp) ----
 

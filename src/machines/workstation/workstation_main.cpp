@@ -50,10 +50,10 @@ void workstation_startup()
     load_file(ws.rom, uknc_rom_size, "UKNC.rom"); // the one ROM the complex cannot run without
     // The boards' ROMs follow in this order, each through workstation_load_board_rom (a
     // missing one leaves its board absent): "KCGD.rom", "KSM.rom", "KSM_FONT.rom",
-    // "15IE.rom", "15IE_FONT.rom".
-    // The DVK boards and terminals are not fitted in this build: the UKNC runs alone.
+    // "15IE.rom", "15IE_FONT.rom". The DVK boards are not fitted in this build; each
+    // terminal is, with its ROM files.
     ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
-    ws.ksmPresent = ws.ie15Present = false;
+    workstation_fit_terminals();
 
     uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
     const char* name = next_argument();

@@ -7,6 +7,8 @@
 
 #include "machines/workstation/uknc_floppy.h"
 
+#include "machines/terminals/terminals.h"
+
 #include "host/host.h"
 
 namespace {
@@ -139,6 +141,7 @@ void workstation_restart()
     workstation_install_ppu_io();
     workstation_setup_cpu();
     workstation_setup_ppu();
+    workstation_restart_terminals();
     if (ws.ie15Present) {
         // The 15IE terminal sees a restart as a Ctrl+W on its line.
         ConsoleRing& ring = ws.ConsoleRings[RING_IE15];
@@ -155,6 +158,7 @@ void workstation_frame_start()
     ws.cpu.cycleBudget += ws.cpu.speedFactor * uknc_cycles_per_frame;
     ws.ppu.cycleBudget += ws.ppu.speedFactor * uknc_cycles_per_frame;
     workstation_timer_frame_start();
+    terminals_frame_start(ws.ie15Selected);
 }
 
 void workstation_keyboard_frame()
@@ -174,6 +178,7 @@ bool run_free()
     for (;;) {
         if (workstation_board_mode_on())
             program_exit_check();
+        terminals_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -209,6 +214,8 @@ bool run_watched()
             if (!ws.monitorWatch)
                 return false;
         }
+        if (terminals_turn())
+            workstation_monitor_ran(MONITOR_TPU);
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -244,8 +251,10 @@ void workstation_run_processors()
 {
     for (;;) {
         if (ws.monitorWatch ? run_watched() : run_free())
-            return;
+            break;
     }
+    // The PPU's frame is over; the 15IE spends what is left of its own.
+    ie15_catch_up();
 }
 
 void workstation_frame_end()
