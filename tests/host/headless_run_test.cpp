@@ -135,12 +135,13 @@ TEST(HeadlessRun, AScreenshotThatCannotBeWrittenFailsTheRun)
     EXPECT_NE(r.output.find("Saving ScreenShot_000.png\n"), std::string::npos) << r.output;
 }
 
-TEST(HeadlessRun, MachineNotInThisBuildExitsWithStatusOne)
+// Every known machine is built now: the UKNC starts, and without its ROM ends as a fatal error.
+TEST(HeadlessRun, UkncWithoutItsRomExitsWithStatusOne)
 {
     auto r = run_korvel({"--headless", "--machine", "uknc"});
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_NE(r.output.find("Korvel 0.12g (UKNC-Mode)"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("not available"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("File UKNC.rom not found!"), std::string::npos) << r.output;
 }
 
 TEST(HeadlessRun, WithoutHeadlessAndWithoutDisplaySaysSo)

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "cpu/pdp11/pdp11.h"
 #include "machines/workstation/uknc_keyboard.h"
@@ -144,6 +145,16 @@ struct Workstation {
     int frameDelay;        // each frame is presented this many extra times
     int frameDelayCounter;
     uint32_t* PictureBuffer; // 1228800 bytes, for scaled pictures and scanline modes
+
+    // Console monitor.
+    char monitorCommand;     // 'r' run to the breakpoint, 'e' to the next RTS, 'f' to the frame's
+                             // end; anything else stops at the next instruction boundary
+    uint32_t breakpoint;     // above 0xFFFF: none
+    bool monitorWatch;       // the inner loop has to look at the monitored processor
+    bool monitorSkip;        // stopped here: wait until the monitored processor moves on
+    bool tracing;            // every instruction goes into the trace file
+    bool consoleClosed;
+    FILE* monitorIn;
 };
 
 extern Workstation workstation;
@@ -227,3 +238,13 @@ void workstation_present();           // render, present, end_frame
 void workstation_apply_client_size(); // from the X-scale and lines-fit
 bool workstation_host_keys();         // true: a key took the frame (no keyboard feed)
 [[noreturn]] void uknc_main();
+
+// Console monitor and trace (workstation_monitor.cpp).
+void workstation_monitor_reset();     // the CPU, run mode 'r', no breakpoint
+void workstation_monitor_enter();     // stop at the next boundary (the Apps key)
+bool workstation_monitor_due();       // the monitored processor is at a boundary where it stops
+void workstation_monitor_stop();      // registers, one command from monitorIn
+void workstation_monitor_frame_end(); // 'f': "One frame done...", then stop
+void workstation_trace(const Pdp11Cpu* cpu);
+uint16_t workstation_cpu_reader(const void*, uint16_t address);
+uint16_t workstation_ppu_reader(const void*, uint16_t address);

@@ -2,6 +2,8 @@
 // the screen's X-scale, scanline mode and lines-fit.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/uknc_floppy.h"
+
 #include "host/host.h"
 
 #include <cstdio>
@@ -22,6 +24,9 @@ enum : uint8_t {
     KEY_PAGE_DOWN = 0xD1,
     KEY_GRAVE = 0x29,
     KEY_DELETE = 0xD3,
+    KEY_APPS = 0xDD,
+    KEY_0 = 0x0B,
+    KEY_1 = 0x02,
 };
 
 void clear_picture_buffer() { std::memset(ws.PictureBuffer, 0, uknc_picture_buffer_pixels * 4); }
@@ -71,6 +76,16 @@ void next_lines_fit()
 bool workstation_host_keys()
 {
     bool took_frame = false;
+    if (key_down(KEY_LEFT_CTRL) && key_down(KEY_LEFT_SHIFT)) {
+        if (key_pressed(KEY_0)) {
+            uknc_floppy_save(0);
+            took_frame = true;
+        }
+        if (key_pressed(KEY_1)) {
+            uknc_floppy_save(1);
+            took_frame = true;
+        }
+    }
     if (key_down(KEY_LEFT_SHIFT) && key_pressed(KEY_PRINT_SCREEN)) {
         save_screenshot();
         took_frame = true;
@@ -85,6 +100,8 @@ bool workstation_host_keys()
         std::printf("System Reset...\n");
         workstation_restart_host();
     }
+    if (key_down(KEY_APPS))
+        workstation_monitor_enter();
     if (key_pressed(KEY_PAGE_UP)) {
         ++ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);

@@ -2,6 +2,8 @@
 // around the UKNC's processors.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/uknc_floppy.h"
+
 #include "host/host.h"
 
 #include <cstdio>
@@ -46,6 +48,12 @@ void workstation_startup()
     // The DVK boards and terminals are not fitted in this build: the UKNC runs alone.
     ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
     ws.ksmPresent = ws.ie15Present = false;
+
+    uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
+    const char* name = next_argument();
+    uknc_floppy_open(0, name ? name : "System.dsk");
+    name = next_argument();
+    uknc_floppy_open(1, name ? name : "Work.dsk");
     std::printf("\n");
     workstation_restart_host();
 }
@@ -63,11 +71,24 @@ void workstation_present()
     std::vector<uint32_t>& picture = *picture_storage();
     workstation_render(picture.data());
     uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
+    BackBufferView view;
+    if (lock_back_buffer(&view)) {
+        // Near the left edge of the picture, a little below its top.
+        int left = int(back_buffer_width - uknc_scaled_width(ws.display.x_scale_code)) / 2 + 8;
+        int top = int(back_buffer_height) / 2 - ws.display.lines_fit + 16;
+        uknc_floppy_draw_indicators(view.pixels, view.pitch, left, top);
+        unlock_back_buffer();
+    }
     end_frame();
 }
 
 void workstation_main_frame()
 {
+    if (drop_pending) {
+        uknc_floppy_open(key_down(0x1D) ? 1 : 0, dropped_file);
+        drop_pending = 0;
+    }
+    uknc_floppy_frame_lamps();
     while (ws.frameDelayCounter > 0) {
         workstation_present();
         --ws.frameDelayCounter;
@@ -83,7 +104,11 @@ void workstation_main_frame()
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();
     workstation_frame_end();
-    workstation_present();
+    // Stopped in the monitor, the picture is presented at each stop instead. A run to
+    // the next RTS presents too, so that window events (and the Apps key) still arrive.
+    if (ws.monitorCommand == 'r' || ws.monitorCommand == 'e')
+        workstation_present();
+    workstation_monitor_frame_end();
 }
 
 void uknc_main()

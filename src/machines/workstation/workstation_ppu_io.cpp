@@ -3,6 +3,8 @@
 // planes, channels, timer and system register install their own handlers.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/uknc_floppy.h"
+
 #include <cstdio>
 #include <initializer_list>
 
@@ -42,6 +44,11 @@ void write_keyboard_status(uint32_t, uint16_t value)
 uint16_t read_keyboard_data(uint32_t) { return uknc_keyboard_read_data(&ws.keyboard); }
 
 uint16_t read_0177704(uint32_t) { return 0x1000; }
+
+uint16_t floppy_status(uint32_t) { return uknc_floppy_read_status(); }
+void floppy_control(uint32_t, uint16_t value) { uknc_floppy_write_control(value); }
+uint16_t floppy_read_data(uint32_t) { return uknc_floppy_read_data(); }
+void floppy_write_data(uint32_t, uint16_t value) { uknc_floppy_write_data(value); }
 
 } // namespace
 
@@ -98,9 +105,8 @@ void workstation_install_ppu_io()
     workstation_install_ppu_channels();
     for (uint32_t address : {0177074u, 0177100u, 0177102u})
         install(address, ppu_io_unrealized_read, ppu_io_unrealized_word);
-    // The floppy controller's status/control and data registers.
-    install(0177130, ppu_io_unrealized_read, ppu_io_unrealized_word);
-    install(0177132, ppu_io_unrealized_read, ppu_io_unrealized_word);
+    install(0177130, floppy_status, floppy_control);
+    install(0177132, floppy_read_data, floppy_write_data);
     install(0177324, read_zero, nullptr);
     install(0177700, read_keyboard_status, write_keyboard_status);
     install(0177702, read_keyboard_data, write_ignored);

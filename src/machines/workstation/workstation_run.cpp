@@ -5,6 +5,8 @@
 // monitored processor stands at an instruction boundary.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/uknc_floppy.h"
+
 #include "host/host.h"
 
 namespace {
@@ -39,6 +41,18 @@ inline void run_pair(Pdp11Cpu& c)
         c.busOperation = c.opRefetch;
         c.stepHandler = pdp11_fetch_complete_step;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The frame ends at a boundary of the monitored processor; one that has not reached any
+// for a whole frame's budget (a bus-error chain) does not hold the frame for ever.
+inline bool frame_may_end()
+{
+    const Pdp11Cpu* c = ws.monitored;
+    return workstation_at_boundary(c) || c->cycleBudget < -c->speedFactor * uknc_cycles_per_frame;
 }
 
 } // namespace
@@ -103,6 +117,7 @@ void workstation_restart()
     workstation_reset_timer();
     uknc_keyboard_reset(&ws.keyboard);
     uknc_video_reset(&ws.video);
+    uknc_floppy_reset();
     ws.memoryControl = 0x301;
     workstation_write_memory_control(0x301); // no change: maps the pages silently
     ws.systemRegister = 0;
@@ -119,7 +134,7 @@ void workstation_restart()
         ++ring.count;
         ++ring.waiting;
     }
-    ws.monitored = &ws.cpu;
+    workstation_monitor_reset();
 }
 
 void workstation_frame_start()
@@ -137,7 +152,10 @@ void workstation_keyboard_frame()
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
 }
 
-void workstation_run_processors()
+namespace {
+
+// The common case: no breakpoint, no single steps, no trace. True at the frame's end.
+bool run_free()
 {
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
@@ -152,8 +170,54 @@ void workstation_run_processors()
             run_pair(ppu);
             workstation_timer_check();
         }
-        if (ppu.cycleBudget < 0 && workstation_at_boundary(ws.monitored))
-            break;
+        if (ppu.cycleBudget < 0 && frame_may_end())
+            return true;
+    }
+}
+
+// The same turns with the monitor looking at every boundary of the monitored processor
+// and the trace writing every instruction. False when the monitor lets the machine run
+// free again.
+bool run_watched()
+{
+    Pdp11Cpu& cpu = ws.cpu;
+    Pdp11Cpu& ppu = ws.ppu;
+    for (;;) {
+        if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
+            workstation_monitor_stop();
+            if (!ws.monitorWatch)
+                return false;
+        }
+        if (ppu.cycleBudget < cpu.cycleBudget) {
+            if (ws.PendingInterrupts[UKNC_CPU])
+                workstation_accept_cpu_interrupt();
+            if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
+                workstation_trace(&cpu);
+            run_pair(cpu);
+            if (ws.monitored == &cpu)
+                ws.monitorSkip = false;
+        } else {
+            if (ws.PendingInterrupts[UKNC_PPU])
+                workstation_accept_ppu_interrupt();
+            if (ws.tracing && workstation_at_boundary(&ppu))
+                workstation_trace(&ppu);
+            run_pair(ppu);
+            workstation_timer_check();
+            if (ws.monitored == &ppu)
+                ws.monitorSkip = false;
+        }
+        if (ppu.cycleBudget < 0 && frame_may_end())
+            return true;
+    }
+}
+
+} // namespace
+
+void workstation_run_processors()
+{
+    for (;;) {
+        if (ws.monitorWatch ? run_watched() : run_free())
+            return;
     }
 }
 

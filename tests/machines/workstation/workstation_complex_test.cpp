@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -82,11 +83,12 @@ TEST(WorkstationComplex, SyntheticPpuProgramDrivesTheCpuChannelsTimerAndScreen)
     }
 }
 
-// The real PPU ROM, when KORVEL_ROMS_DIR names the folder with uknc/UKNC.rom.
+// The real PPU ROM from KORVEL_ROMS_DIR (default: ../shared/roms beside the repository),
+// when it is there.
 TEST(WorkstationComplex, RealRomSmoke)
 {
     const char* dir = std::getenv("KORVEL_ROMS_DIR");
-    std::string path = std::string(dir ? dir : "../shared/roms") + "/uknc/UKNC.rom";
+    std::string path = std::string(dir ? dir : KORVEL_TESTDATA_DIR "/../roms") + "/uknc/UKNC.rom";
     std::ifstream file(path, std::ios::binary);
     if (!file)
         GTEST_SKIP() << "no UKNC ROM at " << path;
@@ -103,6 +105,45 @@ TEST(WorkstationComplex, RealRomSmoke)
                 ws.ppu.r[7], ws.ppu.psw, ws.cpu.r[7], ws.cpu.psw, ws.cpuHeld, ws.memoryControl,
                 ws.systemRegister);
     EXPECT_FALSE(ws.cpuHeld) << "the ROM starts the CPU";
+    // Its boot menu: text on a blue screen.
+    std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
+    workstation_render(picture.data());
+    std::map<uint32_t, int> colours;
+    for (uint32_t p : picture)
+        ++colours[p];
+    int blue = 0;
+    for (auto [colour, n] : colours)
+        if ((colour & 0xFF) > 0x40 && (colour & 0xFFFF00) == 0)
+            blue += n;
+    EXPECT_GT(blue, int(picture.size()) / 2);
+    EXPECT_GE(colours.size(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// A CPU whose stack lies where nothing answers traps again at every push: each attempt
+// is reported, the frames go on.
+TEST(WorkstationComplex, BusErrorLoopDoesNotHangTheFrame)
+{
+    workstation_test_complex();
+    poke_word(ws.rom, 0160300 - 0100000, 000777); // the PPU idles: BR .
+    poke_word(ws.cpuMemory, 0160300, 000010);   // START: user mode at PC', PSW' (0, 0)
+    poke_word(ws.cpuMemory, 0, 012706);         // MOV #177000,SP
+    poke_word(ws.cpuMemory, 2, 0177000);
+    poke_word(ws.cpuMemory, 4, 005037);         // CLR @#160000
+    poke_word(ws.cpuMemory, 6, 0160000);
+    workstation_write_system_register(0x8000);
+    testing::internal::CaptureStdout();
+    for (int frame = 0; frame < 3; ++frame)
+        workstation_run_frame();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Write word to non-existent CPU register 0xE000 from location PC = 0x8\n"), std::string::npos);
+    EXPECT_NE(out.find("Write word to non-existent CPU register 0xFDFE"), std::string::npos);
+    EXPECT_LT(ws.ppu.cycleBudget, 0);
+    // Each failed push moved SP down until it met a register that answers.
+    EXPECT_LT(ws.cpu.r[6], 0176776u);
 }
 
 } // namespace

@@ -72,3 +72,93 @@ TEST(WorkstationHeadless, MissingRomIsReported)
 }
 
 } // namespace
+
+namespace {
+
+TEST(WorkstationHeadless, MonitorThroughStandardInput)
+{
+    fs::path dir = korvel_test::make_data_dir("korvel_uknc");
+    korvel_test::write_file(dir / "UKNC.rom", synthetic_rom());
+    Pdp11Program ppu = ppu_program(cpu_boot(), cpu_user());
+    char idle[8];
+    std::snprintf(idle, sizeof idle, "%04X", ppu.labels["idle"]);
+    const std::string input = std::string("\n") + "p 0\n" + "r " + idle + "\n" + "i 0\n" + "d E0C0\nE0C8\n" +
+                              "m 0\n" + "j E0C0\n" + "f 0\n" + "l 0\n";
+    korvel_test::HeadlessRun run =
+        korvel_test::run_headless(dir, "uknc", "--frames 40", input, "3 0xDD down\n4 0xDD up\n");
+    EXPECT_EQ(run.status, 0) << run.console;
+    const std::string& out = run.console;
+    const std::string expected[] = {
+        "Timer: ", "PPU (Main)   ", "CPU (Main)   ", "Monitored processor = PPU\n",
+        std::string("PC=") + idle, "\nCPU Interrupts:\n50Hz Timer: Enabled, ", "PC=E0C0", "One frame done...\n",
+    };
+    size_t at = 0;
+    for (const std::string& text : expected) {
+        size_t found = out.find(text, at);
+        ASSERT_NE(found, std::string::npos) << text << " in order in:\n" << out;
+        at = found + 1;
+    }
+    EXPECT_EQ(out.find("Console input closed"), std::string::npos);
+
+    std::string disassembly = korvel_test::slurp(dir / "UKNCDisDump.txt");
+    EXPECT_EQ(disassembly.rfind("E0C0  15C6 0200       MOV   #$0200,SP", 0), 0u) << disassembly;
+    EXPECT_EQ(count(disassembly, "\n"), 2u) << disassembly;
+    std::string memory = korvel_test::slurp(dir / "UKNCMemory.bin");
+    ASSERT_EQ(memory.size(), size_t(uknc_main_block_size));
+    EXPECT_EQ(uint8_t(memory[0x30000 + 0x60C0]), 0306); // MOV #1000,SP at 0160300
+    // The trace: CPU lines at the margin, PPU lines after 60 blanks.
+    std::string trace = korvel_test::slurp(dir / "UKNCDebugDump.txt");
+    EXPECT_GT(count(trace, "\n" + std::string(60, ' ') + idle), 100u);
+    EXPECT_GT(count(trace, "\n0"), 100u); // the CPU's user program at 02000-02177
+    fs::remove_all(dir);
+}
+
+} // namespace
+
+namespace {
+
+// A PPU program reads sector 0 of track 0 through the floppy registers and writes it back
+// as the next sector; Ctrl+Shift+0 saves the image, which must then hold sector 0's bytes
+// twice and nothing else changed.
+TEST(WorkstationHeadless, FloppySectorRoundTrip)
+{
+    fs::path dir = korvel_test::make_data_dir("korvel_uknc");
+    Pdp11Program p(0160300);
+    p.w({012706, 001000});
+    p.w({012737, 002023, 0177130});                                    // drive 0, motor
+    p.label("marker").w({032737, 000200, 0177130}).branch(001400, "marker"); // wait for the marker
+    p.label("header").w({023727, 0177132, 0xA1FB}).branch(001000, "header"); // data marker
+    p.w({012701, 010000, 012702, 000400});
+    p.label("read").w({013721, 0177132}).sob(2, "read");              // 256 words to 010000
+    p.w({012737, 003023, 0177130});                                    // start writing
+    p.w({012737, 0xA1FB, 0177132});                                    // the data marker
+    p.w({012701, 010000, 012702, 000400});
+    p.label("write").w({012137, 0177132}).sob(2, "write");
+    p.w({012737, 000001, 006000});
+    p.label("idle").branch(000400, "idle");
+    p.resolve();
+    std::vector<uint8_t> rom(uknc_rom_size, 0xFF);
+    p.store(rom.data(), p.origin - 0100000);
+    korvel_test::write_file(dir / "UKNC.rom", rom);
+    std::vector<uint8_t> image(819200);
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = uint8_t(i * 7 + (i >> 9));
+    korvel_test::write_file(dir / "System.dsk", image);
+
+    korvel_test::HeadlessRun run = korvel_test::run_headless(
+        dir, "uknc", "--frames 8", "", "4 LCTRL down\n4 LSHIFT down\n5 0 down\n6 0 up\n6 LSHIFT up\n6 LCTRL up\n");
+    EXPECT_EQ(run.status, 0) << run.console;
+    EXPECT_NE(run.console.find("Open Disk Image-0: System.dsk\n"), std::string::npos) << run.console;
+    std::string saved = korvel_test::slurp(dir / "System.dsk");
+    ASSERT_EQ(saved.size(), image.size()) << run.console;
+    std::vector<uint8_t> expected = image;
+    std::copy(image.begin(), image.begin() + 512, expected.begin() + 512);
+    size_t differences = 0;
+    for (size_t i = 0; i < image.size(); ++i)
+        differences += uint8_t(saved[i]) != expected[i];
+    EXPECT_EQ(differences, 0u) << run.console;
+    EXPECT_EQ(run.console.find("not saved"), std::string::npos) << run.console;
+    fs::remove_all(dir);
+}
+
+} // namespace

@@ -88,7 +88,7 @@ TEST(WorkstationRegisters, PpuReportsAndBusErrors)
         {Byte, 0177001, "Write byte to non-existent PPU register 0xFE01 from location PC = 0x200\n", true},
         {Word, 0177030, "Write word to unrealized PPU register 0xFE18 (*) from location PC=0x200\n", false},
         {Read, 0177072, "Read from unrealized PPU register 0xFE3A (*) from location PC=0x200\n", false},
-        {Read, 0177130, "Read from unrealized PPU register 0xFE58 (*) from location PC=0x200\n", false},
+        {Read, 0177100, "Read from unrealized PPU register 0xFE40 (*) from location PC=0x200\n", false},
         {Byte, 0177011, "Write byte to unrealized PPU register 0xFE09 (*) from location PC=0x200\n", false},
         {Byte, 0177717, "Write byte to unrealized PPU register 0xFFCF (*) from location PC=0x200\n", false},
         {Byte, 0177103, "Write byte to unrealized PPU register 0xFE43 (*) from location PC=0x200\n", false},
