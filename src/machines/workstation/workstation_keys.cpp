@@ -2,6 +2,7 @@
 // the screen's X-scale, scanline mode and lines-fit.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/uknc_floppy.h"
 
 #include "host/host.h"
@@ -111,16 +112,20 @@ bool workstation_host_keys()
             --ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);
     }
-    if (key_pressed(KEY_GRAVE))
+    dvk_host_keys();
+    if (key_pressed(KEY_GRAVE) && !dvk_next_palette())
         next_palette();
     if (key_pressed(KEY_DELETE)) {
         clear_back_buffer();
         if (key_down(KEY_LEFT_CTRL))
             next_scanline_mode();
-        else if (!key_down(KEY_LEFT_SHIFT))
-            next_x_scale();
-        else
+        else if (!key_down(KEY_LEFT_SHIFT)) {
+            // The NEMIGA has a scale of its own; the KGD and KCGD pictures have none.
+            if (!dvk_next_x_scale() && !workstation.kgdMode && !workstation.kcgdMode)
+                next_x_scale();
+        } else if (!workstation.kgdMode && !workstation.kcgdMode && !workstation.nemigaMode) {
             next_lines_fit();
+        }
     }
     return took_frame;
 }

@@ -2,6 +2,7 @@
 // around the UKNC's processors.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/uknc_floppy.h"
 
 #include "host/host.h"
@@ -45,8 +46,11 @@ void workstation_startup()
         fatal_error("Can't allocate memory!");
     workstation_allocate();
     load_file(ws.rom, uknc_rom_size, "UKNC.rom");
-    // The DVK boards and terminals are not fitted in this build: the UKNC runs alone.
-    ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
+    // The DVK boards are fitted; the KCGD only with its ROM. The terminals are not
+    // fitted in this build.
+    dvk_allocate();
+    ws.kgdPresent = ws.nemigaPresent = ws.e85Present = true;
+    ws.kcgdPresent = dvk_load_kcgd_rom();
     ws.ksmPresent = ws.ie15Present = false;
 
     uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
@@ -69,8 +73,10 @@ void workstation_restart_host()
 void workstation_present()
 {
     std::vector<uint32_t>& picture = *picture_storage();
-    workstation_render(picture.data());
-    uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
+    if (!dvk_present()) {
+        workstation_render(picture.data());
+        uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
+    }
     BackBufferView view;
     if (lock_back_buffer(&view)) {
         // Near the left edge of the picture, a little below its top.
@@ -98,8 +104,10 @@ void workstation_main_frame()
     workstation_frame_start();
     shift_key_snapshot();
     snapshot_keys();
-    if (!workstation_host_keys())
+    const bool feed = !workstation_host_keys();
+    if (feed && !ws.kcgdMode)
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    dvk_keyboard_frame(feed);
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();

@@ -5,6 +5,7 @@
 // monitored processor stands at an instruction boundary.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/uknc_floppy.h"
 
 #include "host/host.h"
@@ -112,6 +113,7 @@ void workstation_restart()
     ws.kgdMode = ws.kcgdMode = ws.nemigaMode = ws.e85Mode = false;
     ws.KgdConsoleLimit = 0xFFFFFFFF;
     ws.kcgdReplyStatus = 0;
+    dvk_restart();
     workstation_reset_channels();
     workstation_reset_planes();
     workstation_reset_timer();
@@ -143,11 +145,14 @@ void workstation_frame_start()
     ws.cpu.cycleBudget += ws.cpu.speedFactor * uknc_cycles_per_frame;
     ws.ppu.cycleBudget += ws.ppu.speedFactor * uknc_cycles_per_frame;
     workstation_timer_frame_start();
+    dvk_frame_start();
 }
 
 void workstation_keyboard_frame()
 {
-    uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    if (!ws.kcgdMode)
+        uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    dvk_keyboard_frame(true);
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
 }
@@ -160,6 +165,7 @@ bool run_free()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
+        dvk_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -188,6 +194,7 @@ bool run_watched()
             if (!ws.monitorWatch)
                 return false;
         }
+        dvk_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -227,6 +234,7 @@ void workstation_frame_end()
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_FIELD;
     if (!(ws.memoryControl & 0x200))
         ws.PendingInterrupts[UKNC_CPU] |= CPU_IRQ_FIELD;
+    dvk_frame_end();
 }
 
 void workstation_run_frame()
