@@ -123,7 +123,7 @@ void kcgd_keyboard_feed(const uint8_t* now, const uint8_t* before)
         if (down) {
             if (!was)
                 send_press(*record);
-            else if (!is_modifier(key) && kcgd.repeatCounter >= 31 && (kcgd.repeatCounter & 3) == 0)
+            else if (!is_modifier(key) && kcgd.repeatCounter >= 31 && ((kcgd.repeatCounter - 31) & 3) == 0)
                 send_press(*record);
             uint8_t last = record->press[record->count - 1];
             if (last != 0xAE && last != 0xAF)

@@ -73,3 +73,54 @@ inline void expect_in_order(const std::string& out, std::initializer_list<const 
         at = found + 1;
     }
 }
+
+// Byte addresses of the synthetic GPU program's logs in GPU RAM.
+inline constexpr uint16_t gpu_byte_log = 0x6000, gpu_key_log = 0x6800, gpu_mode_read = 0x6F00;
+
+// The synthetic KCGD ROM program, from 0111516: line table (line k from video word
+// 0x1000 + 100k), palette register i = 0x30 | i, line 0 painted through the video window
+// (four 16-colour words, then one 4-colour word), the first word read back with its
+// attribute, then every CPU byte logged and answered with the byte + 1; keyboard codes
+// logged by interrupt.
+inline Pdp11Program gpu_test_program()
+{
+    Pdp11Program p(0111516);
+    p.w({012706, 001000});                               // MOV #1000,SP
+    p.w({012737}).address_of("kbd").w({000060});         // keyboard vector
+    p.w({005037, 000062});
+    for (uint16_t vector : {0100, 0364}) {
+        p.w({012737}).address_of("rti").w({vector});
+        p.w({005037, uint16_t(vector + 2)});
+    }
+    p.w({012700, 0x1F3A, 012701, 0x1000, 012702, 240});
+    p.label("table").w({010110, 0162700, 4, 062701, 100});
+    p.sob(2, "table");
+    p.w({005002});                                       // CLR R2
+    p.label("palette").w({010203, 006303, 006303});      // R3 = i << 2
+    p.w({0110337, 0167772});                             // MOVB R3,@#167772
+    p.w({010204, 052704, 060});                          // R4 = i | 060
+    p.w({0110437, 0167773});                             // MOVB R4,@#167773: palette register i
+    p.w({005202, 020227, 16}).branch(001000, "palette"); // INC R2; CMP R2,#16.; BNE
+    p.w({0112737, 0200, 0167772});                       // attribute on
+    p.w({012737, 0x1000, 0160000});
+    p.w({012737, 0x0123, 0160002, 005237, 0160000});
+    p.w({012737, 0x4567, 0160002, 005237, 0160004});
+    p.w({012737, 0x89AB, 0160006, 005237, 0160000});
+    p.w({012737, 0xCDEF, 0160002, 005237, 0160000});
+    p.w({0105037, 0167772});                             // attribute off
+    p.w({012737, 0x1BE4, 0160002});
+    p.w({012737, 0x1000, 0160000, 013705, 0160002});     // read word 0x1000: attribute latched
+    p.w({0112737, 0100, 0167772});                       // read inversion on
+    p.w({013737, 0167770, gpu_mode_read});
+    p.w({0105037, 0167772});
+    p.w({012705, gpu_byte_log, 012704, gpu_key_log});
+    p.w({0106427, 0});                                   // MTPS #0
+    p.label("loop").w({0105737, 0176560}).branch(0100000, "loop"); // TSTB; BPL
+    p.w({0113703, 0176562, 0110325});                    // MOVB @#176562,R3; MOVB R3,(R5)+
+    p.w({005203, 0110337, 0176566});                     // INC R3; MOVB R3,@#176566
+    p.branch(000400, "loop");
+    p.label("kbd").w({0105737, 0177560, 0113724, 0177562}); // TSTB @#177560; MOVB @#177562,(R4)+
+    p.label("rti").w({000002});
+    p.resolve();
+    return p;
+}
