@@ -25,12 +25,13 @@ if [ ! -f "$data/boot.sna" ]; then
   } > "$data/boot.sna"
 fi
 
-# The snapshot is the program's argument text; boot.sna unless the caller names one (an
-# absolute path, or a name in $data, since names are looked up in the data directory).
+# The snapshot is the program's argument text; boot.sna unless the caller names a snapshot
+# or a tape (an absolute path, or a name in $data, since names are looked up in the data
+# directory). With only a tape the machine starts from the ROM's reset by itself.
 snapshot=(boot.sna)
 for arg in "$@"; do
   case "${arg,,}" in
-    *.sna) snapshot=() ;;
+    *.sna|*.z80|*.tap|*.tzx) snapshot=() ;;
   esac
 done
 
@@ -45,8 +46,8 @@ if $display_ok; then
   exec "$korvel" --data-dir "$data" "$@" "${snapshot[@]}"
 fi
 
-# No display: run headless for 250 frames (about 4 s at the headless 60 frames a second)
-# and keep a screenshot of the last.
+# No display: run headless for 250 frames (4 s of emulated time at the headless 60 frames
+# a second; they run unpaced, as fast as the host allows) and keep a screenshot of the last.
 frames=250
 echo "No display found: running headless for $frames frames."
 rm -f "$data"/ScreenShot_*.png

@@ -12,6 +12,7 @@
 
 [[noreturn]] void zx_main();
 [[noreturn]] void ms0515_main();
+extern bool ms0515_linear_disks;
 [[noreturn]] void pk8000_main();
 [[noreturn]] void specialist_main();
 [[noreturn]] void tile_main();
@@ -23,13 +24,14 @@ struct Machine {
     const char* name;
     const char* mode; // shown in the banner
     void (*main_routine)();
+    bool runs_8080 = false; // its processor runs as an 8080 or a Z80 (--cpu)
 };
 
 const Machine machines[] = {
     {"zx", "ZX-Mode", zx_main},
     {"ms0515", "MS0515-Mode", ms0515_main},
-    {"pk8000", "PK8000-Mode", pk8000_main},
-    {"specialist", "Specialist-Mode", specialist_main},
+    {"pk8000", "PK8000-Mode", pk8000_main, true},
+    {"specialist", "Specialist-Mode", specialist_main, true},
     {"tile", "Tile-Mode", tile_main},
     {"uknc", "UKNC-Mode", uknc_main},
     // Not a machine: a fixed picture and tone for testing the host itself.
@@ -98,6 +100,13 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    ms0515_linear_disks = options.ms0515_linear_disks;
+    if (options.cpu == "8080" && !machine->runs_8080) {
+        std::fprintf(stderr, "korvel: machine '%s' has no 8080 (--cpu 8080 is for pk8000 and specialist)\n"
+                             "Try 'korvel --help'.\n",
+                     machine->name);
+        return 2;
+    }
     host_startup(options, machine->mode);
     machine->main_routine();
     shutdown_host(); // a machine routine never returns; this keeps the end orderly if one does

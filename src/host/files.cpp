@@ -1,6 +1,7 @@
 // Data files: DOS-style names mapped to host paths, exact-length loads, dropped files
 // and the shared trace file.
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -51,6 +52,37 @@ void load_file(void* buffer, size_t length, const char* name)
     std::fclose(f);
     if (got < length)
         std::memset(static_cast<uint8_t*>(buffer) + got, 0xFF, length - got);
+}
+
+[[noreturn]] static void fail_on_file(const char* name, const char* message, int error)
+{
+    char text[1400];
+    std::snprintf(text, sizeof text, "%s\n%.1100s: %s", message ? message : "", data_path(name),
+                  error ? std::strerror(error) : "unreadable");
+    fatal_error(text);
+}
+
+FILE* open_data_file_or_fail(const char* name, const char* message)
+{
+    errno = 0;
+    FILE* file = open_data_file(name, "rb");
+    if (!file)
+        fail_on_file(name, message, errno);
+    return file;
+}
+
+size_t read_data_or_fail(FILE* file, void* buffer, size_t length, const char* name, const char* message)
+{
+    errno = 0;
+    size_t got = std::fread(buffer, 1, length, file);
+    if (std::ferror(file)) { // a directory opens but every read fails
+        int error = errno;
+        std::fclose(file);
+        fail_on_file(name, message, error);
+    }
+    if (got < length)
+        std::memset(static_cast<uint8_t*>(buffer) + got, 0xFF, length - got);
+    return got;
 }
 
 bool host_accept_drop(const char* path)

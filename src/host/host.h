@@ -32,6 +32,10 @@ const char* next_argument();
 // wrapped in double quotes so that next_argument keeps them whole.
 const char* argument_text();
 
+// The processor chosen with --cpu: "z80", "8080", or "" when not given. Machines whose
+// processor can run either way read it when they set up their CPU.
+const char* cpu_option();
+
 // ---- Window and picture -------------------------------------------------------------
 
 extern uint8_t fullscreen;              // toggled by machines, then set_client_size(0, 0)
@@ -40,6 +44,12 @@ extern uint32_t requested_client_width; // last values given to set_client_size
 extern uint32_t requested_client_height;
 // Sizes the window's client area to width x (height + 1); 0 keeps the last value.
 void set_client_size(uint32_t width, uint32_t height);
+
+// The window's title: the program's base title ("Korvel v0.12g") followed by a machine's
+// suffix, UTF-8 ("" for none). window_title_text() is the title as shown (headless: as
+// it would be shown).
+void set_window_title_suffix(const char* suffix);
+const char* window_title_text();
 
 extern uint32_t back_buffer_width;  // at least 1200 and at least the display width
 extern uint32_t back_buffer_height; // at least 960 and at least the display height
@@ -96,6 +106,11 @@ void audio_mute();
 void audio_unmute();
 // Frames completed since start-up (end_frame and pace_and_present both count).
 extern uint32_t host_frame_count;
+// True when a machine may run several emulated frames per end_frame, unpaced and muted,
+// to get through slow input (a tape loading): a window run without --no-fast-tape.
+// Headless runs are unpaced anyway and keep one emulated frame per end_frame, so that
+// --frames, --keys and --screenshot-at keep counting emulated frames.
+bool host_fast_forward_allowed();
 
 // ---- Keys ---------------------------------------------------------------------------
 // Key codes are PC set-1 scan codes; E0-prefixed keys at code + 0x80. 0x80 = key down.
@@ -124,6 +139,13 @@ FILE* open_data_file(const char* name, const char* mode);
 // Reads exactly length bytes; bytes past the end of a short file are 0xFF. A missing file
 // is fatal: "File <name> not found!".
 void load_file(void* buffer, size_t length, const char* name);
+// For loaders whose failure text is only `message` ("Can't open file!"): a file that cannot
+// be opened, or that opens but cannot be read (a directory), is fatal with `message` and a
+// second line naming the file and the reason. open_data_file_or_fail opens for reading;
+// read_data_or_fail reads up to length bytes, 0xFF past the end of a short file, and
+// returns the bytes the file gave (it closes the file before a fatal end).
+FILE* open_data_file_or_fail(const char* name, const char* message);
+size_t read_data_or_fail(FILE* file, void* buffer, size_t length, const char* name, const char* message);
 // Writes the requested client rectangle (one row below the centred top) as
 // "ScreenShot_%03d.png" with the first free number, and prints "Saving %s\n".
 void save_screenshot();

@@ -38,6 +38,8 @@ struct HostBackend {
     bool (*show_error)(const char* text);
     // Refresh rate of the display in 1/256 Hz (0 when unknown).
     uint32_t (*display_refresh_x256)();
+    // Shows a new window title (nullptr: the backend has no title to show).
+    void (*set_title)(const char* title);
 };
 
 extern const HostBackend host_headless_backend;

@@ -209,7 +209,8 @@ bool parse_key_script(const std::string& text, std::vector<KeyEvent>* events, st
             return fail("bad frame number '" + printable(frame_word) + "'");
         KeyEvent e;
         e.frame = uint32_t(std::stoul(frame_word));
-        if (!key_code_from_name(key_word.c_str(), &e.code))
+        // A NUL byte would end the name early ("A<NUL>XYZ" read as A): such a word is no key.
+        if (key_word.find('\0') != std::string::npos || !key_code_from_name(key_word.c_str(), &e.code))
             return fail("unknown key '" + printable(key_word) + "'");
         std::string action;
         for (char c : action_word)

@@ -20,6 +20,11 @@ const char* host_usage_text()
            "  --data-dir DIR      directory of ROMs, disk images and screenshots\n"
            "                      (default: the program's own directory)\n"
            "  --meter             show the load meter in the window's top-right corner\n"
+           "  --ms0515-linear-disks  MS-0515: read every disk image as tracks 0-79 of its\n"
+           "                      first 409,600 bytes (no second surface)\n"
+           "  --cpu z80|8080      processor of the PK8000 and the Specialist (default 8080);\n"
+           "                      the other machines have a Z80 only\n"
+           "  --no-fast-tape      load tapes in real time in the window (default: unpaced)\n"
            "  --help              this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
@@ -112,6 +117,10 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->headless)) return false;
         } else if (name == "--meter") {
             if (!flag(&o->meter)) return false;
+        } else if (name == "--ms0515-linear-disks") {
+            if (!flag(&o->ms0515_linear_disks)) return false;
+        } else if (name == "--no-fast-tape") {
+            if (!flag(&o->no_fast_tape)) return false;
         } else if (name == "--help") {
             if (!flag(&o->help)) return false;
         } else if (name == "--version") {
@@ -150,6 +159,13 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             (name == "--keys" ? o->keys_file : name == "--wav" ? o->wav_file : o->data_dir) = v;
+        } else if (name == "--cpu") {
+            if (!value(&v)) return false;
+            if (std::strcmp(v, "z80") != 0 && std::strcmp(v, "8080") != 0) {
+                *error = std::string("bad processor for --cpu (z80 or 8080): '") + v + "'";
+                return false;
+            }
+            o->cpu = v;
         } else {
             *error = "unknown option " + name;
             return false;

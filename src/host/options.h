@@ -18,7 +18,10 @@ struct HostOptions {
     std::string wav_file;            // headless: every frame's samples
     std::vector<uint32_t> screenshot_at; // headless: frames after which a screenshot is taken
     std::string data_dir;            // empty: the program's own directory
+    std::string cpu;                 // --cpu: "z80", "8080", or empty (the machine's own)
     bool meter = false;
+    bool ms0515_linear_disks = false; // MS-0515: read every image as one surface, tracks 0-79
+    bool no_fast_tape = false;       // window: tapes load in real time
     bool help = false;
     bool version = false;
     std::string argument_text;

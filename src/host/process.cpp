@@ -201,3 +201,5 @@ const char* next_argument()
 }
 
 const char* argument_text() { return host.argument_text.c_str(); }
+
+const char* cpu_option() { return host.options.cpu.c_str(); }

@@ -88,7 +88,7 @@ bool sdl_open(const HostOptions& options, std::string* error)
     back_buffer_width = mode.w > 1200 ? uint32_t(mode.w) : 1200;
     back_buffer_height = mode.h > 960 ? uint32_t(mode.h) : 960;
 
-    std::snprintf(window_title, sizeof window_title, "Korvel v%s", korvel_version);
+    std::snprintf(window_title, sizeof window_title, "%s", window_title_text());
     // The machine shows the window when it sizes it.
     sdl.window = SDL_CreateWindow(window_title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 648,
                                   584, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
@@ -317,6 +317,13 @@ void sdl_apply_client_size(uint32_t width, uint32_t height)
 
 void sdl_set_muted(bool muted) { sdl_audio_set_muted(muted); }
 
+void sdl_set_title(const char* title)
+{
+    std::snprintf(window_title, sizeof window_title, "%s", title);
+    if (sdl.window)
+        SDL_SetWindowTitle(sdl.window, window_title);
+}
+
 bool sdl_show_error(const char* text)
 {
     if (!sdl.window || !sdl.shown)
@@ -328,6 +335,7 @@ uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate
 
 const HostBackend sdl_backend = {
     "sdl", sdl_probe, sdl_open, sdl_close, sdl_frame, sdl_apply_client_size, sdl_set_muted, sdl_show_error, sdl_refresh,
+    sdl_set_title,
 };
 
 } // namespace

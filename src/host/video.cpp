@@ -35,6 +35,22 @@ void set_client_size(uint32_t width, uint32_t height)
         host.backend->apply_client_size(w, h);
 }
 
+static char title_text[512];
+
+const char* window_title_text()
+{
+    if (!title_text[0])
+        std::snprintf(title_text, sizeof title_text, "Korvel v%s", korvel_version);
+    return title_text;
+}
+
+void set_window_title_suffix(const char* suffix)
+{
+    std::snprintf(title_text, sizeof title_text, "Korvel v%s%s", korvel_version, suffix ? suffix : "");
+    if (host.backend && host.backend->set_title)
+        host.backend->set_title(title_text);
+}
+
 // A machine driven piece by piece (its unit tests) draws before any host start-up; it
 // gets a buffer of the minimum size, as the headless backend would give it.
 static void ensure_back_buffer()

@@ -88,6 +88,8 @@ TEST(HeadlessRun, UsageErrorsExitWithStatusTwo)
         {"--nonsense"},
         {"--headless", "--frames", "zero"},
         {"--headless", "--machine", "amiga"},
+        {"--headless", "--machine", "zx", "--cpu", "8080"}, // the ZX Spectrum has a Z80 only
+        {"--headless", "--machine", "pk8000", "--cpu", "6502"},
         {"--headless", "--machine", "host-test-pattern", "--keys", dir.file("missing.txt")},
         {"--headless", "--machine", "host-test-pattern", "--data-dir", dir.file("no-such-dir")},
     };

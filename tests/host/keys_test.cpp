@@ -129,6 +129,13 @@ TEST(KeyScript, ParsesSortsAndReportsTheBadLine)
     events.clear();
     EXPECT_FALSE(parse_key_script(std::string("1 \x1b[2J\xff down\n"), &events, &error));
     EXPECT_EQ(error, "line 1: unknown key '?[2J?'");
+    // A NUL byte inside a word does not cut it short: "A<NUL>XYZ" is no key, on any line.
+    events.clear();
+    EXPECT_FALSE(parse_key_script(std::string("1 A down\n1 A\0XYZ down\n", 22), &events, &error));
+    EXPECT_EQ(error, "line 2: unknown key 'A?XYZ'");
+    events.clear();
+    EXPECT_FALSE(parse_key_script(std::string("1 A down\0\n", 10), &events, &error));
+    EXPECT_EQ(error.rfind("line 1: expected down or up", 0), 0u) << error;
     for (const auto& b : bad) {
         events.clear();
         EXPECT_FALSE(parse_key_script(b.text, &events, &error)) << b.text;

@@ -58,11 +58,12 @@ TEST(CommandLine, OptionsAreTakenOutOfTheArgumentText)
     std::string error;
     ASSERT_TRUE(parse({"game.sna", "--headless", "--frames", "50", "--machine=ms0515", "--fps", "50.08",
                        "--screenshot-at", "3", "--screenshot-at=7", "--keys", "k.txt", "--wav", "a.wav",
-                       "--data-dir", "/data", "--meter", "My Disk.dsk", "--", "--literal"},
+                       "--data-dir", "/data", "--meter", "My Disk.dsk", "--ms0515-linear-disks", "--", "--literal"},
                       &o, &error))
         << error;
     EXPECT_TRUE(o.headless);
     EXPECT_TRUE(o.meter);
+    EXPECT_TRUE(o.ms0515_linear_disks);
     EXPECT_EQ(o.frames, 50u);
     EXPECT_EQ(o.machine, "ms0515");
     EXPECT_EQ(o.fps_x256, 12820u); // 50.08 * 256 rounded
@@ -78,7 +79,7 @@ TEST(CommandLine, BadOptionsAndValuesAreRefusedWithAReason)
     const std::vector<std::vector<const char*>> bad = {
         {"--bogus"}, {"--frames"}, {"--frames", "0"}, {"--frames", "-3"}, {"--frames", "12x"},
         {"--frames", "99999999999"}, {"--fps", "5"}, {"--fps", "abc"}, {"--fps", "2000"},
-        {"--screenshot-at", "0"}, {"--machine", ""}, {"--keys"}, {"--wav="}, {"--headless=1"},
+        {"--screenshot-at", "0"}, {"--machine", ""}, {"--keys"}, {"--wav="}, {"--headless=1"}, {"--ms0515-linear-disks=1"},
         {"-x"} /* not an option: argument text */,
     };
     for (size_t i = 0; i + 1 < bad.size(); ++i) {
@@ -103,6 +104,22 @@ TEST(CommandLine, Defaults)
     EXPECT_EQ(o.frames, 0u);
     EXPECT_EQ(o.fps_x256, 0u);
     EXPECT_EQ(o.argument_text, "");
+}
+
+TEST(CommandLine, CpuChoice)
+{
+    for (const char* cpu : {"z80", "8080"}) {
+        HostOptions o;
+        std::string error;
+        ASSERT_TRUE(parse({"--cpu", cpu}, &o, &error)) << error;
+        EXPECT_EQ(o.cpu, cpu);
+    }
+    HostOptions o;
+    std::string error;
+    EXPECT_TRUE(o.cpu.empty()); // the machine's own processor
+    EXPECT_FALSE(parse({"--cpu=Z80"}, &o, &error));
+    EXPECT_NE(error.find("--cpu"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"--cpu"}, &o, &error));
 }
 
 } // namespace

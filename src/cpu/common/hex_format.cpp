@@ -2,13 +2,14 @@
 
 static const char hex_digits[] = "0123456789ABCDEF";
 
-// Writes the low `digits` hex digits of value; with `trim` the leading zero
-// digits go, but the last digit always stays (a zero must still read as a number).
-static char* put_hex(char* out, uint32_t value, int digits, bool trim)
+// Writes the low `digits` hex digits of value; with `trim` the leading zero digits go.
+// keep_last keeps the last digit even when it is a leading zero (bytes print "$0" for a
+// zero, words "$" alone: listings and traces are compared as text, so both forms stay).
+static char* put_hex(char* out, uint32_t value, int digits, bool trim, bool keep_last)
 {
     for (int i = digits - 1; i >= 0; --i) {
         uint32_t digit = (value >> (4 * i)) & 0xF;
-        if (trim && digit == 0 && i > 0)
+        if (trim && digit == 0 && (i > 0 || !keep_last))
             continue;
         trim = false;
         *out++ = hex_digits[digit];
@@ -38,7 +39,7 @@ char* format_byte_operand(char* out, uint32_t value, uint32_t options)
         return out;
     }
     *out++ = '$';
-    return put_hex(out, value, 2, trim);
+    return put_hex(out, value, 2, trim, true);
 }
 
 char* format_word_operand(char* out, uint32_t value, uint32_t options)
@@ -49,5 +50,5 @@ char* format_word_operand(char* out, uint32_t value, uint32_t options)
         value = 0x10000 - value;
     }
     *out++ = '$';
-    return put_hex(out, value, 4, (options & disasm_no_leading_zeros) != 0);
+    return put_hex(out, value, 4, (options & disasm_no_leading_zeros) != 0, false);
 }

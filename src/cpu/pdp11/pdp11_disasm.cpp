@@ -180,7 +180,7 @@ void condition_codes(Decoder& d, uint32_t op)
 {
     uint32_t flags = op & 0xF;
     bool set = (op & 0x10) != 0;
-    if (flags == 0) { // 000240 and 000260 change nothing
+    if (flags == 0 && !set) { // 000240; 000260 is "SE" of no flag
         set_mnemonic(d.req, "NOP");
         return;
     }

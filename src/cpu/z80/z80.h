@@ -16,9 +16,17 @@
 //   cpu.write_port = my_out;           // out(addr & 0xFFFF, data)
 //   cpu.mem = memory;                  // for the machine's own routines
 //   z80_connect(&cpu);                 // step = decode_main, bus = fetch_byte, ...
+//   z80_set_8080_mode(&cpu, true);     // optional: run as an Intel 8080
 //   cpu.pc = start;
 //   each slice: cpu.ticks += slice; while (cpu.ticks >= 0) z80_run_instruction(&cpu);
 //   interrupt (between instructions): if (z80_iff1(&cpu)) z80_accept_interrupt(&cpu);
+//
+// 8080 mode: the same core and steps run the 8080 instruction set. decode_main
+// dispatches the unprefixed opcode through `opcode_steps`, the Z80's table or
+// the 8080's: 8080 flags (parity after arithmetic, the 8080 auxiliary carry and
+// DAA, no N), 8080 state counts, and the opcodes the Z80 redefined as the 8080
+// runs them (NOPs, JMP, RET, CALL; no prefixes). F then always has bits 5, 3
+// and 1 clear; PUSH PSW stores it with bit 1 set, as the 8080 does.
 //
 // `index_reg` points into the record itself. Every DD/FD prefix sets it before
 // use, so a record copied between instructions (snapshots) needs no fix-up.
@@ -67,6 +75,9 @@ struct Z80State {
     Z80Routine write_mem;
     Z80Routine read_port;
     Z80Routine write_port;
+    // decode_main's first step per unprefixed opcode: the Z80 set, or the 8080
+    // set in 8080 mode (z80_connect fills in the Z80 set when it is empty).
+    const Z80Routine* opcode_steps;
 };
 
 // Byte access to register pairs (stored as plain uint16_t; no aliasing).
@@ -132,5 +143,12 @@ void z80_reset(Z80State* s);
 
 // Fills cost[] with n units per T-state (n * 3, n * 4, ... n * 11).
 void z80_set_costs(Z80State* s, int32_t units_per_tstate);
-// Instruction-boundary state: step = decode_main, bus = fetch_byte, index_reg = &ix.
+// Instruction-boundary state: step = decode_main, bus = fetch_byte, index_reg = &ix;
+// the instruction set stays as chosen (the Z80's for a new record).
 void z80_connect(Z80State* s);
+
+// Runs the CPU as an Intel 8080 (on) or as the Z80 (off); call between
+// instructions. Switching on clears F's bits 5, 3 and 1, which the 8080 lacks.
+// An interrupt in 8080 mode executes RST 38h from the bus in 11 states.
+void z80_set_8080_mode(Z80State* s, bool on);
+bool z80_8080_mode(const Z80State* s);

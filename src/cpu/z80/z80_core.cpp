@@ -50,7 +50,10 @@ void z80_ack_im2(Z80State* s) {
 }
 
 void z80_accept_interrupt(Z80State* s) {
-    charge(s, T7);
+    // The 8080 executes the RST 38h that the bus supplies: its INTA cycle takes
+    // 5 states and the two pushes 3 each (11); the Z80's acknowledge takes 7 + 6.
+    const bool i8080 = s->opcode_steps == i8080_opcode_steps;
+    charge(s, i8080 ? T5 : T7);
     s->iff = 0;
     // HALT re-fetches itself by stepping PC back; leave it so the handler returns after it.
     // The opcode is looked at through the machine's own read routine.
@@ -62,7 +65,7 @@ void z80_accept_interrupt(Z80State* s) {
     s->addr = (s->sp - 1) & 0xFFFF;
     s->sp = static_cast<uint16_t>(s->sp - 2);
     s->bus = s->write_mem;
-    s->step = s->im == 3 ? z80_ack_im2 : z80_ack_im01;
+    s->step = s->im == 3 && !i8080 ? z80_ack_im2 : z80_ack_im01;
 }
 
 void z80_reset(Z80State* s) {
@@ -76,7 +79,15 @@ void z80_set_costs(Z80State* s, int32_t units) {
 }
 
 void z80_connect(Z80State* s) {
+    if (!s->opcode_steps) s->opcode_steps = z80_opcode_steps;
     s->step = decode_main;
     s->bus = s->fetch_byte;
     s->index_reg = &s->ix;
 }
+
+void z80_set_8080_mode(Z80State* s, bool on) {
+    s->opcode_steps = on ? i8080_opcode_steps : z80_opcode_steps;
+    if (on) s->f &= F8080_MASK;
+}
+
+bool z80_8080_mode(const Z80State* s) { return s->opcode_steps == i8080_opcode_steps; }

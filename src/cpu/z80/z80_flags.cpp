@@ -2,6 +2,7 @@
 // defines its table, so the tables are constant data with no start-up code.
 
 #include "cpu/z80/z80.h"
+#include "cpu/z80/z80_steps.h"
 
 namespace {
 
@@ -54,6 +55,19 @@ constexpr uint8_t daa_f(int idx) {
                                 (n ? FN : 0));
 }
 
+// 8080: S Z P only (bits 5, 3 and 1 stay clear). INR's auxiliary carry is the
+// carry out of the low nibble (result's low nibble 0); DCR adds 0xFF, which
+// carries out of the low nibble unless the result's low nibble is 0xF.
+constexpr uint8_t szp_8080(int v) { return static_cast<uint8_t>(sz53p(v) & (FS | FZ | FP)); }
+constexpr uint8_t inr_rule_8080(int o) {
+    const int r = (o + 1) & 0xFF;
+    return static_cast<uint8_t>(szp_8080(r) | ((r & 0x0F) == 0 ? FH : 0));
+}
+constexpr uint8_t dcr_rule_8080(int o) {
+    const int r = (o - 1) & 0xFF;
+    return static_cast<uint8_t>(szp_8080(r) | ((r & 0x0F) != 0x0F ? FH : 0));
+}
+
 }  // namespace
 
 #define E4(f, v) f(v), f(v + 1), f(v + 2), f(v + 3)
@@ -69,6 +83,9 @@ const uint8_t flags_inc[256] = {E256(inc_rule, 0)};
 const uint8_t flags_dec[256] = {E256(dec_rule, 0)};
 const uint8_t flags_add_hvc[32] = {E16(add_rule, 0), E16(add_rule, 16)};
 const uint8_t flags_sub_hvc[64] = {E64(sub_rule, 0)};
+const uint8_t flags_szp_8080[256] = {E256(szp_8080, 0)};
+const uint8_t flags_inr_8080[256] = {E256(inr_rule_8080, 0)};
+const uint8_t flags_dcr_8080[256] = {E256(dcr_rule_8080, 0)};
 const uint8_t daa_table[2048][2] = {
     E256(DAA_PAIR, 0),    E256(DAA_PAIR, 256),  E256(DAA_PAIR, 512),  E256(DAA_PAIR, 768),
     E256(DAA_PAIR, 1024), E256(DAA_PAIR, 1280), E256(DAA_PAIR, 1536), E256(DAA_PAIR, 1792),

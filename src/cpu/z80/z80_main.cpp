@@ -23,14 +23,6 @@ template <int R> void idx_store(S* s) {
     s->step = fin_t3;
 }
 
-// LD (HL),n.
-void st_hl_n(S* s) {
-    s->addr = s->hl;
-    charge(s, T3);
-    s->bus = s->write_mem;
-    s->step = fin_t3;
-}
-
 // LD (IX+d),n: displacement (3), then n (3 + internal 2), then the write.
 void st_idx_n_value(S* s) {
     charge(s, T5);
@@ -48,29 +40,9 @@ void jr_taken(S* s) {
     finish(s, T8);
 }
 
-void jp_word(S* s) {
-    s->pc = word_operand(s);
-    finish(s, T3);
-}
-
 void call_word(S* s) {
     charge(s, T4);  // high operand byte 3 + internal 1
     start_push_pc(s, word_operand(s));
-}
-
-void st_a_word(S* s) {
-    s->addr = word_operand(s);
-    s->data = s->a;
-    charge(s, T3);
-    s->bus = s->write_mem;
-    s->step = fin_t3;
-}
-
-void ld_a_word(S* s) {
-    s->addr = word_operand(s);
-    charge(s, T3);
-    s->bus = s->read_mem;
-    s->step = ld_reg_data<RA>;
 }
 
 void out_n_a(S* s) {
@@ -86,31 +58,6 @@ void in_a_n(S* s) {
     charge(s, T3);
     s->bus = s->read_port;
     s->step = ld_reg_port<RA>;
-}
-
-// EX (SP),rr: read both stack bytes into `temp`, write the pair, then swap.
-template <int P> void ex_sp_done(S* s) {
-    set16<P>(s, s->temp);
-    finish(s, T5);  // write 3 + internal 2
-}
-template <int P> void ex_sp_write_lo(S* s) {
-    s->addr = s->sp;
-    s->data = z80_lo(get16<P>(s));
-    charge(s, T3);
-    s->step = ex_sp_done<P>;
-}
-template <int P> void ex_sp_read_hi(S* s) {
-    z80_set_hi(s->temp, s->data);  // the write goes back to SP+1 first
-    s->data = z80_hi(get16<P>(s));
-    charge(s, T4);  // read 3 + internal 1
-    s->bus = s->write_mem;
-    s->step = ex_sp_write_lo<P>;
-}
-template <int P> void ex_sp_read_lo(S* s) {
-    z80_set_lo(s->temp, s->data);
-    s->addr = (s->sp + 1) & 0xFFFF;
-    charge(s, T3);
-    s->step = ex_sp_read_hi<P>;
 }
 
 // DD CB d: the displacement gives the address, then the fourth byte is
@@ -373,10 +320,21 @@ template <int OP, bool X> [[gnu::always_inline]] inline void main_op(S* s) {
 #define OP_CASE64(n) OP_CASE16(n) OP_CASE16(n + 16) OP_CASE16(n + 32) OP_CASE16(n + 48)
 #define OP_CASE256 OP_CASE64(0) OP_CASE64(64) OP_CASE64(128) OP_CASE64(192)
 
+// Unprefixed opcodes: one first step each, reached through `opcode_steps`
+// (a DD/FD-prefixed instruction goes through decode_index's switch).
+namespace {
+template <int OP> void opcode_step(Z80State* s) { main_op<OP, false>(s); }
+}  // namespace
+
+#define STEP4(n) opcode_step<n>, opcode_step<n + 1>, opcode_step<n + 2>, opcode_step<n + 3>
+#define STEP16(n) STEP4(n), STEP4(n + 4), STEP4(n + 8), STEP4(n + 12)
+#define STEP64(n) STEP16(n), STEP16(n + 16), STEP16(n + 32), STEP16(n + 48)
+const Z80Routine z80_opcode_steps[256] = {STEP64(0), STEP64(64), STEP64(128), STEP64(192)};
+
+// The instruction set of the record (Z80 or 8080) decides the first step.
 void decode_main(Z80State* s) {
-    constexpr bool INDEXED = false;
     s->r++;
-    switch (s->data) { OP_CASE256 }
+    s->opcode_steps[s->data](s);
 }
 
 void decode_index(Z80State* s) {

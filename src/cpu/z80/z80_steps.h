@@ -16,6 +16,15 @@
 
 #include "cpu/z80/z80.h"
 
+// 8080 flag tables: S Z P of v; INR and DCR flags (S Z AC P) by the old value.
+extern const uint8_t flags_szp_8080[256];
+extern const uint8_t flags_inr_8080[256];
+extern const uint8_t flags_dcr_8080[256];
+
+// decode_main's tables of first steps: the Z80's unprefixed set and the 8080's.
+extern const Z80Routine z80_opcode_steps[256];
+extern const Z80Routine i8080_opcode_steps[256];
+
 namespace z80_impl {
 
 using S = Z80State;
@@ -23,10 +32,16 @@ constexpr int T3 = Z80State::t3, T4 = Z80State::t4, T5 = Z80State::t5, T6 = Z80S
               T7 = Z80State::t7, T8 = Z80State::t8, T10 = Z80State::t10, T11 = Z80State::t11;
 
 enum Reg8 { RB, RC, RD, RE, RH, RL, RMEM, RA, RXH, RXL };
-enum Reg16 { PBC, PDE, PHL, PSP, PAF, PIX, PPC };
+// PPSW is the 8080's AF as PUSH PSW stores it and POP PSW loads it.
+enum Reg16 { PBC, PDE, PHL, PSP, PAF, PIX, PPC, PPSW };
 
 constexpr uint8_t FC = Z80_FLAG_C, FN = Z80_FLAG_N, FP = Z80_FLAG_P, F3 = Z80_FLAG_3,
                   FH = Z80_FLAG_H, F5 = Z80_FLAG_5, FZ = Z80_FLAG_Z, FS = Z80_FLAG_S;
+
+// The 8080's flag byte: S Z 0 AC 0 P 1 CY. The core keeps bit 1 clear in F and
+// sets it when PSW is pushed; AC sits where the Z80 keeps H.
+constexpr uint8_t F8080_ALWAYS_SET = 0x02;
+constexpr uint8_t F8080_MASK = FS | FZ | FH | FP | FC;
 
 // Register field as seen under a DD/FD prefix: H and L become the index halves.
 constexpr int index_reg8(int r, bool x) { return x && r == RH ? RXH : x && r == RL ? RXL : r; }
@@ -77,6 +92,7 @@ template <int P> inline uint16_t get16(const S* s) {
     else if constexpr (P == PSP) return s->sp;
     else if constexpr (P == PAF) return z80_pair(s->a, s->f);
     else if constexpr (P == PIX) return *s->index_reg;
+    else if constexpr (P == PPSW) return z80_pair(s->a, s->f | F8080_ALWAYS_SET);
     else return s->pc;
 }
 
@@ -87,6 +103,7 @@ template <int P> inline void set16(S* s, uint16_t v) {
     else if constexpr (P == PSP) s->sp = v;
     else if constexpr (P == PAF) { s->a = z80_hi(v); s->f = z80_lo(v); }
     else if constexpr (P == PIX) *s->index_reg = v;
+    else if constexpr (P == PPSW) { s->a = z80_hi(v); s->f = z80_lo(v) & F8080_MASK; }
     else s->pc = v;
 }
 
@@ -101,10 +118,41 @@ template <int CC> inline bool condition(const S* s) {
 
 // ---- ALU ------------------------------------------------------------------
 
+// The 8080's ALU, by the same field (ADD ADC SUB SBB ANA XRA ORA CMP), with
+// ALU_8080 added so one template family serves both sets. The 8080 sets P from
+// parity after every operation and has no N. Its auxiliary carry is the carry
+// out of bit 3: subtraction runs as A + ~v + !borrow, so AC is the inverted
+// borrow into bit 4; ANA sets AC from bit 3 of either operand. Logic clears CY.
+enum { ALU_8080 = 8 };
+
+template <int OP> inline void alu_8080(S* s, uint8_t v) {
+    const int a = s->a;
+    if constexpr (OP == 0 || OP == 1) {
+        const int r = a + v + (OP == 1 ? (s->f & FC) : 0);
+        s->f = static_cast<uint8_t>(flags_szp_8080[r & 0xFF] | ((a ^ v ^ r) & FH) | ((r >> 8) & FC));
+        s->a = static_cast<uint8_t>(r);
+    } else if constexpr (OP == 2 || OP == 3 || OP == 7) {
+        const int r = a - v - (OP == 3 ? (s->f & FC) : 0);  // negative on a borrow
+        s->f = static_cast<uint8_t>(flags_szp_8080[r & 0xFF] | (~(a ^ v ^ r) & FH) | ((r >> 8) & FC));
+        if constexpr (OP != 7) s->a = static_cast<uint8_t>(r);
+    } else if constexpr (OP == 4) {
+        s->a = static_cast<uint8_t>(a & v);
+        s->f = static_cast<uint8_t>(flags_szp_8080[s->a] | (((a | v) << 1) & FH));
+    } else if constexpr (OP == 5) {
+        s->a = static_cast<uint8_t>(a ^ v);
+        s->f = flags_szp_8080[s->a];
+    } else {
+        s->a = static_cast<uint8_t>(a | v);
+        s->f = flags_szp_8080[s->a];
+    }
+}
+
 // ALU operation by the 3-bit field: ADD ADC SUB SBC AND XOR OR CP.
 template <int OP> inline void alu(S* s, uint8_t v) {
     const int a = s->a;
-    if constexpr (OP == 0 || OP == 1) {
+    if constexpr (OP >= ALU_8080) {
+        alu_8080<OP - ALU_8080>(s, v);
+    } else if constexpr (OP == 0 || OP == 1) {
         const int r = a + v + (OP == 1 ? (s->f & FC) : 0);
         s->f = flags_sz53[r & 0xFF] | flags_add_hvc[(a ^ v ^ r) >> 4];
         s->a = static_cast<uint8_t>(r);
@@ -134,10 +182,17 @@ template <int OP> inline void alu(S* s, uint8_t v) {
 // CB-group operation kinds, by bits 7-3 of the CB opcode: 0-7 rotations and
 // shifts (RLC RRC RL RR SLA SRA SLL SRL), 8-15 BIT, 16-23 RES, 24-31 SET;
 // plus INC and DEC for the read-modify-write steps of the main set.
-enum { K_INC = 32, K_DEC = 33 };
+// INR and DCR are the 8080's INC and DEC (no N, P from parity, the 8080's AC).
+enum { K_INC = 32, K_DEC = 33, K_INR = 34, K_DCR = 35 };
 
 template <int K> inline uint8_t rmw_value(S* s, uint8_t v) {
-    if constexpr (K == K_INC) {
+    if constexpr (K == K_INR) {
+        s->f = static_cast<uint8_t>((s->f & FC) | flags_inr_8080[v]);
+        return static_cast<uint8_t>(v + 1);
+    } else if constexpr (K == K_DCR) {
+        s->f = static_cast<uint8_t>((s->f & FC) | flags_dcr_8080[v]);
+        return static_cast<uint8_t>(v - 1);
+    } else if constexpr (K == K_INC) {
         s->f = static_cast<uint8_t>((s->f & FC) | flags_inc[v]);
         return static_cast<uint8_t>(v + 1);
     } else if constexpr (K == K_DEC) {
@@ -208,10 +263,11 @@ template <int OP> void alu_data(S* s) {
     finish(s, T3);
 }
 
-// Read-modify-write: compute, then write back (read 3 + internal 1).
-template <int K> void rmw(S* s) {
+// Read-modify-write: compute, then write back (read 3 + internal 1; the
+// 8080 has no internal state there and charges C = T3).
+template <int K, int C = T4> void rmw(S* s) {
     s->data = rmw_value<K>(s, s->data);
-    charge(s, T4);
+    charge(s, C);
     s->bus = s->write_mem;
     s->step = fin_t3;
 }
@@ -311,6 +367,61 @@ template <int P> void ld16_addr(S* s) {
     charge(s, T3);
     s->bus = s->read_mem;
     s->step = ld16_lo<P>;
+}
+
+// LD (HL),n / MVI M: the immediate byte goes to (HL).
+inline void st_hl_n(S* s) {
+    s->addr = s->hl;
+    charge(s, T3);
+    s->bus = s->write_mem;
+    s->step = fin_t3;
+}
+
+inline void jp_word(S* s) {
+    s->pc = word_operand(s);
+    finish(s, T3);
+}
+
+inline void st_a_word(S* s) {
+    s->addr = word_operand(s);
+    s->data = s->a;
+    charge(s, T3);
+    s->bus = s->write_mem;
+    s->step = fin_t3;
+}
+
+inline void ld_a_word(S* s) {
+    s->addr = word_operand(s);
+    charge(s, T3);
+    s->bus = s->read_mem;
+    s->step = ld_reg_data<RA>;
+}
+
+// EX (SP),rr: read both stack bytes into `temp`, write the pair, then swap.
+// The Z80 spends one internal state after the second read (HI_READ = T4); the
+// 8080's XTHL does not (T3).
+template <int P> void ex_sp_done(S* s) {
+    set16<P>(s, s->temp);
+    finish(s, T5);  // write 3 + internal 2
+}
+template <int P> void ex_sp_write_lo(S* s) {
+    s->addr = s->sp;
+    s->data = z80_lo(get16<P>(s));
+    charge(s, T3);
+    s->step = ex_sp_done<P>;
+}
+template <int P, int HI_READ> void ex_sp_read_hi(S* s) {
+    z80_set_hi(s->temp, s->data);  // the write goes back to SP+1 first
+    s->data = z80_hi(get16<P>(s));
+    charge(s, HI_READ);
+    s->bus = s->write_mem;
+    s->step = ex_sp_write_lo<P>;
+}
+template <int P, int HI_READ = T4> void ex_sp_read_lo(S* s) {
+    z80_set_lo(s->temp, s->data);
+    s->addr = (s->sp + 1) & 0xFFFF;
+    charge(s, T3);
+    s->step = ex_sp_read_hi<P, HI_READ>;
 }
 
 // 16-bit ADC/SBC HL,rr: Z from the whole result, S 5 3 from its high byte.

@@ -55,6 +55,8 @@ struct Ms0515 {
     Ms0515Floppy floppy;
     uint8_t* systemImage;
     uint8_t* workImage;
+    long systemImageBytes;      // what the file that filled the buffer gave; 0: no file
+    long workImageBytes;
     // Frame loop
     int frameDelay;             // PgUp/PgDn setting
     int frameDelayCounter;
@@ -69,6 +71,9 @@ struct Ms0515 {
 };
 
 extern Ms0515 ms0515;
+// Set from the command line (--ms0515-linear-disks) before ms0515_main(): every disk image
+// is read as tracks 0-79 of its first 409,600 bytes, whatever its size.
+extern bool ms0515_linear_disks;
 extern const uint32_t ms0515_palette[16];
 
 // Memory map and I/O page (ms0515_memory.cpp).

@@ -6,31 +6,41 @@
 #include <cstdio>
 #include <cstring>
 
-void ms0515_open_disk_image(uint8_t* buffer, const char* name)
+long ms0515_open_disk_image(uint8_t* buffer, const char* name)
 {
     FILE* file = open_data_file(name, "rb");
     if (!file) {
         std::printf("Can't open Disk Image: %s\n", name);
-        return;
+        return -1;
     }
     size_t got = std::fread(buffer, 1, ms0515_image_size, file);
     bool unreadable = got == 0 && std::ferror(file); // a directory, for instance
     std::fclose(file);
     if (unreadable) {
         std::printf("Can't open Disk Image: %s\n", name);
-        return;
+        return -1;
     }
     if (got < ms0515_image_size)
         std::memset(buffer + got, 0xFF, ms0515_image_size - got);
     std::printf("Open Disk Image: %s\n", name);
+    return static_cast<long>(got);
 }
 
-void ms0515_floppy_reset(Ms0515Floppy& fdc, uint8_t* system_image, uint8_t* work_image)
+bool ms0515_image_is_double_sided(long bytes, bool linear)
+{
+    // A dump cut short of 819,200 bytes still holds its surfaces interleaved; what is
+    // missing reads as 0xFF.
+    return !linear && bytes > static_cast<long>(ms0515_single_side_size);
+}
+
+void ms0515_floppy_reset(Ms0515Floppy& fdc, uint8_t* system_image, uint8_t* work_image,
+                         bool system_double_sided, bool work_double_sided)
 {
     fdc = Ms0515Floppy{};
     for (int i = 0; i < 4; ++i) {
         fdc.drives[i].idle = 1;
         fdc.drives[i].image = i == 0 ? system_image : work_image;
+        fdc.drives[i].doubleSided = i == 0 ? system_double_sided : work_double_sided;
     }
 }
 
@@ -46,9 +56,19 @@ static bool is_read_sector(uint8_t command) { return (command & 0xE1) == 0x80; }
 
 static bool sector_in_range(uint32_t sector) { return sector >= 1 && sector <= 10; }
 
+// Where sector 1 of the head's track lies on the drive's selected surface.
+static uint32_t track_offset(const DriveRecord& drive)
+{
+    if (!drive.doubleSided)
+        return drive.track * ms0515_track_size; // one surface: both sides read it
+    uint32_t surface = drive.side ? 0 : 1;    // the side line is active low
+    return (2u * drive.track + surface) * ms0515_track_size;
+}
+
 void ms0515_floppy_write_command(Ms0515Floppy& fdc, uint8_t command)
 {
     fdc.command = command;
+    fdc.readFinished = 0;
     DriveRecord& drive = fdc.drives[fdc.selected];
     if ((command & 0xE0) == 0x40) { // STEP IN
         drive.activity = 0;
@@ -72,22 +92,30 @@ void ms0515_floppy_write_command(Ms0515Floppy& fdc, uint8_t command)
     if ((command & 0xFB) == 0xC0) // READ ADDRESS
         fdc.sectorRegister = drive.track;
     if (is_read_sector(command)) {
-        // READ ADDRESS on track 0 leaves sector 0 in the register; sector 0 would address
-        // the 512 bytes before the image, so it is refused like any other bad number.
-        if (!sector_in_range(fdc.sectorRegister)) {
+        // The sector register may hold what READ ADDRESS left there (the track number);
+        // it is used as it stands while the sector lies inside the image. Sector 0 would
+        // address the 512 bytes before the track, and large numbers on high tracks the
+        // bytes past the buffer: those fall back to sector 1.
+        uint32_t base = track_offset(drive);
+        uint32_t sector = fdc.sectorRegister;
+        if (sector == 0 || base + sector * ms0515_sector_size > ms0515_image_size) {
             std::printf("Garbage Sector Number %d\n", fdc.sectorRegister);
             fdc.sectorRegister = 1;
+            sector = 1;
         }
         fdc.status |= 2;
         drive.activity = 1;
-        fdc.readPointer = drive.image + drive.track * ms0515_track_size +
-                          (fdc.sectorRegister - 1) * ms0515_sector_size;
+        fdc.readPointer = drive.image + base + (sector - 1) * ms0515_sector_size;
         fdc.readCounter = 0;
     }
 }
 
 uint8_t ms0515_floppy_read_status(Ms0515Floppy& fdc)
 {
+    // A finished sector read leaves the controller idle: boot loaders check the status
+    // after the last byte and take a busy bit for an I/O error.
+    if (fdc.readFinished)
+        return fdc.status & ~1;
     // The alternating bit keeps polling loops that wait for an index edge moving.
     if (fdc.statusToggle == 0)
         fdc.status ^= 1;
@@ -113,6 +141,7 @@ uint8_t ms0515_floppy_read_data(Ms0515Floppy& fdc)
     ++fdc.readCounter;
     if (fdc.readCounter % ms0515_sector_size == 0) {
         fdc.status &= ~2;
+        fdc.readFinished = 1;
         fdc.drives[fdc.selected].activity = 0;
     }
     return value;

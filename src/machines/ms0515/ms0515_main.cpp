@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+bool ms0515_linear_disks = false;
+
 void ms0515_startup()
 {
     ms0515.memory = static_cast<uint8_t*>(std::calloc(ms0515_block_size, 1));
@@ -22,11 +24,17 @@ void ms0515_startup()
     if (!ms0515.systemImage || !ms0515.workImage)
         fatal_error("Can't allocate Image memory");
     // The test disk first, so drive 0 holds it when no system disk can be opened.
-    ms0515_open_disk_image(ms0515.systemImage, "MS-0515\\OSA-Test.dsk");
+    // A file that cannot be opened leaves the buffer (and its layout) as it was.
+    auto load = [](uint8_t* buffer, long* bytes, const char* file) {
+        long got = ms0515_open_disk_image(buffer, file);
+        if (got >= 0)
+            *bytes = got;
+    };
+    load(ms0515.systemImage, &ms0515.systemImageBytes, "MS-0515\\OSA-Test.dsk");
     const char* name = next_argument();
-    ms0515_open_disk_image(ms0515.systemImage, name ? name : "System.dsk");
+    load(ms0515.systemImage, &ms0515.systemImageBytes, name ? name : "System.dsk");
     name = next_argument();
-    ms0515_open_disk_image(ms0515.workImage, name ? name : "Work.dsk");
+    load(ms0515.workImage, &ms0515.workImageBytes, name ? name : "Work.dsk");
     std::printf("\n");
 
     ms0515_power_on();
@@ -36,7 +44,9 @@ void ms0515_power_on()
 {
     ms0515_install_io();
     ms0515_setup_cpu();
-    ms0515_floppy_reset(ms0515.floppy, ms0515.systemImage, ms0515.workImage);
+    ms0515_floppy_reset(ms0515.floppy, ms0515.systemImage, ms0515.workImage,
+                        ms0515_image_is_double_sided(ms0515.systemImageBytes, ms0515_linear_disks),
+                        ms0515_image_is_double_sided(ms0515.workImageBytes, ms0515_linear_disks));
     ms0515_keyboard_reset(ms0515.keyboard);
     ms0515.frameDelay = ms0515.frameDelayCounter = 0;
     ms0515.blinkCounter = 16;

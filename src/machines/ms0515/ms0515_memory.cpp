@@ -142,7 +142,16 @@ static uint16_t read_zero(uint32_t) { return 0; }
 static void write_ignored(uint32_t, uint16_t) {}
 
 static void write_mem_con(uint32_t, uint16_t value) { ms0515_write_mem_con(value); }
-static uint16_t read_keyboard_data(uint32_t) { return ms0515_keyboard_read_data(ms0515.keyboard); }
+static uint16_t read_keyboard_data(uint32_t)
+{
+    uint8_t byte = ms0515_keyboard_read_data(ms0515.keyboard);
+    // The keyboard's request follows its receiver: with the last byte taken there is
+    // nothing to interrupt for. A stale request would reach a system that has emptied
+    // the queue by polling and not yet set the vector.
+    if (ms0515_keyboard_queue_empty(ms0515.keyboard))
+        ms0515.MsPendingInterrupts &= ~MS0515_IRQ_KEYBOARD;
+    return byte;
+}
 static uint16_t read_keyboard_status(uint32_t) { return ms0515.keyboard.status; }
 static void write_keyboard_command(uint32_t, uint16_t value)
 {

@@ -1,7 +1,8 @@
-// PK8000: a Z80 home computer with 64 KB of RAM, a 16 KB ROM that any 16 KB page can
+// PK8000: an 8080 home computer with 64 KB of RAM, a 16 KB ROM that any 16 KB page can
 // read from, a keyboard matrix and a joystick read through ports, and a video system
 // with a 40-column text mode and a 32 x 24 character graphics mode in 16 colours.
-// No sound; one interrupt per frame, at its start; 35000 T-states per frame.
+// No sound; one interrupt per frame, at its start; 35000 states per frame. The CPU is
+// the Z80 core in 8080 mode (--cpu z80 runs it as a Z80).
 //
 // The whole machine is one global record, `pk8000`. pk8000_main() runs it for good;
 // the pieces below are what it is made of, exposed so tests can drive them:

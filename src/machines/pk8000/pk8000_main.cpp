@@ -17,11 +17,12 @@ constexpr uint8_t key_f8 = 0x42;
 
 void pk8000_load_rom()
 {
-    FILE* file = open_data_file("PK8000\\foton_piton.bin", "rb");
-    if (!file) fatal_error("Can't open file!");
-    size_t got = std::fread(pk8000.rom, 1, sizeof pk8000.rom, file);
+    // A file that cannot be opened or read (a directory) is fatal, with a line naming it
+    // and the reason; bytes past the end of a short file read as 0xFF.
+    const char* name = "PK8000\\foton_piton.bin";
+    FILE* file = open_data_file_or_fail(name, "Can't open file!");
+    read_data_or_fail(file, pk8000.rom, sizeof pk8000.rom, name, "Can't open file!");
     std::fclose(file);
-    std::memset(pk8000.rom + got, 0xFF, sizeof pk8000.rom - got);
 }
 
 void pk8000_power_on()
@@ -44,6 +45,8 @@ void pk8000_power_on()
     cpu.read_port = pk8000_read_port;
     cpu.write_port = pk8000_write_port;
     z80_connect(&cpu);
+    // The real machine's processor is an 8080; --cpu z80 runs its programs on a Z80.
+    z80_set_8080_mode(&cpu, std::strcmp(cpu_option(), "z80") != 0);
     cpu.pc = 0;
     cpu.ticks = 0;
 
@@ -92,6 +95,7 @@ void pk8000_main()
     set_client_size(pk8000_picture_width, pk8000_picture_height);
     clear_back_buffer(); // the rows between emulated lines stay black
     pk8000_power_on();
+    std::printf("CPU: %s\n", z80_8080_mode(&pk8000.cpu) ? "8080" : "Z80");
     for (;;) {
         pk8000_begin_frame();
         pk8000_run_frame();

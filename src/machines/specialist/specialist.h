@@ -3,8 +3,8 @@
 //
 // The tape interface is not emulated. Instead, when the BIOS reaches its tape-read entry
 // (0xC3F9) the game file is read from disk straight into memory and the BIOS continues
-// where it goes after a successful read (0xC421). The I/O area at 0xF800 and above is not
-// emulated either: it reads 0. There is no sound and no interrupt.
+// where it goes after a successful read (0xC421). The whole area from 0xF800 up is the
+// parallel interface that reads the keyboard. There is no sound and no interrupt.
 //
 // How it is wired:
 //   specialist_main()            start-up, then the frame loop (never returns)
@@ -27,7 +27,7 @@ inline constexpr const char* specialist_tape_file = "Specialist\\Games1\\DOWNEAR
 inline constexpr uint16_t specialist_bios_start = 0xC000;
 inline constexpr uint32_t specialist_bios_size = 0x1000;
 inline constexpr uint16_t specialist_screen_start = 0x9000;
-inline constexpr uint16_t specialist_io_start = 0xF800;     // reads 0, not emulated
+inline constexpr uint16_t specialist_io_start = 0xF800;     // the parallel interface
 inline constexpr uint16_t specialist_tape_entry = 0xC3F9;   // BIOS: read a tape block
 inline constexpr uint16_t specialist_tape_resume = 0xC421;  // BIOS: after a good read
 inline constexpr uint16_t specialist_tape_start_cell = 0x8FE3; // start address kept here
@@ -38,12 +38,23 @@ inline constexpr uint32_t specialist_picture_height = 512;  // 256 lines, every 
 inline constexpr uint32_t specialist_ink = 0xFFFFFF;
 inline constexpr uint32_t specialist_paper = 0x0000FF;
 
+// The i8255-type interface: the mode word and the three output latches.
+struct SpecialistPpi {
+    uint8_t control; // last mode word (bit 7 set)
+    uint8_t a;
+    uint8_t b;
+    uint8_t c;
+};
+
 struct SpecialistMachine {
     Z80State cpu;
     Z80Monitor monitor;
     uint8_t memory[0x10000];
-    uint8_t keyboard_matrix[16]; // bit set = key down; nothing in the machine reads it
+    uint8_t keyboard_matrix[16]; // PK8000 layout, bit set = key down (for the monitor)
     uint8_t joystick;
+    uint16_t key_rows[6];        // the machine's matrix: bit c set = key in column c down
+    uint8_t shift_down;          // НР
+    SpecialistPpi ppi;
 };
 
 extern SpecialistMachine specialist;
@@ -61,8 +72,14 @@ uint8_t specialist_peek(uint16_t address);
 void specialist_load_bios();
 void specialist_load_tape();
 
-// Keys: joystick byte and keyboard matrix from KeySnapshot.
+// Keys: the keyboard matrices and joystick byte from KeySnapshot.
 void specialist_build_inputs();
+
+// The parallel interface at 0xF800-0xFFFF (address bits 0-1 pick the register). Reads have
+// no side effects.
+uint8_t specialist_ppi_read(uint16_t address);
+void specialist_ppi_write(uint16_t address, uint8_t value);
+void specialist_ppi_reset(); // every port an input, latches 0
 
 // Video: draws the 768 x 512 picture centred in the locked BackBuffer of the given size.
 void specialist_draw(const BackBufferView& view, uint32_t width, uint32_t height);

@@ -3,18 +3,15 @@
 
 #include "machines/specialist/specialist.h"
 
-// Reads up to length bytes; whatever a short file lacks reads as 0xFF.
-static void read_padded(FILE* file, uint8_t* buffer, size_t length)
-{
-    const size_t got = std::fread(buffer, 1, length, file);
-    if (got < length) std::memset(buffer + got, 0xFF, length - got);
-}
+// A file that cannot be opened or read (a directory) is fatal with this text and a line
+// naming the file and the reason; whatever a short file lacks reads as 0xFF.
+static constexpr const char* cant_open = "Can't open file!";
 
 void specialist_load_bios()
 {
-    FILE* file = open_data_file(specialist_bios_file, "rb");
-    if (file == nullptr) fatal_error("Can't open file!");
-    read_padded(file, specialist.memory + specialist_bios_start, specialist_bios_size);
+    FILE* file = open_data_file_or_fail(specialist_bios_file, cant_open);
+    read_data_or_fail(file, specialist.memory + specialist_bios_start, specialist_bios_size, specialist_bios_file,
+                      cant_open);
     std::fclose(file);
 }
 
@@ -25,17 +22,18 @@ void specialist_load_bios()
 // the BIOS keeps it.
 void specialist_load_tape()
 {
-    FILE* file = open_data_file(specialist_tape_file, "rb");
-    if (file == nullptr) fatal_error("Can't open file!");
+    FILE* file = open_data_file_or_fail(specialist_tape_file, cant_open);
+    // Read the whole block before storing anything: a file that fails mid-way must not
+    // leave memory half overwritten.
     uint8_t header[4];
-    read_padded(file, header, sizeof header);
-    specialist.memory[specialist_tape_start_cell] = header[0];
-    specialist.memory[specialist_tape_start_cell + 1] = header[1];
+    read_data_or_fail(file, header, sizeof header, specialist_tape_file, cant_open);
     const uint32_t start = header[0] | (header[1] << 8);
     const uint32_t count = (header[2] | (header[3] << 8)) + 1u;
     // At most 65536 bytes: read them in one go, then place them with wrap-around.
     static uint8_t block[0x10000];
-    read_padded(file, block, count);
+    read_data_or_fail(file, block, count, specialist_tape_file, cant_open);
     std::fclose(file);
+    specialist.memory[specialist_tape_start_cell] = header[0];
+    specialist.memory[specialist_tape_start_cell + 1] = header[1];
     for (uint32_t i = 0; i < count; ++i) specialist.memory[(start + i) & 0xFFFF] = block[i];
 }

@@ -1,5 +1,6 @@
 // Specialist start-up and frame loop: 35000 T-states per frame, no interrupt, the
 // console monitor checked before every instruction, pacing without sound.
+#include <cstdio>
 #include <cstring>
 
 #include "machines/specialist/specialist.h"
@@ -32,8 +33,13 @@ void specialist_power_on()
     cpu.write_port = specialist_write_port;
     cpu.mem = specialist.memory;
     z80_connect(&cpu);
+    // The real machine's processor is an 8080; --cpu z80 runs its programs on a Z80.
+    z80_set_8080_mode(&cpu, std::strcmp(cpu_option(), "z80") != 0);
     cpu.ticks = 0;
     cpu.pc = specialist_bios_start;
+    specialist_ppi_reset();
+    for (uint16_t& row : specialist.key_rows) row = 0;
+    specialist.shift_down = 0;
 
     Z80Monitor& monitor = specialist.monitor;
     monitor = Z80Monitor{};
@@ -64,6 +70,7 @@ void specialist_run_frame()
 void specialist_main()
 {
     specialist_start();
+    std::printf("CPU: %s\n", z80_8080_mode(&specialist.cpu) ? "8080" : "Z80");
     set_client_size(specialist_picture_width, specialist_picture_height);
     for (;;) {
         specialist_run_frame();

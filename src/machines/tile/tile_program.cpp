@@ -16,18 +16,14 @@ void tile_build_colour_table()
         tile_colour_table[v] = (uint32_t{red[(v >> 3) & 7]} << 16) | (uint32_t{green[v & 7]} << 8) | blue[v >> 6];
 }
 
-static void read_padded(FILE* file, uint8_t* buffer, size_t length)
-{
-    const size_t got = std::fread(buffer, 1, length, file);
-    if (got < length) std::memset(buffer + got, 0xFF, length - got);
-}
-
 void tile_load_program()
 {
-    FILE* file = open_data_file(tile_program_file, "rb");
-    if (file == nullptr) fatal_error("Can't open file!");
-    read_padded(file, tile.graphics, tile_graphics_size);
-    read_padded(file, tile.memory, tile_program_size);
+    // A file that cannot be opened or read (a directory) is fatal, with a line naming it
+    // and the reason; bytes past the end of a short file read as 0xFF.
+    static constexpr const char* cant_open = "Can't open file!";
+    FILE* file = open_data_file_or_fail(tile_program_file, cant_open);
+    read_data_or_fail(file, tile.graphics, tile_graphics_size, tile_program_file, cant_open);
+    read_data_or_fail(file, tile.memory, tile_program_size, tile_program_file, cant_open);
     std::fclose(file);
     // Patches to the program as delivered: a routine turned into RET, one byte cleared
     // to NOP, and one operand changed.

@@ -5,22 +5,22 @@
 //   NEMIGA  a 512 x 256 four-colour video mode (0177570/0177572 and a few neighbours)
 //   E-85    a 1024 x 256 eight-colour mode with a line/fill drawing engine (0174000-0174024)
 // Each switches itself on at the first access a program makes (or by a host key), takes
-// over the window while on, and is switched off by host keys, restart or EMT 350.
+// over the window while on, and is switched off by host keys, restart or EMT 350; the
+// switching (flags, messages, window, title), the host keys, palettes and X-scales are
+// the complex's (workstation_switch_mode and its board hooks).
 //
 // State lives in the one record `dvk`; the workstation record keeps the presence and mode
-// flags, the console rings, the GPU's pending word and the reply status that the exchange
-// channels share with the KCGD.
+// flags, the console rings, the GPU's pending word, the reply status that the exchange
+// channels share with the KCGD, and the KGD/NEMIGA palette and scale settings.
 //
 // How it is wired into the complex:
-//   dvk_allocate()                once: the boards' memories
-//   dvk_restart()                 restart: modes off silently, KCGD channel state, GPU set-up
+//   dvk_allocate()                once: memories, mode hooks, monitor and dump entries
+//   dvk_restart()                 restart: KCGD channel state, GPU set-up
 //   dvk_install_cpu_io()          at the end of workstation_install_cpu_io (mode-dependent)
 //   dvk_frame_start()             frame start: E-85 status, reply due point follows the PPU
 //   dvk_keyboard_frame(fed)       KCGD keyboard feed (when fed) and its ready check
 //   dvk_gpu_turn()                every third turn of the inner loop (KCGD present)
 //   dvk_frame_end()               the GPU's 50 Hz request
-//   dvk_emt350()                  the monitored processor is about to run EMT 350
-//   dvk_host_keys()               F6-F9
 //   dvk_present()                 true when a DVK display drew the frame
 #pragma once
 
@@ -63,9 +63,6 @@ struct KgdBoard {
     uint8_t* memory; // 16 KB: 286 lines of 50 bytes, most significant bit leftmost
     uint16_t control; // bit 15 graphics on, bit 14 text off
     uint16_t address; // 14 bits
-    int paletteIndex, paletteStep;
-    bool keep;        // switched on by F8/F9: EMT 350 leaves it on
-    bool showIe15;    // the terminal under it: 15IE (else KSM)
 };
 
 struct KcgdBoard {
@@ -106,8 +103,6 @@ struct NemigaBoard {
     uint8_t* memory; // 64 KB; the picture is the upper 32 KB
     uint16_t address;
     uint16_t register177772;
-    int paletteIndex, paletteStep;
-    int xScaleCode; // 15: 768 wide, 0: 512 wide
 };
 
 struct E85Board {
@@ -125,7 +120,6 @@ struct DvkBoards {
     KcgdBoard kcgd;
     NemigaBoard nemiga;
     E85Board e85;
-    int shownMode; // display mode of the last frame (0 UKNC .. 5 E-85)
 };
 
 extern DvkBoards dvk;
@@ -141,29 +135,19 @@ extern const uint32_t kgd_palettes[kgd_palette_count][2]; // background, foregro
 extern const uint32_t nemiga_palettes[nemiga_palette_count][4];
 extern const uint32_t e85_colours[8];
 
-// ---- Life cycle and modes (dvk_display.cpp) ----------------------------------------------
+// ---- Life cycle (dvk_display.cpp) ------------------------------------------------------------
 void dvk_allocate();
-bool dvk_load_kcgd_rom();   // "KCGD.rom" when it exists; false (board absent) otherwise
 void dvk_restart();
 void dvk_install_cpu_io();
 void dvk_frame_start();
 void dvk_keyboard_frame(bool feed);
 void dvk_frame_end();
-void dvk_emt350();
-bool dvk_host_keys();        // F6-F9; true when one acted
-bool dvk_next_palette();     // grave key in KGD or NEMIGA mode; false: not a DVK display
-bool dvk_next_x_scale();     // Del in NEMIGA mode; false: not in NEMIGA mode
-int dvk_display_mode();      // 1 KGD+KSM, 2 KGD+15IE, 3 KCGD, 4 NEMIGA, 5 E-85, else 0
-bool dvk_any_mode();         // a DVK display has the window
 
+// A program's first access switches its display on (with the message, when off).
 void kgd_activate();
-void kgd_deactivate(bool message);
 void kcgd_activate();        // F6 without the KGD step (ESC X)
-void kcgd_deactivate(bool message);
 void nemiga_activate();
-void nemiga_deactivate(bool message);
 void e85_activate();
-void e85_deactivate(bool message);
 
 // ---- Boards' registers ---------------------------------------------------------------------
 void kgd_install_cpu_io();
@@ -196,17 +180,6 @@ inline void dvk_gpu_turn()
         dvk.kcgd.turn = 0;
         dvk_gpu_pair();
     }
-}
-
-// One turn of the complex's inner loop, before the CPU's or PPU's pair: a program leaving
-// through EMT 350 takes its video mode along; the GPU runs every third turn.
-inline void dvk_turn()
-{
-    const Pdp11Cpu* monitored = workstation.monitored;
-    if (monitored->prefetch == 0104350 && workstation_at_boundary(monitored))
-        dvk_emt350();
-    if (workstation.kcgdPresent)
-        dvk_gpu_turn();
 }
 
 // ---- Pictures (dvk_render.cpp) ---------------------------------------------------------

@@ -7,12 +7,8 @@
 // There is no HALT-mode memory switch on this board.
 #include "machines/workstation/dvk_boards.h"
 
-#include "cpu/pdp11/pdp11_disasm.h"
-#include "host/host.h"
-
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -198,17 +194,6 @@ constexpr Request gpu_requests[] = {
     {GPU_IRQ_KEYBOARD, 060}, {GPU_IRQ_1000, 064}, {GPU_IRQ_0080, 0304},
 };
 
-uint16_t gpu_reader(const void*, uint16_t address) { return gpu_peek(address); }
-
-// GPU lines go where the PPU's would: after a line break and 60 blanks.
-void gpu_trace()
-{
-    if (!trace_file)
-        return;
-    std::string line = pdp11_disasm_line_text(uint16_t(kcgd.gpu.r[7]), gpu_reader, nullptr, true);
-    std::fprintf(trace_file, "\n%60s%s", "", line.c_str());
-}
-
 } // namespace
 
 void gpu_setup()
@@ -290,11 +275,12 @@ void dvk_gpu_pair()
     if (ws.PendingInterrupts[UKNC_GPU])
         gpu_accept_interrupt();
     if (ws.tracing && ws.kcgdMode && gpu.busOperation == gpu.opFetch && (gpu.r[7] & 0xFFFF) == gpu.prefetchAddress)
-        gpu_trace();
+        workstation_trace(&gpu);
     gpu.busOperation(&gpu);
     gpu.stepHandler(&gpu);
     if (gpu.busOperation == gpu.opFetch && (gpu.r[7] & 0xFFFF) != gpu.prefetchAddress) {
         gpu.busOperation = gpu.opRefetch;
         gpu.stepHandler = pdp11_fetch_complete_step;
     }
+    workstation_monitor_ran(MONITOR_GPU);
 }

@@ -52,8 +52,8 @@ std::vector<uint8_t>& text_storage()
 void kgd_compose(const uint8_t* text_bits, uint32_t* picture)
 {
     const KgdBoard& kgd = dvk.kgd;
-    const uint32_t background = kgd_palettes[kgd.paletteIndex][0];
-    const uint32_t foreground = kgd_palettes[kgd.paletteIndex][1];
+    const uint32_t background = kgd_palettes[ws.kgdPaletteIndex][0];
+    const uint32_t foreground = kgd_palettes[ws.kgdPaletteIndex][1];
     const bool graphics = kgd.control & 0x8000;
     const bool text = text_bits && !(kgd.control & 0x4000);
     for (int line = 0; line < kgd_lines; ++line) {
@@ -76,7 +76,7 @@ void kgd_render(uint32_t* picture)
     if (kgd_text_source) {
         std::vector<uint8_t>& storage = text_storage();
         std::memset(storage.data(), 0, storage.size());
-        kgd_text_source(storage.data(), dvk.kgd.showIe15);
+        kgd_text_source(storage.data(), ws.ie15Selected);
         text = storage.data();
     }
     kgd_compose(text, picture);
@@ -118,8 +118,8 @@ void kcgd_render(uint32_t* picture)
 void nemiga_render(uint32_t* picture)
 {
     const NemigaBoard& nemiga = dvk.nemiga;
-    const uint32_t* palette = nemiga_palettes[nemiga.paletteIndex];
-    const bool wide = nemiga.xScaleCode == 15;
+    const uint32_t* palette = nemiga_palettes[ws.nemigaPaletteIndex];
+    const bool wide = ws.nemigaXScaleCode == 15;
     static uint32_t line_pixels[nemiga_width];
     const uint8_t* source = nemiga.memory + 0x8000;
     for (int line = 0; line < nemiga_lines; ++line) {
@@ -199,21 +199,21 @@ bool dvk_present()
 {
     int width = 0, lines = 0, rows_per_line = 2;
     uint32_t* picture = picture_storage().data();
-    switch (dvk_display_mode()) {
-    case 1:
-    case 2:
+    switch (workstation_display_mode()) {
+    case WS_DISPLAY_KSM_KGD:
+    case WS_DISPLAY_IE15_KGD:
         kgd_render(picture);
         width = kgd_width, lines = kgd_lines;
         break;
-    case 3:
+    case WS_DISPLAY_KCGD:
         kcgd_render(picture);
         width = kcgd_width, lines = kcgd_lines;
         break;
-    case 4:
+    case WS_DISPLAY_NEMIGA:
         nemiga_render(picture);
-        width = dvk.nemiga.xScaleCode == 15 ? nemiga_wide_width : nemiga_width, lines = nemiga_lines;
+        width = ws.nemigaXScaleCode == 15 ? nemiga_wide_width : nemiga_width, lines = nemiga_lines;
         break;
-    case 5:
+    case WS_DISPLAY_E85:
         e85_render(picture);
         width = e85_width, lines = e85_lines, rows_per_line = 3;
         break;

@@ -18,6 +18,9 @@ FloppyDrive& selected_drive() { return uknc_floppy.drives[3 - (uknc_floppy.contr
 
 uint16_t track_zero_bit(const FloppyDrive& d) { return d.track == 0 ? 1 : 0; }
 
+// Without a diskette the spindle turns nothing: no index, no marker, no data.
+bool has_diskette(const FloppyDrive& d) { return uknc_floppy.inserted[d.image]; }
+
 // The track/side and sector words follow the head and the sector counter.
 void rewrite_header(FloppyDrive& d)
 {
@@ -101,6 +104,10 @@ void uknc_floppy_reset()
         d.image = k == 0 ? 0 : 1;
         init_header(d);
     }
+}
+
+void uknc_floppy_warn_at_exit()
+{
     if (!uknc_floppy.exit_warning_installed) {
         uknc_floppy.exit_warning_installed = true;
         std::atexit(uknc_floppy_warn_unsaved);
@@ -138,6 +145,8 @@ uint16_t uknc_floppy_read_status()
 {
     FloppyDrive& d = selected_drive();
     const uint16_t t0 = track_zero_bit(d);
+    if (!has_diskette(d))
+        return t0;  // the head still senses track 0; nothing is ready or found
     if (d.marker_found)
         return 0x4082 + t0;
     if (d.data_phase) {
@@ -158,6 +167,8 @@ uint16_t uknc_floppy_read_status()
 uint16_t uknc_floppy_read_data()
 {
     FloppyDrive& d = selected_drive();
+    if (!has_diskette(d))
+        return 0;
     if (d.data_phase) {
         d.state = UKNC_DRIVE_READING;
         if (d.position < 0 || d.position > 255)
@@ -176,7 +187,7 @@ uint16_t uknc_floppy_read_data()
 void uknc_floppy_write_data(uint16_t value)
 {
     FloppyDrive& d = selected_drive();
-    if (d.state != UKNC_DRIVE_WRITING)
+    if (d.state != UKNC_DRIVE_WRITING || !has_diskette(d))
         return;
     if (d.position < 0) {  // the data marker
         d.position = 0;
@@ -218,6 +229,7 @@ bool uknc_floppy_open(int image, const char* path)
     std::memcpy(uknc_floppy.images[image], contents.data(), uknc_image_size);
     std::snprintf(uknc_floppy.names[image], uknc_name_chars, "%s", path);
     uknc_floppy.modified[image] = false;
+    uknc_floppy.inserted[image] = true;
     std::printf("Open Disk Image-%d: %s\n", image, path);
     return true;
 }

@@ -16,8 +16,12 @@
 //               0177132 read -> uknc_floppy_read_data(),   write -> uknc_floppy_write_data(v)
 //   each frame: uknc_floppy_frame_lamps(); after the picture uknc_floppy_draw_indicators(...)
 //   hot keys:   uknc_floppy_save(0) / uknc_floppy_save(1)
-// At process exit every image changed since it was loaded or saved is named on
-// the console (nothing is saved behind the user's back).
+// A drive whose image was never loaded holds no diskette: it never turns, so the
+// status shows neither "ready" nor "CRC good" nor a found marker, reads give 0 and
+// writes are lost; the ROM then gives up as on an empty drive.
+// When the run ends, every image changed since it was loaded or saved is named on
+// the console (nothing is saved behind the user's back): the workstation calls
+// uknc_floppy_warn_unsaved() on its way out.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +55,7 @@ struct UkncFloppy {
     uint8_t images[2][uknc_image_size];
     char names[4][uknc_name_chars];  // slot i: the file image i was last loaded from, "" if none
     bool modified[2];                // changed since loaded or saved
+    bool inserted[2];                // a diskette is in: the image was loaded from a file
     FloppyDrive drives[4];
     uint16_t control;                // last accepted control value
     bool exit_warning_installed;
@@ -74,8 +79,11 @@ bool uknc_floppy_open(int image, const char* path);
 // Writes the image back to the file it was loaded from; nothing when it has none.
 void uknc_floppy_save(int image);
 bool uknc_floppy_modified(int image);
-// The console warning for images changed and not saved (also run at process exit).
+// The console warning for images changed and not saved; registered by
+// uknc_floppy_warn_at_exit() to run at the process's orderly end (window closed,
+// --frames reached), not after a fatal error (which exits at once).
 void uknc_floppy_warn_unsaved();
+void uknc_floppy_warn_at_exit();
 
 // The host's NumLock lamp follows drive 0 at work, CapsLock drive 1.
 void uknc_floppy_frame_lamps();

@@ -15,12 +15,17 @@
 //   workstation_run_frame();         one frame: catch-up, budgets, keyboard, both
 //                                    processors interleaved, the 50 Hz requests
 //   workstation_render(picture);     the UKNC picture, 640 x 298
+// uknc_main() = workstation_startup() (window, ROM, disk images, restart), then
+// workstation_main_frame() for ever: host keys, keyboard feed, the processors, the
+// picture presented; the console monitor stops the processors at instruction boundaries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 #include "cpu/pdp11/pdp11.h"
+#include "cpu/pdp11/pdp11_disasm.h"
 #include "machines/workstation/uknc_keyboard.h"
 #include "machines/workstation/uknc_video.h"
 
@@ -81,7 +86,8 @@ struct Workstation {
     Pdp11Cpu cpu;
     Pdp11Cpu ppu;
     bool cpuHeld; // the CPU waits for the PPU to start it through 0177716
-    Pdp11Cpu* monitored;
+    int monitoredSlot;   // MONITOR_*: the processor the console monitor watches
+    Pdp11Cpu* monitored; // its PDP-11 record, nullptr for another core (the TPU)
 
     // CPU I/O page 0160000-0177777.
     UkncIoRead CpuIoReadTable[4096];
@@ -145,6 +151,18 @@ struct Workstation {
     int frameDelay;        // each frame is presented this many extra times
     int frameDelayCounter;
     uint32_t* PictureBuffer; // 1228800 bytes, for scaled pictures and scanline modes
+    bool ie15Selected;       // the KGD mode lays its bitmap over the 15IE (else the KSM)
+    bool keepKgd;            // F8/F9 chose the KGD mode: a program's exit (EMT 350) keeps it
+    int kgdPaletteIndex, kgdPaletteStep;       // the KGD palette shown, next entry
+    int nemigaPaletteIndex, nemigaPaletteStep; // the NEMIGA palette shown, next entry
+    int nemigaXScaleCode;    // 15 (x1.5) or 0 (x1.0)
+    int displayMode;         // WS_DISPLAY_*: the mode the window title names
+    // The 15IE's host toggles: bank-0 register R11 (bit 1 = mode) and in-port 10 (the RED
+    // key). The terminal points these at its own state; until then they are stand-ins.
+    uint16_t* ie15ModeRegister;
+    uint8_t* ie15RedPort;
+    uint16_t ie15ModeStandIn;
+    uint8_t ie15RedStandIn;
 
     // Console monitor.
     char monitorCommand;     // 'r' run to the breakpoint, 'e' to the next RTS, 'f' to the frame's
@@ -239,12 +257,89 @@ void workstation_apply_client_size(); // from the X-scale and lines-fit
 bool workstation_host_keys();         // true: a key took the frame (no keyboard feed)
 [[noreturn]] void uknc_main();
 
-// Console monitor and trace (workstation_monitor.cpp).
+// ---- Boards: ROMs, display modes, window title, EMT 350 (workstation_boards.cpp) ----
+
+// Reads a board's ROM (or font) file of exactly `length` bytes (0xFF past the end of a
+// short file). A file that is missing or unreadable is named once on the console and the
+// result is false: the caller runs its board absent (presence flag off). Only "UKNC.rom"
+// is fatal (load_file), for the UKNC alone is a complete computer.
+//   ws.kcgdPresent = workstation_load_board_rom(kcgd_block + 0x30000, 8192, "KCGD.rom");
+//   ws.ksmPresent = workstation_load_board_rom(ksm, 8192, "KSM.rom") &&
+//                   workstation_load_board_rom(ksm + 0x18000, 2048, "KSM_FONT.rom");
+bool workstation_load_board_rom(void* buffer, size_t length, const char* name);
+
+// Display modes, in the order they take the screen.
+enum { WS_DISPLAY_UKNC, WS_DISPLAY_KSM_KGD, WS_DISPLAY_IE15_KGD, WS_DISPLAY_KCGD, WS_DISPLAY_NEMIGA,
+       WS_DISPLAY_E85 };
+enum { WS_MODE_KGD, WS_MODE_KCGD, WS_MODE_NEMIGA, WS_MODE_E85, ws_mode_count };
+
+// What a board adds to the switching of its display mode, and its other pieces the
+// host keys and EMT 350 reach. Boards fill these at start; empty entries do nothing.
+struct WorkstationBoardHooks {
+    void (*mode_switched[ws_mode_count])(bool on); // after the flag, window and messages
+    void (*clear_kgd_memory)();
+};
+extern WorkstationBoardHooks workstation_board_hooks;
+
+// Switches a display mode on or off (nothing when it already is): the flag, the message
+// ("Videomode DVK KGD Activated!\n", ...) when `messages`, clear_back_buffer, the cleared
+// PictureBuffer, the window size of the mode (off: 800 x 480 while the KCGD mode is on,
+// else the UKNC size), then the board's hook.
+void workstation_switch_mode(int mode, bool on, bool messages);
+int workstation_display_mode();        // WS_DISPLAY_* from the mode flags
+void workstation_update_title();       // the window title follows the display mode
+// A program's exit (EMT 350 next on the monitored processor): E-85 and NEMIGA modes off,
+// KGD memory cleared and the KGD mode off unless F8/F9 chose it.
+void workstation_program_exit();
+inline bool workstation_board_mode_on()
+{
+    return workstation.kgdMode | workstation.kcgdMode | workstation.nemigaMode | workstation.e85Mode;
+}
+
+// ---- Console monitor and trace (workstation_monitor.cpp) ----
+
+// The processors the monitor can watch, stop and dump. A board's processor slots in by
+// filling its entry at start: a PDP-11 gives its record and a side-effect-free reader
+// (code at or above 0100000 from its ROM); another core gives its own operations.
+enum { MONITOR_CPU, MONITOR_PPU, MONITOR_GPU, MONITOR_TPU, MONITOR_IE15, monitor_slot_count };
+struct MonitoredProcessor {
+    char command;         // 'c', 'p', 'g', 't' selects it (0: not selectable)
+    const char* name;     // "Monitored processor = %s\n"
+    const char* caption;  // register block caption
+    const bool* present;  // board presence flag; nullptr: always there
+    Pdp11Cpu* pdp11;      // its PDP-11 record, or nullptr
+    Pdp11WordReader reader;
+    bool (*at_boundary)();            // other cores: between instructions
+    uint32_t (*pc)();
+    uint32_t (*next_instruction)();   // the instruction word (or opcode) about to run
+    void (*jump)(uint32_t address);   // PC = address, next instruction refetched
+    void (*print_registers)();        // register block on the console
+};
+extern MonitoredProcessor workstation_processors[monitor_slot_count];
+
+// Memory dumps of the monitor's m, n, z and b commands. Boards fill data and size.
+enum { DUMP_UKNC, DUMP_NEMIGA, DUMP_KCGD, DUMP_KSM, DUMP_IE15, dump_count };
+struct MonitorDump {
+    const char* file;     // "UKNCMemory.bin"
+    const char* failure;  // "Can't create UKNCMemory.bin file!"
+    const uint8_t* data;  // nullptr: the board is not built, the command is a plain step
+    size_t size;
+};
+extern MonitorDump workstation_dumps[dump_count];
+
+bool workstation_monitored_at_boundary();
+// The inner loop calls this after a processor's bus-operation-and-step pair: the
+// monitor's stop waits for the monitored processor to move on.
+inline void workstation_monitor_ran(int slot)
+{
+    if (slot == workstation.monitoredSlot)
+        workstation.monitorSkip = false;
+}
 void workstation_monitor_reset();     // the CPU, run mode 'r', no breakpoint
 void workstation_monitor_enter();     // stop at the next boundary (the Apps key)
 bool workstation_monitor_due();       // the monitored processor is at a boundary where it stops
 void workstation_monitor_stop();      // registers, one command from monitorIn
 void workstation_monitor_frame_end(); // 'f': "One frame done...", then stop
-void workstation_trace(const Pdp11Cpu* cpu);
+void workstation_trace(const Pdp11Cpu* cpu); // CPU at the left margin, others after 60 blanks
 uint16_t workstation_cpu_reader(const void*, uint16_t address);
 uint16_t workstation_ppu_reader(const void*, uint16_t address);

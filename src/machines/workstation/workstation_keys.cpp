@@ -1,8 +1,8 @@
-// The complex's host keys: screenshot, full screen, restart, frame delay, palettes, and
-// the screen's X-scale, scanline mode and lines-fit.
+// The complex's host keys: screenshot, full screen, restart, frame delay, palettes, the
+// screen's X-scale, scanline mode and lines-fit, and the DVK display modes and terminal
+// toggles (F6-F10, NumLock) of the boards that are fitted.
 #include "machines/workstation/workstation.h"
 
-#include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/uknc_floppy.h"
 
 #include "host/host.h"
@@ -28,21 +28,42 @@ enum : uint8_t {
     KEY_APPS = 0xDD,
     KEY_0 = 0x0B,
     KEY_1 = 0x02,
+    KEY_F6 = 0x40,
+    KEY_F7 = 0x41,
+    KEY_F8 = 0x42,
+    KEY_F9 = 0x43,
+    KEY_F10 = 0x44,
+    KEY_NUM_LOCK = 0x45,
 };
+
+constexpr int palette_list_length = 5; // the palette lists of the UKNC, KGD and NEMIGA
 
 void clear_picture_buffer() { std::memset(ws.PictureBuffer, 0, uknc_picture_buffer_pixels * 4); }
 
 // The entry at the step index is shown and the index moves on; past the last entry the
 // first is shown and the index starts again.
+void step_palette(int* index, int* step)
+{
+    if (*step >= palette_list_length) {
+        *index = 0;
+        *step = 0;
+    } else {
+        *index = (*step)++;
+    }
+}
+
 void next_palette()
 {
-    if (ws.paletteStep >= uknc_palette_count) {
-        ws.paletteIndex = 0;
-        ws.paletteStep = 0;
+    if (ws.nemigaMode) {
+        step_palette(&ws.nemigaPaletteIndex, &ws.nemigaPaletteStep);
+        std::printf("NEMIGA Palette %d\n", ws.nemigaPaletteIndex);
+    } else if (ws.kgdMode) {
+        step_palette(&ws.kgdPaletteIndex, &ws.kgdPaletteStep);
+        std::printf("KGD Palette %d\n", ws.kgdPaletteIndex);
     } else {
-        ws.paletteIndex = ws.paletteStep++;
+        step_palette(&ws.paletteIndex, &ws.paletteStep);
+        std::printf("UKNC Palette %d\n", ws.paletteIndex);
     }
-    std::printf("UKNC Palette %d\n", ws.paletteIndex);
 }
 
 void next_scanline_mode()
@@ -58,6 +79,15 @@ void next_x_scale()
 {
     if (ws.display.scanline_mode != uknc_scanlines_black)
         clear_picture_buffer();
+    if (ws.nemigaMode) {
+        bool wide = ws.nemigaXScaleCode != 15;
+        ws.nemigaXScaleCode = wide ? 15 : 0;
+        std::printf(wide ? "NEMIGA screen X-scale = 1.5\n" : "NEMIGA screen X-scale = 1.0\n");
+        set_client_size(wide ? 768 : 512, 512);
+        return;
+    }
+    if (ws.kgdMode || ws.kcgdMode)
+        return; // their pictures have one width
     int& code = ws.display.x_scale_code;
     code = code == 0 ? 12 : code == 12 ? 13 : code == 13 ? 15 : 0;
     std::printf("%s", uknc_x_scale_message(code));
@@ -70,6 +100,49 @@ void next_lines_fit()
     lines = lines == 276 ? 288 : lines == 288 ? 298 : 276;
     set_client_size(0, uint32_t(2 * lines));
     std::printf("Lines fit to window: %d\n", lines);
+}
+
+// F6-F9 choose a DVK display mode of a fitted board; F10 and NumLock work the 15IE.
+void dvk_keys()
+{
+    if (!ws.ie15ModeRegister)
+        ws.ie15ModeRegister = &ws.ie15ModeStandIn;
+    if (!ws.ie15RedPort) {
+        ws.ie15RedStandIn = 0x80; // the terminal's start value
+        ws.ie15RedPort = &ws.ie15RedStandIn;
+    }
+    if (key_down(KEY_F6) && ws.kcgdPresent && !ws.kcgdMode) {
+        workstation_switch_mode(WS_MODE_KGD, false, true);
+        workstation_switch_mode(WS_MODE_KCGD, true, true);
+    }
+    if (key_down(KEY_F8) && ws.ksmPresent) {
+        ws.ie15Selected = false;
+        workstation_switch_mode(WS_MODE_KGD, true, true);
+        ws.keepKgd = true;
+    }
+    if (key_down(KEY_F9) && ws.ie15Present) {
+        ws.ie15Selected = true;
+        workstation_switch_mode(WS_MODE_KGD, true, true);
+        ws.keepKgd = true;
+    }
+    if (key_down(KEY_F7)) {
+        if (ws.kcgdMode) {
+            workstation_switch_mode(WS_MODE_KCGD, false, true);
+        } else if (ws.kgdMode) {
+            workstation_switch_mode(WS_MODE_KGD, false, true);
+            ws.keepKgd = false;
+        }
+    }
+    if (key_pressed(KEY_F10)) {
+        uint16_t& r11 = *ws.ie15ModeRegister;
+        std::printf((r11 & 2) ? "15IE: Mode 1\n" : "15IE: Mode 2\n");
+        r11 ^= 2;
+    }
+    if (key_pressed(KEY_NUM_LOCK)) {
+        uint8_t& red = *ws.ie15RedPort;
+        std::printf(red == 0x80 ? "15IE: RED Off\n" : "15IE: RED On\n");
+        red = red == 0x80 ? 0 : 0x80;
+    }
 }
 
 } // namespace
@@ -103,6 +176,7 @@ bool workstation_host_keys()
     }
     if (key_down(KEY_APPS))
         workstation_monitor_enter();
+    dvk_keys();
     if (key_pressed(KEY_PAGE_UP)) {
         ++ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);
@@ -112,20 +186,16 @@ bool workstation_host_keys()
             --ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);
     }
-    dvk_host_keys();
-    if (key_pressed(KEY_GRAVE) && !dvk_next_palette())
+    if (key_pressed(KEY_GRAVE))
         next_palette();
     if (key_pressed(KEY_DELETE)) {
         clear_back_buffer();
         if (key_down(KEY_LEFT_CTRL))
             next_scanline_mode();
-        else if (!key_down(KEY_LEFT_SHIFT)) {
-            // The NEMIGA has a scale of its own; the KGD and KCGD pictures have none.
-            if (!dvk_next_x_scale() && !workstation.kgdMode && !workstation.kcgdMode)
-                next_x_scale();
-        } else if (!workstation.kgdMode && !workstation.kcgdMode && !workstation.nemigaMode) {
+        else if (!key_down(KEY_LEFT_SHIFT))
+            next_x_scale();
+        else if (!ws.kgdMode && !ws.kcgdMode && !ws.nemigaMode)
             next_lines_fit();
-        }
     }
     return took_frame;
 }

@@ -38,6 +38,9 @@ void workstation_startup()
     ws.display = UkncDisplaySettings{12, uknc_scanlines_black, 276};
     ws.paletteIndex = ws.paletteStep = 0;
     ws.frameDelay = ws.frameDelayCounter = 0;
+    ws.kgdPaletteIndex = ws.kgdPaletteStep = ws.nemigaPaletteIndex = ws.nemigaPaletteStep = 0;
+    ws.nemigaXScaleCode = 15;
+    ws.displayMode = WS_DISPLAY_UKNC;
     workstation_apply_client_size();
     std::printf("%s", uknc_x_scale_message(ws.display.x_scale_code));
 
@@ -50,7 +53,7 @@ void workstation_startup()
     // fitted in this build.
     dvk_allocate();
     ws.kgdPresent = ws.nemigaPresent = ws.e85Present = true;
-    ws.kcgdPresent = dvk_load_kcgd_rom();
+    ws.kcgdPresent = workstation_load_board_rom(dvk.kcgd.block + kcgd_rom_offset, kcgd_rom_size, "KCGD.rom");
     ws.ksmPresent = ws.ie15Present = false;
 
     uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
@@ -59,6 +62,7 @@ void workstation_startup()
     name = next_argument();
     uknc_floppy_open(1, name ? name : "Work.dsk");
     std::printf("\n");
+    uknc_floppy_warn_at_exit();
     workstation_restart_host();
 }
 
@@ -73,7 +77,7 @@ void workstation_restart_host()
 void workstation_present()
 {
     std::vector<uint32_t>& picture = *picture_storage();
-    if (!dvk_present()) {
+    if (!dvk_present()) { // a DVK display has the screen
         workstation_render(picture.data());
         uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
     }
@@ -105,9 +109,10 @@ void workstation_main_frame()
     shift_key_snapshot();
     snapshot_keys();
     const bool feed = !workstation_host_keys();
-    if (feed && !ws.kcgdMode)
+    if (feed && !ws.kcgdMode) // the KCGD mode takes the keys for the KCGD's keyboard
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
     dvk_keyboard_frame(feed);
+    workstation_update_title();
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();

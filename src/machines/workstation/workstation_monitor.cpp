@@ -1,7 +1,8 @@
 // The console monitor of the complex: breakpoints, run to the next RTS or the frame's
-// end, single steps of the monitored processor (CPU or PPU), jumps, register and
-// interrupt reports, memory and disassembly dumps and the instruction trace.
-// Commands are a letter and, unless the letter is a line end, a hexadecimal number.
+// end, single steps of the monitored processor (CPU, PPU, or a board's GPU or TPU),
+// jumps, register and interrupt reports, memory and disassembly dumps and the
+// instruction trace. Commands are a letter and, unless the letter is a line end, a
+// hexadecimal number. The processors and dumps are tables that the boards fill.
 #include "machines/workstation/workstation.h"
 
 #include "cpu/pdp11/pdp11_disasm.h"
@@ -10,9 +11,55 @@
 #include <cstdio>
 #include <string>
 
+MonitoredProcessor workstation_processors[monitor_slot_count] = {
+    {'c', "CPU", "CPU (Main)   ", nullptr, &workstation.cpu, workstation_cpu_reader, nullptr, nullptr, nullptr,
+     nullptr, nullptr},
+    {'p', "PPU", "PPU (Main)   ", nullptr, &workstation.ppu, workstation_ppu_reader, nullptr, nullptr, nullptr,
+     nullptr, nullptr},
+    {'g', "GPU", "GPU (Main)   ", &workstation.kcgdPresent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+     nullptr},
+    {'t', "TPU", "TPU (Main)   ", &workstation.ksmPresent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+     nullptr},
+    {0, "15IE", "15IE (Main)  ", &workstation.ie15Present, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+     nullptr},
+};
+
+MonitorDump workstation_dumps[dump_count] = {
+    {"UKNCMemory.bin", "Can't create UKNCMemory.bin file!", nullptr, uknc_main_block_size},
+    {"NEMMemory.bin", "Can't create NEMMemory.bin file!", nullptr, 0x10000},
+    {"KCGDMemory.bin", "Can't create KCGDMemory.bin file!", nullptr, 0x38000},
+    {"KSMMemory.bin", "Can't create KSMMemory.bin file!", nullptr, 100352},
+    {"IE15Memory.bin", "Can't create IEMemory.bin file!", nullptr, 4096},
+};
+
 namespace {
 
 Workstation& ws = workstation;
+
+const MonitoredProcessor& target() { return workstation_processors[ws.monitoredSlot]; }
+
+bool available(const MonitoredProcessor& m)
+{
+    return (!m.present || *m.present) && (m.pdp11 || m.at_boundary);
+}
+
+uint32_t monitored_pc()
+{
+    const MonitoredProcessor& m = target();
+    return m.pdp11 ? m.pdp11->r[7] & 0xFFFF : m.pc ? m.pc() : 0;
+}
+
+uint32_t monitored_next()
+{
+    const MonitoredProcessor& m = target();
+    return m.pdp11 ? m.pdp11->prefetch : m.next_instruction ? m.next_instruction() : 0;
+}
+
+void select(int slot)
+{
+    ws.monitoredSlot = slot;
+    ws.monitored = workstation_processors[slot].pdp11;
+}
 
 constexpr uint32_t no_breakpoint = 0x10000; // PC never takes it
 
@@ -55,18 +102,22 @@ bool read_number(uint32_t* value)
     return true;
 }
 
-bool ppu_monitored() { return ws.monitored == &ws.ppu; }
-
-void write_memory_dump()
+void write_memory_dump(int which)
 {
-    FILE* file = open_data_file("UKNCMemory.bin", "wb");
+    MonitorDump& dump = workstation_dumps[which];
+    if (which == DUMP_UKNC)
+        dump.data = ws.mainBlock;
+    if (!dump.data)
+        return; // the board is not built: a plain step
+    FILE* file = open_data_file(dump.file, "wb");
+    // Keep running either way: ending here would throw away disk images not yet saved.
     if (!file) {
-        // Keep running: ending here would throw away disk images not yet saved.
-        std::printf("Can't create UKNCMemory.bin file!\n");
+        std::printf("%s\n", dump.failure);
         return;
     }
-    std::fwrite(ws.mainBlock, 1, uknc_main_block_size, file);
-    std::fclose(file);
+    bool written = std::fwrite(dump.data, 1, dump.size, file) == dump.size;
+    if (std::fclose(file) != 0 || !written)
+        std::printf("%s\n", dump.failure);
 }
 
 void write_disassembly_dump()
@@ -82,8 +133,10 @@ void write_disassembly_dump()
         return;
     }
     uint16_t last = uint16_t(end > 0xFFFF ? 0xFFFF : end);
-    pdp11_write_disasm_dump(file, uint16_t(ws.breakpoint), last,
-                            ppu_monitored() ? workstation_ppu_reader : workstation_cpu_reader, nullptr);
+    // The PPU's or GPU's memory when one of them is watched, else the CPU's.
+    const MonitoredProcessor& m = target();
+    Pdp11WordReader reader = m.pdp11 && m.reader ? m.reader : workstation_cpu_reader;
+    pdp11_write_disasm_dump(file, uint16_t(ws.breakpoint), last, reader, nullptr);
     std::fclose(file);
 }
 
@@ -109,7 +162,13 @@ void print_interrupts()
 
 void jump(uint32_t address)
 {
-    Pdp11Cpu* c = ws.monitored;
+    const MonitoredProcessor& m = target();
+    if (!m.pdp11) {
+        if (m.jump)
+            m.jump(address);
+        return;
+    }
+    Pdp11Cpu* c = m.pdp11;
     c->r[7] = address & 0xFFFF;
     // The prefetched word belongs to the old PC: read it again before the next instruction.
     c->busOperation = c->opRefetch;
@@ -124,12 +183,17 @@ void immediate_command()
         jump(ws.breakpoint);
         break;
     case 'p':
-        ws.monitored = &ws.ppu;
-        std::printf("Monitored processor = PPU\n");
-        break;
     case 'c':
-        ws.monitored = &ws.cpu;
-        std::printf("Monitored processor = CPU\n");
+    case 'g':
+    case 't':
+        // A processor whose board is not fitted cannot be watched: a plain step.
+        for (int slot = 0; slot < monitor_slot_count; ++slot) {
+            const MonitoredProcessor& m = workstation_processors[slot];
+            if (m.command == ws.monitorCommand && available(m)) {
+                select(slot);
+                std::printf("Monitored processor = %s\n", m.name);
+            }
+        }
         break;
     case 'x':
         ws.memoryControl &= ~0x200;
@@ -141,11 +205,54 @@ void immediate_command()
         write_disassembly_dump();
         break;
     case 'm':
-        write_memory_dump();
+        write_memory_dump(ws.nemigaMode ? DUMP_NEMIGA : DUMP_UKNC);
         break;
-    default: // 'g', 't', 'n', 'z', 'b' need boards that are not fitted: a plain step
+    case 'n':
+        write_memory_dump(DUMP_KCGD);
+        break;
+    case 'z':
+        write_memory_dump(DUMP_KSM);
+        break;
+    case 'b':
+        write_memory_dump(DUMP_IE15);
+        break;
+    default: // a plain step
         break;
     }
+}
+
+void print_block(int slot)
+{
+    const MonitoredProcessor& m = workstation_processors[slot];
+    if (m.pdp11)
+        pdp11_print_register_dump(stdout, *m.pdp11, m.caption, m.reader, nullptr);
+    else if (m.print_registers)
+        m.print_registers();
+}
+
+bool shown(int slot)
+{
+    const MonitoredProcessor& m = workstation_processors[slot];
+    return (!m.present || *m.present) && (m.pdp11 || m.print_registers);
+}
+
+// The processor behind the screen shown (the GPU in the KCGD mode, the terminal under
+// the KGD bitmap, else the PPU with its timer), then always the CPU.
+void print_registers()
+{
+    if (ws.kcgdMode && shown(MONITOR_GPU)) {
+        print_block(MONITOR_GPU);
+    } else if (ws.kgdMode && !ws.ie15Selected && shown(MONITOR_TPU)) {
+        print_block(MONITOR_TPU);
+    } else if (ws.kgdMode && ws.ie15Selected && shown(MONITOR_IE15)) {
+        print_block(MONITOR_IE15);
+    } else {
+        std::printf("Timer: %03X, TimerBuf = %03X, Ctr = %08X, CmpInt = %08X\n", ws.timerControl, ws.timerBuffer,
+                    uint32_t(ws.ppu.cycleBudget), uint32_t(ws.timerCompare));
+        print_block(MONITOR_PPU);
+    }
+    print_block(MONITOR_CPU);
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -153,9 +260,17 @@ void immediate_command()
 uint16_t workstation_cpu_reader(const void*, uint16_t address) { return workstation_cpu_peek(address); }
 uint16_t workstation_ppu_reader(const void*, uint16_t address) { return workstation_ppu_peek(address); }
 
+bool workstation_monitored_at_boundary()
+{
+    const MonitoredProcessor& m = target();
+    if (m.pdp11)
+        return workstation_at_boundary(m.pdp11);
+    return m.at_boundary ? m.at_boundary() : true;
+}
+
 void workstation_monitor_reset()
 {
-    ws.monitored = &ws.cpu;
+    select(MONITOR_CPU);
     ws.monitorCommand = 'r';
     ws.breakpoint = no_breakpoint;
     ws.monitorSkip = false;
@@ -173,12 +288,11 @@ void workstation_monitor_enter()
 
 bool workstation_monitor_due()
 {
-    const Pdp11Cpu& c = *ws.monitored;
     switch (ws.monitorCommand) {
     case 'r':
-        return (c.r[7] & 0xFFFF) == ws.breakpoint;
+        return monitored_pc() == ws.breakpoint;
     case 'e':
-        return (c.prefetch & 0xFFF8) == 0200; // RTS Rn next
+        return (monitored_next() & 0xFFF8) == 0200; // RTS Rn next
     case 'f':
         return false;
     default:
@@ -195,11 +309,7 @@ void workstation_monitor_stop()
         return;
     }
     workstation_present();
-    std::printf("Timer: %03X, TimerBuf = %03X, Ctr = %08X, CmpInt = %08X\n", ws.timerControl, ws.timerBuffer,
-                uint32_t(ws.ppu.cycleBudget), uint32_t(ws.timerCompare));
-    pdp11_print_register_dump(stdout, ws.ppu, "PPU (Main)   ", workstation_ppu_reader, nullptr);
-    pdp11_print_register_dump(stdout, ws.cpu, "CPU (Main)   ", workstation_cpu_reader, nullptr);
-    std::fflush(stdout);
+    print_registers();
 
     int c = std::fgetc(ws.monitorIn);
     if (c == EOF) {
@@ -239,7 +349,8 @@ void workstation_monitor_frame_end()
     }
 }
 
-// CPU lines at the left margin, PPU lines after 60 blanks.
+// CPU lines at the left margin; PPU lines (after the PPU's pending interrupt word) and
+// GPU lines after a line break and 60 blanks.
 void workstation_trace(const Pdp11Cpu* c)
 {
     if (!trace_file)
@@ -247,8 +358,18 @@ void workstation_trace(const Pdp11Cpu* c)
     uint16_t pc = uint16_t(c->r[7]);
     if (c == &ws.cpu) {
         pdp11_write_trace_line(trace_file, pc, workstation_cpu_reader, nullptr);
-    } else {
-        std::string line = pdp11_disasm_line_text(pc, workstation_ppu_reader, nullptr, true);
-        std::fprintf(trace_file, "\n%60s%s", "", line.c_str());
+        return;
     }
+    Pdp11WordReader reader = workstation_ppu_reader;
+    if (c != &ws.ppu) {
+        const MonitoredProcessor& gpu = workstation_processors[MONITOR_GPU];
+        if (c != gpu.pdp11 || !gpu.reader)
+            return;
+        reader = gpu.reader;
+    }
+    std::string line = pdp11_disasm_line_text(pc, reader, nullptr, true);
+    if (c == &ws.ppu)
+        std::fprintf(trace_file, "\n%60s%04X %s", "", ws.PendingInterrupts[UKNC_PPU] & 0xFFFF, line.c_str());
+    else
+        std::fprintf(trace_file, "\n%60s%s", "", line.c_str());
 }

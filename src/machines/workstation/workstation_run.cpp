@@ -53,7 +53,18 @@ namespace {
 inline bool frame_may_end()
 {
     const Pdp11Cpu* c = ws.monitored;
+    if (!c)
+        return workstation_monitored_at_boundary();
     return workstation_at_boundary(c) || c->cycleBudget < -c->speedFactor * uknc_cycles_per_frame;
+}
+
+// A program ends through EMT 350: the DVK display modes hand the screen back. Only a
+// mode that is on has anything to undo.
+inline void program_exit_check()
+{
+    const Pdp11Cpu* c = ws.monitored;
+    if (c && c->prefetch == 0104350 && workstation_at_boundary(c))
+        workstation_program_exit();
 }
 
 } // namespace
@@ -110,7 +121,8 @@ bool workstation_at_boundary(const Pdp11Cpu* c)
 void workstation_restart()
 {
     workstation_allocate();
-    ws.kgdMode = ws.kcgdMode = ws.nemigaMode = ws.e85Mode = false;
+    for (int mode = 0; mode < ws_mode_count; ++mode)
+        workstation_switch_mode(mode, false, false);
     ws.KgdConsoleLimit = 0xFFFFFFFF;
     ws.kcgdReplyStatus = 0;
     dvk_restart();
@@ -165,7 +177,10 @@ bool run_free()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
-        dvk_turn();
+        if (workstation_board_mode_on())
+            program_exit_check();
+        if (ws.kcgdPresent)
+            dvk_gpu_turn(); // the KCGD's processor: every third turn
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -189,20 +204,23 @@ bool run_watched()
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
     for (;;) {
-        if (!ws.monitorSkip && workstation_at_boundary(ws.monitored) && workstation_monitor_due()) {
+        if (workstation_board_mode_on())
+            program_exit_check();
+        if (!ws.monitorSkip && workstation_monitored_at_boundary() && workstation_monitor_due()) {
             workstation_monitor_stop();
             if (!ws.monitorWatch)
                 return false;
         }
-        dvk_turn();
+        if (ws.kcgdPresent)
+            dvk_gpu_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
             if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
                 workstation_trace(&cpu);
             run_pair(cpu);
-            if (ws.monitored == &cpu)
-                ws.monitorSkip = false;
+            if (!ws.cpuHeld) // a held CPU runs no instruction: stepping it waits for the PPU
+                workstation_monitor_ran(MONITOR_CPU);
         } else {
             if (ws.PendingInterrupts[UKNC_PPU])
                 workstation_accept_ppu_interrupt();
@@ -210,7 +228,9 @@ bool run_watched()
                 workstation_trace(&ppu);
             run_pair(ppu);
             workstation_timer_check();
-            if (ws.monitored == &ppu)
+            workstation_monitor_ran(MONITOR_PPU);
+            // A step of the held CPU shows the PPU's next instruction (the PPU starts it).
+            if (ws.cpuHeld && ws.monitoredSlot == MONITOR_CPU && workstation_at_boundary(&ppu))
                 ws.monitorSkip = false;
         }
         if (ppu.cycleBudget < 0 && frame_may_end())

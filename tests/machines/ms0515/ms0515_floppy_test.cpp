@@ -109,6 +109,85 @@ TEST_F(Ms0515FloppyTest, ReadAddressOnTrack0NeverReadsBeforeTheImage)
     command(0x10);
     command(0xC0);
     EXPECT_EQ(ms0515_read_word(0177644), 7);
+    // On track 25 it leaves 25: used as it stands while the sector lies inside the image.
+    ms0515_write_word(0177646, 25);
+    command(0x10);
+    command(0xC0);
+    CaptureStdout();
+    command(0x80);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(data(), image(25 * 5120 + 24 * 512));
+    // On the upper surface of track 79 of a two-surface image, sector 79 would end past
+    // the buffer: sector 1 instead.
+    ms0515_floppy_reset(ms0515.floppy, ms0515.systemImage, ms0515.workImage, true, true);
+    ms0515_write_word(0177600, 0); // bit 3 clear: upper surface
+    ms0515_write_word(0177646, 79);
+    command(0x10);
+    command(0xC0);
+    CaptureStdout();
+    command(0x80);
+    EXPECT_EQ(GetCapturedStdout(), "Garbage Sector Number 79\n");
+    EXPECT_EQ(data(), image(159 * 5120));
+}
+
+TEST_F(Ms0515FloppyTest, SurfacesOfTwoSidedAndOneSidedImages)
+{
+    // Every track-sized block of the image names itself in its first byte.
+    for (uint32_t block = 0; block < 160; ++block)
+        ms0515.systemImage[block * 5120] = static_cast<uint8_t>(block);
+    struct Case {
+        long bytes;         // what the image file held
+        bool linear;        // --ms0515-linear-disks
+        uint8_t track;
+        uint8_t sysreg_a;   // bit 3: 1 = lower surface (active low)
+        uint8_t block;      // the 5,120-byte block read
+    };
+    const Case cases[] = {
+        {819200, false, 0, 0x08, 0},   {819200, false, 0, 0x00, 1},
+        {819200, false, 37, 0x08, 74}, {819200, false, 37, 0x00, 75},
+        {819200, false, 79, 0x0C, 158}, {819200, false, 79, 0x04, 159},
+        {600000, false, 3, 0x00, 7},   // a dump cut short is still two-sided
+        {409600, false, 37, 0x08, 37}, {409600, false, 37, 0x00, 37}, // one surface: both read it
+        {1000, false, 5, 0x00, 5},
+        {819200, true, 37, 0x08, 37},  {819200, true, 37, 0x00, 37},  // linear layout
+    };
+    for (const Case& c : cases) {
+        bool two = ms0515_image_is_double_sided(c.bytes, c.linear);
+        ms0515_floppy_reset(ms0515.floppy, ms0515.systemImage, ms0515.workImage, two, false);
+        ms0515_write_word(0177600, c.sysreg_a);
+        ms0515_write_word(0177646, c.track);
+        command(0x10);
+        ms0515_write_word(0177644, 1);
+        command(0x80);
+        EXPECT_EQ(data(), c.block) << c.bytes << " " << c.linear << " " << int(c.track) << " " << int(c.sysreg_a);
+        EXPECT_EQ(drive(0).side, (c.sysreg_a >> 3) & 1);
+    }
+    // Drives 1-3 follow the work image's own layout.
+    ms0515_floppy_reset(ms0515.floppy, ms0515.systemImage, ms0515.workImage, false, true);
+    EXPECT_EQ(drive(0).doubleSided, 0);
+    EXPECT_EQ(drive(3).doubleSided, 1);
+}
+
+TEST_F(Ms0515FloppyTest, StatusIsNotBusyAfterTheLastByteUntilTheNextCommand)
+{
+    ms0515_write_word(0177644, 1);
+    command(0x80);
+    for (int i = 0; i < 511; ++i)
+        data();
+    int before[4];
+    for (int& b : before)
+        b = ms0515_read_word(0177640) & 1;
+    EXPECT_EQ(std::vector<int>(before, before + 4), (std::vector<int>{1, 1, 0, 0})); // still moving
+    data(); // the 512th byte
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(ms0515_read_word(0177640) & 3, 0) << i;
+    data(); // reading on restarts the sector but the read stays finished
+    EXPECT_EQ(ms0515_read_word(0177640) & 1, 0);
+    command(0x10); // the next command: the alternation resumes
+    int after[4];
+    for (int& b : after)
+        b = ms0515_read_word(0177640) & 1;
+    EXPECT_EQ(after[0] + after[1] + after[2] + after[3], 2);
 }
 
 TEST_F(Ms0515FloppyTest, StatusBit0ChangesEverySecondRead)

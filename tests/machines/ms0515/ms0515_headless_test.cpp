@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/headless.h"
+#include "support/real_rom.h"
 
 namespace {
 
@@ -32,7 +33,8 @@ struct Program {
 };
 
 constexpr uint16_t handler_address = 0173000;
-constexpr uint32_t sector_offset = 5120 + 512; // track 1, sector 2
+// Track 1, sector 2 of the lower surface: the image is a dump of both surfaces.
+constexpr uint32_t sector_offset = 2 * 5120 + 512;
 
 uint16_t idle_address = 0;
 
@@ -44,7 +46,7 @@ std::vector<uint8_t> make_rom()
 {
     Program p{0172000, {}};
     p.emit({012706, 001000});                // MOV #1000,SP
-    p.emit({012737, 000200, 0177600});       // SYSREG_A: extended ROM on, drive 0 active
+    p.emit({012737, 000210, 0177600});       // SYSREG_A: extended ROM on, drive 0 active, lower surface
     p.emit({012737, 004377, 0177400});       // MEM_CON 0x08FF: bank A, video at 0100000
     p.emit({012737, 000010, 0177604});       // monochrome, background 0
     p.emit({012700, 0100000});               // MOV #100000,R0
@@ -184,7 +186,7 @@ TEST_F(Ms0515Run, DebuggerCommandsFromStandardInput)
     // Stops: breakpoint word, after m, the single step (RTI), after d, after f, after j,
     // and F8, which finds the input at its end.
     EXPECT_EQ(count(console, "CPU (Main)   "), 7u) << console;
-    EXPECT_EQ(count(console, "MEM_CON = 0x08FF, SYSREG_A = 0x80\n"), 7u) << console;
+    EXPECT_EQ(count(console, "MEM_CON = 0x08FF, SYSREG_A = 0x88\n"), 7u) << console;
     EXPECT_EQ(count(console, "One frame done...\n"), 1u) << console;
     EXPECT_NE(console.find("1186"), std::string::npos) << console; // the breakpoint word shown
     char pc_text[16];
@@ -207,6 +209,50 @@ TEST_F(Ms0515Run, DebuggerCommandsFromStandardInput)
     std::string dis = slurp(dir / "MS0515DisDump.txt");
     EXPECT_EQ(dis.rfind("F400  15C6 0200       MOV   #$0200,SP", 0), 0u) << dis;
     EXPECT_EQ(count(dis, "\n"), 3u) << dis; // F400, F404, F40A (the next would be past F40C)
+}
+
+// The same two-surface-sized image read as one surface: the ROM's track 1 sector 2 comes
+// from the first half, linearly.
+TEST_F(Ms0515Run, LinearDisksOptionReadsEveryImageAsOneSurface)
+{
+    standard_files();
+    run("--frames 6 --ms0515-linear-disks", "m 0\n", "2 A down\n3 A up\n");
+    ASSERT_EQ(status, 0) << console;
+    std::string memory = slurp(dir / "MS0515Memory.bin");
+    ASSERT_EQ(memory.size(), 0x20000u) << console;
+    for (uint32_t i = 0; i < 512; i += 31)
+        EXPECT_EQ(static_cast<uint8_t>(memory[0x2000 + i]), disk_byte(5120 + 512 + i)) << i;
+}
+
+// The real ROM boots the real one-surface OSA disk, and the same disk as the lower surface
+// of a two-surface dump (the upper surface filled with 0xE5): the ROM selects the lower
+// surface with SYSREG_A bit 3 set, so both reach the same screen.
+TEST_F(Ms0515Run, RealRomBootsOsaFromOneAndTwoSurfaceImages)
+{
+    const std::string rom = korvel_test::real_rom_file("ms0515/MS-0515.rom");
+    const std::string osa = korvel_test::real_rom_file("ms0515/osa.dsk");
+    if (rom.empty() || osa.empty()) GTEST_SKIP() << "real ROM or disk absent: ms0515/ (set KORVEL_ROMS_DIR)";
+    fs::create_symlink(rom, dir / "MS-0515.rom");
+    fs::create_symlink(osa, dir / "System.dsk");
+    const std::string one = slurp(osa);
+    ASSERT_EQ(one.size(), 409600u);
+    std::string two;
+    for (uint32_t track = 0; track < 80; ++track)
+        two += one.substr(track * 5120, 5120) + std::string(5120, '\xE5');
+    write("two.dsk", std::vector<uint8_t>(two.begin(), two.end()));
+
+    run("--frames 400 --screenshot-at 400");
+    ASSERT_EQ(status, 0) << console;
+    run("--frames 400 --screenshot-at 400 two.dsk");
+    ASSERT_EQ(status, 0) << console;
+    Shot first, second;
+    ASSERT_TRUE(read_png(dir / "ScreenShot_000.png", &first)) << console;
+    ASSERT_TRUE(read_png(dir / "ScreenShot_001.png", &second)) << console;
+    size_t lit = 0;
+    for (uint32_t y = 30; y < 120; ++y)
+        for (uint32_t x = 0; x < 640; ++x) lit += first.at(x, y) != 0;
+    EXPECT_GT(lit, 300u) << "the system's lines below the ROM's banner";
+    EXPECT_EQ(first.rgb, second.rgb);
 }
 
 TEST_F(Ms0515Run, ArgumentsNameTheDisks)

@@ -48,11 +48,17 @@ uint32_t dot(const Shot& s, uint32_t x, uint32_t y)
     return a;
 }
 
-TEST_F(Pk8000Run, MissingRomIsFatal)
+TEST_F(Pk8000Run, MissingRomOrAFolderInItsPlaceIsFatal)
 {
     run("--frames 2");
     EXPECT_EQ(status, 1); // a fatal error, not a crash
-    EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
+    EXPECT_NE(console.find("Can't open file!\nPK8000/foton_piton.bin: No such file or directory\n"), std::string::npos)
+        << console;
+    // A folder opens but cannot be read: not a ROM of 0xFF bytes.
+    std::filesystem::create_directories(dir / "PK8000" / "foton_piton.bin");
+    run("--frames 2");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(console.find("Can't open file!\nPK8000/foton_piton.bin: Is a directory\n"), std::string::npos) << console;
 }
 
 // Pages memory, reads the keyboard and joystick set by --keys, then the monitor is
@@ -99,7 +105,7 @@ TEST_F(Pk8000Run, PagingKeysAndMonitorMemoryDump)
               0x32, 0x06, 0x90, // 8031 LD (9006),A
               0x18, 0xE7,       // 8034 JR 801D
           }}});
-    run("--frames 12", "m 0\n",
+    run("--cpu z80 --frames 12", "m 0\n",
         "2 0x02 down\n2 0x1F down\n2 0xC8 down\n2 0x39 down\n6 0x42 down\n7 0x42 up\n");
     EXPECT_EQ(status, 0) << console;
     std::string mem = slurp(dir / "PK8000Memory.bin");
@@ -141,7 +147,7 @@ TEST_F(Pk8000Run, MonitorCommandsFromStandardInput)
               0x32, 0x01, 0x90, // 0022 LD (9001),A
               0x18, 0xFE,       // 0025 JR 0025
           }}});
-    run("--frames 12", "j zz\nj\n20\nr\n 25\nd 20 25\nm 0\n", "2 F8 down\n3 F8 up\n");
+    run("--cpu z80 --frames 12", "j zz\nj\n20\nr\n 25\nd 20 25\nm 0\n", "2 F8 down\n3 F8 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_EQ(korvel_test::count(console, "Hexadecimal address expected\n"), 1u) << console;
     EXPECT_EQ(korvel_test::count(console, "PC=0020"), 1u) << console; // after the jump
@@ -154,6 +160,43 @@ TEST_F(Pk8000Run, MonitorCommandsFromStandardInput)
     ASSERT_EQ(mem.size(), 65536u) << console;
     EXPECT_EQ(static_cast<uint8_t>(mem[0x9001]), 0x77);
     EXPECT_NE(static_cast<uint8_t>(mem[0x9000]), 0); // the loop ran before F8
+}
+
+// The machine's own processor is an 8080: parity after INR (the end of the BASIC
+// ROM's comparisons), ED as a CALL; --cpu z80 gives the Z80's answers. The monitor
+// keeps its Z80 mnemonics either way.
+TEST_F(Pk8000Run, RunsAsAn8080UnlessAskedForTheZ80)
+{
+    rom({{0x0000,
+          {
+              0xF3,             // 0000 DI
+              0x31, 0x00, 0xC0, // 0001 LXI SP,C000
+              0x37,             // 0004 STC
+              0x9F,             // 0005 SBB A          A = FF
+              0x3C,             // 0006 INR A          A = 0: 8080 parity even, Z80 no overflow
+              0xEA, 0x0F, 0x00, // 0007 JPE 000F
+              0x3E, 0x5A,       // 000A MVI A,5A
+              0xC3, 0x11, 0x00, // 000C JMP 0011
+              0x3E, 0x80,       // 000F MVI A,80
+              0x32, 0x00, 0x90, // 0011 STA 9000
+              0xED, 0x1C, 0x00, // 0014 8080: CALL 001C; Z80: a no-op ED 1C and NOP
+              0xC3, 0x17, 0x00, // 0017 JMP 0017
+              0x00, 0x00,       // 001A
+              0x3E, 0x77,       // 001C MVI A,77
+              0x32, 0x01, 0x90, // 001E STA 9001
+              0xC9,             // 0021 RET
+          }}});
+    for (const char* cpu : {"", "--cpu z80 "}) {
+        const bool z80 = *cpu != 0;
+        run(std::string(cpu) + "--frames 4", "m 0\n", "2 F8 down\n3 F8 up\n");
+        EXPECT_EQ(status, 0) << console;
+        EXPECT_NE(console.find(z80 ? "CPU: Z80\n" : "CPU: 8080\n"), std::string::npos) << console;
+        EXPECT_NE(console.find("JP   $0017"), std::string::npos) << console;
+        std::string mem = slurp(dir / "PK8000Memory.bin");
+        ASSERT_EQ(mem.size(), 65536u) << console;
+        EXPECT_EQ(static_cast<uint8_t>(mem[0x9000]), z80 ? 0x5A : 0x80) << cpu;
+        EXPECT_EQ(static_cast<uint8_t>(mem[0x9001]), z80 ? 0x00 : 0x77) << cpu;
+    }
 }
 
 // Graphics mode from the ROM, then a frame interrupt handler counts frames.
@@ -198,7 +241,7 @@ TEST_F(Pk8000Run, GraphicsModePictureAndOneInterruptPerFrame)
               0xFB,             // 0041 EI
               0xC9,             // 0042 RET
           }}});
-    run("--frames 9 --screenshot-at 5", "m 0\n", "6 0x42 down\n7 0x42 up\n");
+    run("--cpu z80 --frames 9 --screenshot-at 5", "m 0\n", "6 0x42 down\n7 0x42 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Gfx Mode (0x84) = 50\n"), std::string::npos) << console;
     EXPECT_NE(console.find("VRAM Adr (0x91) = 06\n"), std::string::npos);
@@ -240,7 +283,7 @@ TEST_F(Pk8000Run, TextModePicture)
               0x32, 0x42, 0x48, // 0020 LD (4842),A    row 1, column 2
               0x76,             // 0023 HALT
           }}});
-    run("--frames 3 --screenshot-at 2");
+    run("--cpu z80 --frames 3 --screenshot-at 2");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Pallette Con (0x88) = 0E\n"), std::string::npos) << console;
     Shot s = shot();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/headless.h"
+#include "support/real_rom.h"
 
 namespace {
 
@@ -98,6 +99,15 @@ protected:
 
 constexpr uint32_t white = 0xFFFFFF, blue = 0x0000FF;
 
+// White pixels in the shot's rows [top, bottom).
+size_t white_pixels(const Shot& s, uint32_t top, uint32_t bottom)
+{
+    size_t n = 0;
+    for (uint32_t y = top; y < bottom; ++y)
+        for (uint32_t x = 0; x < s.width; ++x) n += s.at(x, y) == white;
+    return n;
+}
+
 // The shot starts one row below the picture: line y (y >= 1) is shot row 2y - 1. Byte
 // column c covers 16 shot columns from 16c, two per bit, bit 7 first.
 uint32_t pixel(const Shot& s, uint32_t column, uint32_t bit_from_left, uint32_t line)
@@ -116,7 +126,22 @@ TEST_F(SpecialistRun, MissingBiosOrTapeIsFatal)
     write_bios(bios()); // the BIOS reaches the tape entry, and the tape file is missing
     run("--frames 2");
     EXPECT_EQ(status, 1); // a fatal error, not a crash
-    EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
+    EXPECT_NE(console.find("Can't open file!\nSpecialist/Games1/DOWNEART.RKS: No such file or directory\n"),
+              std::string::npos)
+        << console;
+
+    // Folders in place of the files open but cannot be read: fatal too, and memory is not
+    // overwritten from 0xFFFF with 64 KB of 0xFF (the screen stays untouched).
+    fs::create_directories(dir / "Specialist" / "Games1" / "DOWNEART.RKS");
+    run("--frames 2");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(console.find("Can't open file!\nSpecialist/Games1/DOWNEART.RKS: Is a directory\n"), std::string::npos)
+        << console;
+    fs::remove(dir / "Specialist" / "BIOS.rom");
+    fs::create_directories(dir / "Specialist" / "BIOS.rom");
+    run("--frames 2");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(console.find("Can't open file!\nSpecialist/BIOS.rom: Is a directory\n"), std::string::npos) << console;
 }
 
 // The BIOS loads the tape block and runs it; the picture shows what it drew. The reset
@@ -125,7 +150,7 @@ TEST_F(SpecialistRun, TapeProgramDrawsAndResetRestarts)
 {
     write_bios(bios());
     write_tape(tape());
-    run("--frames 12 --screenshot-at 3 --screenshot-at 11", "",
+    run("--cpu z80 --frames 12 --screenshot-at 3 --screenshot-at 11", "",
         "6 PRINTSCREEN down\n6 SCROLLLOCK down\n6 PAUSE down\n7 PRINTSCREEN up\n7 SCROLLLOCK up\n7 PAUSE up\n");
     EXPECT_EQ(status, 0) << console;
 
@@ -158,7 +183,7 @@ TEST_F(SpecialistRun, MonitorDumps)
 {
     write_bios(bios());
     write_tape(tape());
-    run("--frames 6", "m 0\nd 100\n107\n", "2 F8 down\n3 F8 up\n");
+    run("--cpu z80 --frames 6", "m 0\nd 100\n107\n", "2 F8 down\n3 F8 up\n");
     EXPECT_EQ(status, 0) << console;
     EXPECT_NE(console.find(" HL="), std::string::npos) << console;
 
@@ -176,6 +201,44 @@ TEST_F(SpecialistRun, MonitorDumps)
     EXPECT_NE(dump.find("0103 34"), std::string::npos) << dump;
     EXPECT_NE(dump.find("0107 32 01 90"), std::string::npos) << dump;
     EXPECT_EQ(dump.find("010A"), std::string::npos) << dump;
+}
+
+// The real monitor ROM scans its keyboard through the interface: a command typed with
+// the PC keys reaches its prompt, is echoed and carried out. The tape block only jumps
+// to the monitor's entry (the ROM reads the tape first thing at power-on).
+TEST_F(SpecialistRun, RealBiosTakesATypedCommand)
+{
+    const std::string rom = korvel_test::real_rom_file("specialist/BIOS.rom");
+    if (rom.empty()) GTEST_SKIP() << "real ROM absent: specialist/BIOS.rom (set KORVEL_ROMS_DIR)";
+    fs::create_directories(dir / "Specialist");
+    fs::create_symlink(rom, dir / "Specialist" / "BIOS.rom");
+    write_tape({0x00, 0x00, 0x02, 0x00, 0xC3, 0x00, 0xC8}); // at 0x0000: JP C800
+
+    // "DC000,C01F" and Enter: by position, PC L is Д D, W is Ц C, A is Ф F, / is ", <".
+    const char* typed[] = {"L", "W", "0", "0", "0", "SLASH", "W", "0", "1", "A", "ENTER"};
+    std::string keys;
+    uint32_t frame = 20;
+    for (const char* key : typed) {
+        keys += std::to_string(frame) + " " + key + " down\n" + std::to_string(frame + 3) + " " + key + " up\n";
+        frame += 8;
+    }
+    keys += std::to_string(frame + 20) + " F8 down\n";
+    run("--frames " + std::to_string(frame + 24) + " --screenshot-at 15 --screenshot-at " + std::to_string(frame + 15),
+        "m 0\n", keys);
+    EXPECT_EQ(status, 0) << console;
+
+    const std::string memory = slurp(dir / "SPEC000Memory.bin");
+    ASSERT_EQ(memory.size(), 65536u) << console;
+    EXPECT_EQ(memory.substr(0x8F60, 11), "DC000,C01F\r") << "the monitor's command line";
+
+    // Before typing only the prompt lines are lit; after it the echo and two dump lines
+    // of 16 bytes follow (text lines are 10 display lines high, shot rows 2y - 1).
+    const Shot before = shot(0), after = shot(1);
+    EXPECT_GT(white_pixels(before, 20, 40), 0u) << "the prompt";
+    EXPECT_EQ(white_pixels(before, 40, 80), 0u);
+    EXPECT_GT(white_pixels(after, 20, 40), white_pixels(before, 20, 40)) << "the echo";
+    EXPECT_GT(white_pixels(after, 40, 60), 0u) << "dump line C000";
+    EXPECT_GT(white_pixels(after, 60, 80), 0u) << "dump line C010";
 }
 
 } // namespace

@@ -60,26 +60,46 @@ void cpu_write(uint16_t address, uint8_t value)
 
 } // namespace
 
-TEST_F(SpecialistTest, BiosAreaIsReadOnlyAndIoAreaReadsZero)
+TEST_F(SpecialistTest, BiosAreaIsReadOnlyAndIoAreaIsTheParallelInterface)
 {
+    specialist_power_on();
     specialist.memory[0xC000] = 0x31;
     cpu_write(0xC000, 0x99);
-    cpu_write(0xFFFF, 0x99);
     EXPECT_EQ(cpu_read(0xC000), 0x31);
     cpu_write(0xBFFF, 0x5A);
     EXPECT_EQ(specialist.memory[0xBFFF], 0x5A);
     EXPECT_EQ(cpu_read(0xBFFF), 0x5A);
 
-    specialist.memory[0xF800] = 0x77; // whatever lies under the I/O area stays hidden
+    // After reset every port is an input: no key down reads all ones; whatever lies in
+    // memory under the area stays hidden and writes do not reach it.
+    specialist.memory[0xF800] = 0x77;
     specialist.memory[0xF7FF] = 0x66;
-    EXPECT_EQ(cpu_read(0xF800), 0);
+    EXPECT_EQ(cpu_read(0xF800), 0xFF);
     EXPECT_EQ(cpu_read(0xF7FF), 0x66);
-    EXPECT_EQ(specialist_peek(0xF800), 0);
+    EXPECT_EQ(cpu_read(0xFFFF), 0xFF) << "the control word cannot be read back";
+
+    // Mode 0x82 through a mirror of the control register: port A and port C are outputs
+    // and read back their latches (0 after the mode word), at every mirror address.
+    cpu_write(0xF803, 0x82);
+    EXPECT_EQ(cpu_read(0xFF00), 0x00);
+    EXPECT_EQ(cpu_read(0xFF02), 0x00);
+    cpu_write(0xFA00, 0x5A);
+    cpu_write(0xFFFE, 0xA3);
+    EXPECT_EQ(cpu_read(0xF800), 0x5A);
+    EXPECT_EQ(cpu_read(0xFB04), 0x5A);
+    EXPECT_EQ(cpu_read(0xFF02), 0xA3);
+    EXPECT_EQ(specialist_peek(0xFF00), 0x5A);
+    EXPECT_EQ(cpu_read(0xFF01), 0xFF) << "port B: no key, Shift up, bit 0 high";
+    cpu_write(0xFF03, 0x0F); // port C bit 7 set
+    cpu_write(0xFF03, 0x02); // port C bit 1 cleared
+    EXPECT_EQ(cpu_read(0xFF02), 0xA1);
+    EXPECT_EQ(specialist.ppi.control, 0x82) << "bit set/reset is not a mode word";
+    EXPECT_EQ(specialist.memory[0xF800], 0x77);
 
     Z80State s{};
     s.pc = 0xF800;
     specialist_fetch_byte(&s);
-    EXPECT_EQ(s.data, 0);
+    EXPECT_EQ(s.data, 0x5A) << "a fetch reads the interface too";
     EXPECT_EQ(s.pc, 0xF801);
     s.pc = 0xFFFF;
     specialist_fetch_byte(&s);
@@ -220,6 +240,84 @@ TEST(SpecialistKeys, MatrixAndJoystickFollowTheSnapshot)
     for (uint8_t row : specialist.keyboard_matrix) EXPECT_EQ(row, 0);
 }
 
+// A program scans the keyboard as the monitor does: in mode 0x82 it drives one column
+// low at a time and reads the rows on port B, then in mode 0x91 one row at a time and
+// reads the columns on ports A and C. Held PC keys must show at their matrix places.
+TEST(SpecialistKeys, ProgramScansTheMatrixThroughTheInterfaceInBothModes)
+{
+    std::memset(specialist.memory, 0, sizeof specialist.memory);
+    for (auto& key : KeyState) key = 0;
+    const uint8_t program[] = {
+        0x3E, 0x82, 0x32, 0x03, 0xFF, // 0000 LD A,82; LD (FF03),A
+        0x21, 0x00, 0x80,             // 0005 LD HL,8000
+        0x11, 0x00, 0x01,             // 0008 LD DE,0100: column patterns (A, C)
+        0x06, 0x0C,                   // 000B LD B,12
+        0x1A, 0x32, 0x00, 0xFF, 0x13, // 000D LD A,(DE); LD (FF00),A; INC DE
+        0x1A, 0x32, 0x02, 0xFF, 0x13, // 0012 LD A,(DE); LD (FF02),A; INC DE
+        0x3A, 0x01, 0xFF, 0x77, 0x23, // 0017 LD A,(FF01); LD (HL),A; INC HL
+        0x10, 0xEF,                   // 001C DJNZ 000D
+        0x3E, 0x91, 0x32, 0x03, 0xFF, // 001E LD A,91; LD (FF03),A
+        0x11, 0x20, 0x01,             // 0023 LD DE,0120: row patterns (B)
+        0x06, 0x06,                   // 0026 LD B,6
+        0x1A, 0x32, 0x01, 0xFF, 0x13, // 0028 LD A,(DE); LD (FF01),A; INC DE
+        0x3A, 0x00, 0xFF, 0x77, 0x23, // 002D LD A,(FF00); LD (HL),A; INC HL
+        0x3A, 0x02, 0xFF, 0x77, 0x23, // 0032 LD A,(FF02); LD (HL),A; INC HL
+        0x10, 0xEF,                   // 0037 DJNZ 0028
+        0x18, 0xFE,                   // 0039 JR 0039
+    };
+    std::memcpy(specialist.memory, program, sizeof program);
+    for (int c = 0; c < 12; ++c) {
+        specialist.memory[0x0100 + 2 * c] = c < 4 ? 0xFF : static_cast<uint8_t>(~(0x80 >> (c - 4)));
+        specialist.memory[0x0101 + 2 * c] = c < 4 ? static_cast<uint8_t>(~(0x08 >> c)) : 0xFF;
+    }
+    for (int r = 0; r < 6; ++r) specialist.memory[0x0120 + r] = static_cast<uint8_t>(~(0x80 >> r));
+
+    struct Held {
+        uint8_t code;
+        int row, column;
+    };
+    const Held held[] = {
+        {0x3B, 0, 0},  // F1: the first monitor key
+        {0x06, 1, 5},  // 5
+        {0x10, 2, 0},  // Q: Й J
+        {0x26, 3, 8},  // L: Д D
+        {0x35, 4, 9},  // /: , <
+        {0x0E, 4, 11}, // Backspace
+        {0x47, 5, 1},  // keypad 7: Home
+        {0x1C, 5, 11}, // Enter: ВК
+    };
+    for (const Held& h : held) KeyState[h.code] = 0x80;
+    KeyState[0x2A] = 0x80; // left Shift: НР on port B bit 1
+    specialist_power_on();
+    z80_set_8080_mode(&specialist.cpu, false); // the scanning program uses DJNZ and JR
+    specialist.cpu.pc = 0;
+    specialist_run_frame();
+
+    auto down = [&](int row, int column) {
+        for (const Held& h : held)
+            if (h.row == row && h.column == column) return true;
+        return false;
+    };
+    for (int c = 0; c < 12; ++c) {
+        uint8_t rows = 0xFD; // Shift held
+        for (int r = 0; r < 6; ++r)
+            if (down(r, c)) rows &= static_cast<uint8_t>(~(0x80 >> r));
+        EXPECT_EQ(specialist.memory[0x8000 + c], rows) << "column " << c;
+    }
+    for (int r = 0; r < 6; ++r) {
+        uint8_t a = 0xFF, c_low = 0x0F;
+        for (int c = 0; c < 12; ++c)
+            if (down(r, c)) {
+                if (c < 4) c_low &= static_cast<uint8_t>(~(0x08 >> c));
+                else a &= static_cast<uint8_t>(~(0x80 >> (c - 4)));
+            }
+        EXPECT_EQ(specialist.memory[0x800C + 2 * r], a) << "row " << r;
+        // Port C: the upper half is an output latch (0 since the mode word).
+        EXPECT_EQ(specialist.memory[0x800D + 2 * r], c_low) << "row " << r;
+    }
+    for (auto& key : KeyState) key = 0;
+}
+
 TEST(SpecialistFrame, NoInterruptsAndThirtyFiveThousandTStates)
 {
     std::memset(specialist.memory, 0, sizeof specialist.memory);
@@ -231,6 +329,8 @@ TEST(SpecialistFrame, NoInterruptsAndThirtyFiveThousandTStates)
     std::memcpy(specialist.memory, program, sizeof program);
     std::memcpy(specialist.memory + 0x38, handler, sizeof handler);
     specialist_power_on();
+    EXPECT_TRUE(z80_8080_mode(&specialist.cpu)) << "the Specialist runs as an 8080 unless told otherwise";
+    z80_set_8080_mode(&specialist.cpu, false);  // the program is Z80 code
     EXPECT_EQ(specialist.cpu.pc, 0xC000);
     specialist.cpu.pc = 0;
     for (int frame = 0; frame < 3; ++frame) specialist_run_frame();

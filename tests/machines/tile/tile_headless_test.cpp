@@ -152,11 +152,17 @@ protected:
     }
 };
 
-TEST_F(TileRun, MissingProgramFileIsFatal)
+TEST_F(TileRun, MissingProgramFileOrAFolderInItsPlaceIsFatal)
 {
     run("--frames 2");
     EXPECT_EQ(status, 1); // a fatal error, not a crash
-    EXPECT_NE(console.find("Can't open file!"), std::string::npos) << console;
+    EXPECT_NE(console.find("Can't open file!\n..//konek.tia: No such file or directory\n"), std::string::npos)
+        << console;
+    std::filesystem::create_directories(dir / ".." / "konek.tia");
+    run("--frames 2");
+    std::filesystem::remove_all(dir / ".." / "konek.tia");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(console.find("Can't open file!\n..//konek.tia: Is a directory\n"), std::string::npos) << console;
 }
 
 // Draws tiles and a sprite at scale 3, moves the sprite with the Right key, then steps

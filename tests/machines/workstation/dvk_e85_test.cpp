@@ -38,7 +38,7 @@ TEST(DvkE85, CpuProgramSwitchesItOnAndDraws)
     std::string out = dvk_test_frames(1);
     EXPECT_EQ(out, "Videomode E-85 Activated!\n\nSwitch to palette mode\nCOL = 0x5, \nSwitch to standart mode\n");
     EXPECT_TRUE(ws.e85Mode);
-    EXPECT_EQ(dvk_display_mode(), 5);
+    EXPECT_EQ(workstation_display_mode(), 5);
     EXPECT_EQ(requested_client_width, 1024u);
     EXPECT_EQ(requested_client_height, 768u);
     EXPECT_EQ(peek_word(ws.cpuMemory, 02000), 2);

@@ -37,7 +37,7 @@ TEST(DvkKcgd, CpuProgramSwitchesItOnByEscXAndGetsReplies)
     expect_in_order(out, {"KCGD: 'ESC <' remapped to 'ESC >'\n", "Videomode DVK KCGD Activated!\n"});
     EXPECT_EQ(out.find("remapped", out.find("Activated")), std::string::npos) << out;
     EXPECT_TRUE(ws.kcgdMode);
-    EXPECT_EQ(dvk_display_mode(), 3);
+    EXPECT_EQ(workstation_display_mode(), 3);
     EXPECT_EQ(requested_client_width, 800u);
     EXPECT_EQ(requested_client_height, 480u);
     const uint8_t expected_log[] = {033, 0xBE, 'A', 033, 'X', 033, 0xBC, 'B'};

@@ -37,7 +37,7 @@ TEST(DvkKgd, CpuProgramSwitchesItOnUsesTheRegistersAndLeavesByEmt350)
     EXPECT_EQ(ws.KgdConsoleLimit, 19u);
     EXPECT_EQ(requested_client_width, 800u);
     EXPECT_EQ(requested_client_height, 572u);
-    EXPECT_EQ(dvk_display_mode(), 1);
+    EXPECT_EQ(workstation_display_mode(), 1);
     EXPECT_EQ(peek_word(ws.cpuMemory, 02000), 0x1123);
     EXPECT_EQ(peek_word(ws.cpuMemory, 02002), 0x00AA);
     EXPECT_EQ(peek_word(ws.cpuMemory, 02004), 0x4000);
@@ -103,7 +103,7 @@ TEST(DvkKgd, PictureComposesTextAndBitmapInThePaletteColours)
     std::vector<uint32_t> picture(kgd_width * kgd_lines);
     for (const auto& c : cases) {
         dvk.kgd.control = c.control;
-        dvk.kgd.paletteIndex = c.palette;
+        ws.kgdPaletteIndex = c.palette;
         kgd_compose(c.text ? text.data() : nullptr, picture.data());
         const bool graphics = c.control & 0x8000, text_on = c.text && !(c.control & 0x4000);
         for (int y = 0; y < kgd_lines; ++y)
@@ -120,45 +120,45 @@ TEST(DvkDisplays, HostKeysSwitchTheModesWithTheirMessagesAndWindows)
 {
     dvk_test_complex();
     ws.ksmPresent = ws.ie15Present = true;
-    ws.display = UkncDisplaySettings{12, uknc_scanlines_black, 276};
     const struct {
         uint8_t key;
         const char* message;
         int mode;
         uint32_t width, height;
     } steps[] = {
-        {0x42, "Videomode DVK KGD Activated!\n", 1, 800, 572},   // F8: KSM under the KGD
-        {0x43, "", 2, 800, 572},                                  // F9: the 15IE, KGD stays on
-        {0x40, "Videomode DVK KGD Dectivated!\nVideomode DVK KCGD Activated!\n", 3, 800, 480}, // F6
-        {0x42, "Videomode DVK KGD Activated!\n", 1, 800, 572},   // KGD over the KCGD
-        {0x41, "Videomode DVK KCGD Dectivated!\nVideomode DVK KGD Dectivated!\n", 0, 800, 552}, // F7
+        {0x42, "Videomode DVK KGD Activated!\n", WS_DISPLAY_KSM_KGD, 800, 572},  // F8: KSM under the KGD
+        {0x43, "", WS_DISPLAY_IE15_KGD, 800, 572},                            // F9: the 15IE, KGD stays on
+        {0x40, "Videomode DVK KGD Dectivated!\nVideomode DVK KCGD Activated!\n", WS_DISPLAY_KCGD, 800, 480}, // F6
+        {0x42, "Videomode DVK KGD Activated!\n", WS_DISPLAY_KSM_KGD, 800, 572},  // the KGD over the KCGD
+        {0x41, "Videomode DVK KCGD Dectivated!\n", WS_DISPLAY_KSM_KGD, 800, 552}, // F7: the KCGD first
+        {0x41, "Videomode DVK KGD Dectivated!\n", WS_DISPLAY_UKNC, 800, 552},     // then the KGD
     };
     for (const auto& s : steps) {
-        std::memset(KeySnapshot, 0, 256);
-        KeySnapshot[s.key] = 0x80;
-        testing::internal::CaptureStdout();
-        dvk_host_keys();
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out, s.message) << int(s.key);
-        EXPECT_EQ(dvk_display_mode(), s.mode) << int(s.key);
+        EXPECT_EQ(dvk_test_keys({s.key}), s.message) << int(s.key);
+        EXPECT_EQ(workstation_display_mode(), s.mode) << int(s.key);
         EXPECT_EQ(requested_client_width, s.width) << int(s.key);
         EXPECT_EQ(requested_client_height, s.height) << int(s.key);
+        // The KGD's registers are in place exactly while its mode is on.
+        EXPECT_EQ(ws.CpuIoReadTable[(0176644 >> 1) & 0xFFF] == cpu_io_unrealized_read, !ws.kgdMode);
+        EXPECT_EQ(ws.KgdConsoleLimit, ws.kgdMode ? 19u : 0xFFFFFFFFu);
     }
     // F8 set keep-KGD: EMT 350 clears the bitmap but leaves the KGD on.
-    std::memset(KeySnapshot, 0, 256);
-    KeySnapshot[0x42] = 0x80;
-    testing::internal::CaptureStdout();
-    dvk_host_keys();
+    dvk_test_keys({0x42});
     dvk.kgd.memory[5] = 1;
-    dvk_emt350();
+    testing::internal::CaptureStdout();
+    workstation_program_exit();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(ws.kgdMode);
     EXPECT_EQ(dvk.kgd.memory[5], 0);
-    // The grave key steps the KGD palettes: 0 again first, then 1.
-    EXPECT_TRUE(dvk_next_palette());
-    EXPECT_TRUE(dvk_next_palette());
-    EXPECT_EQ(dvk.kgd.paletteIndex, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Videomode DVK KGD Activated!\nKGD Palette 0\nKGD Palette 1\n");
-    std::memset(KeySnapshot, 0, 256);
+    // The grave key steps the KGD palettes: 0 again first, then 1; the picture follows.
+    EXPECT_EQ(dvk_test_keys({0x29}), "KGD Palette 0\n");
+    EXPECT_EQ(dvk_test_keys({0x29}), "KGD Palette 1\n");
+    dvk.kgd.control = 0x8000;
+    dvk.kgd.memory[0] = 0x80;
+    std::vector<uint32_t> picture(kgd_width * kgd_lines);
+    kgd_compose(nullptr, picture.data());
+    EXPECT_EQ(picture[0], kgd_palettes[1][1]);
+    EXPECT_EQ(picture[2], kgd_palettes[1][0]);
 }
 
 TEST(DvkNemiga, CpuProgramSwitchesItOnAndUsesItsWindow)
@@ -193,10 +193,8 @@ TEST(DvkNemiga, CpuProgramSwitchesItOnAndUsesItsWindow)
     EXPECT_EQ(peek_word(ws.cpuMemory, 02004), 5);
 
     // The first picture pixels: 3, 2, then 0, at X-scale 1.0.
-    testing::internal::CaptureStdout();
-    EXPECT_TRUE(dvk_next_x_scale());
-    EXPECT_TRUE(dvk_next_palette());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "NEMIGA screen X-scale = 1.0\nNEMIGA Palette 0\n");
+    EXPECT_EQ(dvk_test_keys({0xD3}), "NEMIGA screen X-scale = 1.0\n");
+    EXPECT_EQ(dvk_test_keys({0x29}), "NEMIGA Palette 0\n");
     EXPECT_EQ(requested_client_width, 512u);
     std::vector<uint32_t> picture(nemiga_wide_width * nemiga_lines);
     nemiga_render(picture.data());
@@ -207,7 +205,7 @@ TEST(DvkNemiga, CpuProgramSwitchesItOnAndUsesItsWindow)
 
     // EMT 350 takes the mode away again.
     testing::internal::CaptureStdout();
-    dvk_emt350();
+    workstation_program_exit();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Videomode NEMIGA Dectivated!\n");
     EXPECT_FALSE(ws.nemigaMode);
 }
@@ -220,8 +218,8 @@ TEST(DvkNemiga, PictureAtBothScalesInEveryPalette)
         dvk.nemiga.memory[i] = uint8_t(random());
     std::vector<uint32_t> narrow(nemiga_width * nemiga_lines), wide(nemiga_wide_width * nemiga_lines);
     for (int palette = 0; palette < nemiga_palette_count; ++palette) {
-        dvk.nemiga.paletteIndex = palette;
-        dvk.nemiga.xScaleCode = 0;
+        ws.nemigaPaletteIndex = palette;
+        ws.nemigaXScaleCode = 0;
         nemiga_render(narrow.data());
         for (int y = 0; y < nemiga_lines; ++y)
             for (int x = 0; x < nemiga_width; ++x) {
@@ -229,7 +227,7 @@ TEST(DvkNemiga, PictureAtBothScalesInEveryPalette)
                 int value = ((pair[0] >> (7 - x % 8)) & 1) << 1 | ((pair[1] >> (7 - x % 8)) & 1);
                 ASSERT_EQ(narrow[y * nemiga_width + x], nemiga_palettes[palette][value]) << x << "," << y;
             }
-        dvk.nemiga.xScaleCode = 15;
+        ws.nemigaXScaleCode = 15;
         nemiga_render(wide.data());
         std::vector<uint32_t> expected(nemiga_wide_width);
         for (int y = 0; y < nemiga_lines; y += 51) {

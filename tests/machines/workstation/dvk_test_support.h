@@ -31,9 +31,11 @@ inline void dvk_test_complex(const std::vector<uint16_t>& gpu_rom = {012706, 001
     for (size_t i = 0; i < gpu_rom.size(); ++i)
         poke_word(dvk.kcgd.block, kcgd_rom_offset + (gpu_rom_origin - 0100000) + 2 * uint32_t(i), gpu_rom[i]);
     std::memset(dvk.kgd.memory, 0, kgd_memory_size);
-    dvk.kgd.paletteIndex = dvk.kgd.paletteStep = 0;
-    dvk.nemiga.paletteIndex = dvk.nemiga.paletteStep = 0;
-    dvk.nemiga.xScaleCode = 15;
+    workstation.kgdPaletteIndex = workstation.kgdPaletteStep = 0;
+    workstation.nemigaPaletteIndex = workstation.nemigaPaletteStep = 0;
+    workstation.nemigaXScaleCode = 15;
+    workstation.keepKgd = workstation.ie15Selected = false;
+    workstation.display = UkncDisplaySettings{12, uknc_scanlines_black, 276};
     workstation.kgdPresent = workstation.kcgdPresent = workstation.nemigaPresent = workstation.e85Present = true;
     workstation.ksmPresent = workstation.ie15Present = false;
     std::memset(KeySnapshot, 0, 256);
@@ -52,6 +54,19 @@ inline void dvk_test_start_cpu(const Pdp11Program& program)
     workstation.cpu.psw = 0;
     workstation.cpu.busOperation = workstation.cpu.opRefetch;
     workstation.cpu.stepHandler = pdp11_fetch_complete_step;
+}
+
+// One frame's host keys with these keys down (none down in the frame before).
+inline std::string dvk_test_keys(std::initializer_list<uint8_t> keys)
+{
+    std::memset(KeySnapshotPrev, 0, 256);
+    std::memset(KeySnapshot, 0, 256);
+    for (uint8_t key : keys)
+        KeySnapshot[key] = 0x80;
+    testing::internal::CaptureStdout();
+    workstation_host_keys();
+    std::memset(KeySnapshot, 0, 256);
+    return testing::internal::GetCapturedStdout();
 }
 
 // Frames run with the console output captured.

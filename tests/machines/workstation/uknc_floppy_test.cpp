@@ -39,6 +39,7 @@ protected:
             uknc_floppy.images[0][i] = static_cast<uint8_t>((i >> 9) * 7 + i);
             uknc_floppy.images[1][i] = 0;
         }
+        uknc_floppy.inserted[0] = uknc_floppy.inserted[1] = true;
         uknc_floppy_reset();
     }
     void TearDown() override

@@ -217,7 +217,7 @@ TEST(ZxHeadless, MissingRomOrSnapshotIsFatal)
 {
     const std::string dir = zx_test_temp_dir("fatal");
     std::string out = run_korvel(dir, "--frames 2 boot.sna");
-    EXPECT_NE(out.find("Can't open file!"), std::string::npos) << out;
+    EXPECT_NE(out.find("Can't open file!\n48.rom: No such file or directory\n"), std::string::npos) << out;
     EXPECT_NE(out.find("[exit 1]"), std::string::npos) << out;
     zx_test_write_file(dir + "/48.rom", test_rom());
     out = run_korvel(dir, "--frames 2 boot.sna");
