@@ -14,7 +14,7 @@
 // channels share with the KCGD, and the KGD/NEMIGA palette and scale settings.
 //
 // How it is wired into the complex:
-//   dvk_allocate()                once: memories, mode hooks, monitor and dump entries
+//   dvk_allocate()                at start-up: memories, mode hooks, monitor and dump entries
 //   dvk_restart()                 restart: KCGD channel state, GPU set-up
 //   dvk_install_cpu_io()          at the end of workstation_install_cpu_io (mode-dependent)
 //   dvk_frame_start()             frame start: E-85 status, reply due point follows the PPU

@@ -61,14 +61,19 @@ void write_kgd_address(uint32_t, uint16_t value)
     }
 }
 
-} // namespace
-
-void dvk_allocate()
+void allocate_memories()
 {
     dvk.kgd.memory = allocate(dvk.kgd.memory, kgd_memory_size);
     dvk.kcgd.block = allocate(dvk.kcgd.block, kcgd_block_size);
     dvk.nemiga.memory = allocate(dvk.nemiga.memory, nemiga_memory_size);
     dvk.e85.memory = allocate(dvk.e85.memory, e85_memory_size);
+}
+
+} // namespace
+
+void dvk_allocate()
+{
+    allocate_memories();
 
     WorkstationBoardHooks& hooks = workstation_board_hooks;
     hooks.mode_switched[WS_MODE_KGD] = kgd_switched;
@@ -86,7 +91,7 @@ void dvk_allocate()
 
 void dvk_restart()
 {
-    dvk_allocate();
+    allocate_memories(); // (the hooks stay as they are)
     dvk.kgd.control = dvk.kgd.address = 0;
     kcgd_reset_channel();
     gpu_setup();

@@ -259,14 +259,10 @@ bool uknc_floppy_modified(int image) { return image >= 0 && image <= 1 && uknc_f
 void uknc_floppy_warn_unsaved()
 {
     for (int k = 0; k < 2; ++k) {
-        if (!uknc_floppy.modified[k])
-            continue;
-        if (uknc_floppy.names[k][0])
+        // Only an image loaded from a file takes writes, so there is a file to save it to.
+        if (uknc_floppy.modified[k] && uknc_floppy.names[k][0])
             std::printf("Disk Image-%d was changed and not saved: %s (Left Ctrl+Left Shift+%d saves it)\n", k,
                         uknc_floppy.names[k], k);
-        else
-            std::printf("Disk Image-%d was changed, but it was never loaded from a file and cannot be saved\n",
-                        k);
     }
     std::fflush(stdout);
 }

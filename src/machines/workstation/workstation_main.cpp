@@ -48,12 +48,14 @@ void workstation_startup()
     if (!ws.PictureBuffer)
         fatal_error("Can't allocate memory!");
     workstation_allocate();
-    load_file(ws.rom, uknc_rom_size, "UKNC.rom");
-    // The DVK boards are fitted; the KCGD only with its ROM. The terminals are not
-    // fitted in this build.
+    load_file(ws.rom, uknc_rom_size, "UKNC.rom"); // the one ROM the complex cannot run without
+    // The boards' ROMs follow in this order, each through workstation_load_board_rom (a
+    // missing one leaves its board absent): "KCGD.rom", "KSM.rom", "KSM_FONT.rom",
+    // "15IE.rom", "15IE_FONT.rom". The KGD, NEMIGA and E-85 need none.
     dvk_allocate();
     ws.kgdPresent = ws.nemigaPresent = ws.e85Present = true;
     ws.kcgdPresent = workstation_load_board_rom(dvk.kcgd.block + kcgd_rom_offset, kcgd_rom_size, "KCGD.rom");
+    // The terminals are not fitted in this build.
     ws.ksmPresent = ws.ie15Present = false;
 
     uknc_floppy_open(0, "C:\\Disk_Games2.dsk");

@@ -196,6 +196,10 @@ bool run_free()
     }
 }
 
+// While the monitored CPU is held, a step lasts until the PPU has left its instruction
+// boundary and reached the next one.
+bool held_step_ppu_moved = false;
+
 // The same turns with the monitor looking at every boundary of the monitored processor
 // and the trace writing every instruction. False when the monitor lets the machine run
 // free again.
@@ -207,6 +211,7 @@ bool run_watched()
         if (workstation_board_mode_on())
             program_exit_check();
         if (!ws.monitorSkip && workstation_monitored_at_boundary() && workstation_monitor_due()) {
+            held_step_ppu_moved = false;
             workstation_monitor_stop();
             if (!ws.monitorWatch)
                 return false;
@@ -229,9 +234,13 @@ bool run_watched()
             run_pair(ppu);
             workstation_timer_check();
             workstation_monitor_ran(MONITOR_PPU);
-            // A step of the held CPU shows the PPU's next instruction (the PPU starts it).
-            if (ws.cpuHeld && ws.monitoredSlot == MONITOR_CPU && workstation_at_boundary(&ppu))
-                ws.monitorSkip = false;
+            // A step of the held CPU waits for the PPU's next instruction (the PPU starts it).
+            if (ws.cpuHeld && ws.monitoredSlot == MONITOR_CPU) {
+                if (!workstation_at_boundary(&ppu))
+                    held_step_ppu_moved = true;
+                else if (held_step_ppu_moved)
+                    ws.monitorSkip = false;
+            }
         }
         if (ppu.cycleBudget < 0 && frame_may_end())
             return true;

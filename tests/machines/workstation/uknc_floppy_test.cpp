@@ -300,11 +300,10 @@ TEST_F(UkncFloppyTest, ImageFiles)
     uknc_floppy_save(1);
     EXPECT_EQ(GetCapturedStdout(), "Can't open Disk Image: " + file("gone/work.dsk") + "\n");
     EXPECT_TRUE(uknc_floppy_modified(1));
-    uknc_floppy.names[1][0] = '\0';
     CaptureStdout();
     uknc_floppy_warn_unsaved();
-    EXPECT_EQ(GetCapturedStdout(),
-              "Disk Image-1 was changed, but it was never loaded from a file and cannot be saved\n");
+    EXPECT_EQ(GetCapturedStdout(), "Disk Image-1 was changed and not saved: " + file("gone/work.dsk") +
+                                       " (Left Ctrl+Left Shift+1 saves it)\n");
 }
 
 TEST_F(UkncFloppyTest, LampsAndIndicators)
@@ -342,6 +341,38 @@ TEST_F(UkncFloppyTest, LampsAndIndicators)
     picture[static_cast<size_t>(44 + 10) * pitch + 8 + 5] = 0x777777;
     uknc_floppy_draw_indicators(picture.data(), pitch, 8, 4);
     EXPECT_EQ(at(8 + 5, 44 + 10), 0x777777u);
+}
+
+}  // namespace
+
+namespace {
+
+// A drive whose image was never loaded holds no diskette: whatever the program does, it
+// never reports ready, CRC or a marker, reads give 0 and writes change nothing, while the
+// head still steps and senses track 0. Loading the image puts the diskette in.
+TEST_F(UkncFloppyTest, DriveWithoutADisketteNeverFindsAMarker)
+{
+    uknc_floppy.inserted[1] = false;
+    uknc_floppy_write_control(go | motor | drive1);
+    EXPECT_EQ(drive(1).indicator_countdown, 200);  // the motor still turns
+    for (int k = 0; k < 2000; ++k) {
+        ASSERT_EQ(uknc_floppy_read_status(), 1) << k;
+        ASSERT_EQ(uknc_floppy_read_data(), 0) << k;
+    }
+    uknc_floppy_write_control(go | motor | 0x200 | drive1);  // start writing
+    for (int k = 0; k < 300; ++k) uknc_floppy_write_data(0x5555);
+    EXPECT_EQ(uknc_floppy.images[1][0], 0);
+    EXPECT_FALSE(uknc_floppy_modified(1));
+    uknc_floppy_write_control(go | motor | 0xC0 | drive1);  // one track in
+    EXPECT_EQ(uknc_floppy_read_status(), 0);
+    // Drive 0 has its diskette and finds the marker as before.
+    uknc_floppy_write_control(go | motor | drive0);
+    EXPECT_EQ(seek_marker(), 20);
+
+    write_file("work.dsk", 1000, 0x22);
+    ASSERT_TRUE(uknc_floppy_open(1, file("work.dsk").c_str()));
+    uknc_floppy_write_control(go | motor | drive1);
+    EXPECT_EQ(uknc_floppy_read_status(), 0x4002);
 }
 
 }  // namespace

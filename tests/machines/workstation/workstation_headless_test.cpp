@@ -146,6 +146,15 @@ TEST(WorkstationHeadless, FloppySectorRoundTrip)
         image[i] = uint8_t(i * 7 + (i >> 9));
     korvel_test::write_file(dir / "System.dsk", image);
 
+    // Without the save key the change is named at the end of the run, and the file stays.
+    korvel_test::HeadlessRun unsaved = korvel_test::run_headless(dir, "uknc", "--frames 8", "", "");
+    EXPECT_EQ(unsaved.status, 0) << unsaved.console;
+    EXPECT_NE(unsaved.console.find("Disk Image-0 was changed and not saved: System.dsk (Left Ctrl+Left Shift+0 "
+                                   "saves it)\n"),
+              std::string::npos)
+        << unsaved.console;
+    EXPECT_EQ(korvel_test::slurp(dir / "System.dsk"), std::string(image.begin(), image.end()));
+
     korvel_test::HeadlessRun run = korvel_test::run_headless(
         dir, "uknc", "--frames 8", "", "4 LCTRL down\n4 LSHIFT down\n5 0 down\n6 0 up\n6 LSHIFT up\n6 LCTRL up\n");
     EXPECT_EQ(run.status, 0) << run.console;
