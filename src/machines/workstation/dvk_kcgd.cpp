@@ -145,7 +145,9 @@ void kcgd_reset_channel()
     kcgd.lastKey = 0;
     kcgd.repeatCounter = 0;
     kcgd.shiftState = kcgd.controlState = false;
-    ws.kcgdReplyStatus = 0;
+    // The line to the CPU starts free: a GPU program that waits for "ready" before its
+    // first reply must not wait for ever.
+    ws.kcgdReplyStatus = 0x80;
 }
 
 // The GPU reads the next byte the CPU sent. While the KCGD mode is off the stream is

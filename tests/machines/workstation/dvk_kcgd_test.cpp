@@ -320,6 +320,7 @@ TEST(DvkKcgd, RestartResetsTheChannelAndTheGpu)
     EXPECT_EQ(kcgd.gpu.r[7], 0111516u);
     EXPECT_EQ(kcgd.gpu.prefetch, 012706u);
     EXPECT_EQ(kcgd.gpu.psw, 0340u);
+    EXPECT_EQ(ws.kcgdReplyStatus, 0x80); // the reply line starts free
 }
 
 } // namespace
