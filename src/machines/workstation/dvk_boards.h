@@ -126,7 +126,8 @@ extern DvkBoards dvk;
 
 // The terminals fill the KGD's text layer through this hook (nullptr: no text). It gets
 // a 286 x 100-byte 1-bit picture to fill (see kgd_text_bytes_per_line) and whether the
-// 15IE (else the KSM) is the terminal shown.
+// 15IE (else the KSM) is the terminal shown. The terminals' start-up sets it:
+//   kgd_text_source = terminals_kgd_text;
 using KgdTextSource = void (*)(uint8_t* bits, bool ie15);
 extern KgdTextSource kgd_text_source;
 
