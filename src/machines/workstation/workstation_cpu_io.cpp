@@ -3,6 +3,8 @@
 // one that exists on the real machine but is not emulated only reports itself.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/dvk_boards.h"
+
 #include <cstdio>
 
 namespace {
@@ -118,4 +120,7 @@ void workstation_install_cpu_io()
     install_unrealized_odd_bytes(0177561, 0177567);
 
     workstation_install_cpu_plane_bytes();
+
+    // The DVK boards that are fitted, over all of the above.
+    dvk_install_cpu_io();
 }

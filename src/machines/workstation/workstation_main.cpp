@@ -2,6 +2,7 @@
 // around the UKNC's processors.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/uknc_floppy.h"
 
 #include "host/host.h"
@@ -50,9 +51,10 @@ void workstation_startup()
     load_file(ws.rom, uknc_rom_size, "UKNC.rom"); // the one ROM the complex cannot run without
     // The boards' ROMs follow in this order, each through workstation_load_board_rom (a
     // missing one leaves its board absent): "KCGD.rom", "KSM.rom", "KSM_FONT.rom",
-    // "15IE.rom", "15IE_FONT.rom". The DVK boards are not fitted in this build; each
-    // terminal is, with its ROM files.
-    ws.kgdPresent = ws.kcgdPresent = ws.nemigaPresent = ws.e85Present = false;
+    // "15IE.rom", "15IE_FONT.rom". The KGD, NEMIGA and E-85 need none.
+    dvk_allocate();
+    ws.kgdPresent = ws.nemigaPresent = ws.e85Present = true;
+    ws.kcgdPresent = workstation_load_board_rom(dvk.kcgd.block + kcgd_rom_offset, kcgd_rom_size, "KCGD.rom");
     workstation_fit_terminals();
 
     uknc_floppy_open(0, "C:\\Disk_Games2.dsk");
@@ -76,8 +78,10 @@ void workstation_restart_host()
 void workstation_present()
 {
     std::vector<uint32_t>& picture = *picture_storage();
-    workstation_render(picture.data());
-    uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
+    if (!dvk_present()) { // a DVK display has the screen
+        workstation_render(picture.data());
+        uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
+    }
     BackBufferView view;
     if (lock_back_buffer(&view)) {
         // Near the left edge of the picture, a little below its top.
@@ -105,8 +109,10 @@ void workstation_main_frame()
     workstation_frame_start();
     shift_key_snapshot();
     snapshot_keys();
-    if (!workstation_host_keys())
+    const bool feed = !workstation_host_keys();
+    if (feed && !ws.kcgdMode) // the KCGD mode takes the keys for the KCGD's keyboard
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    dvk_keyboard_frame(feed);
     workstation_update_title();
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;

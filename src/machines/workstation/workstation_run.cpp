@@ -5,6 +5,7 @@
 // monitored processor stands at an instruction boundary.
 #include "machines/workstation/workstation.h"
 
+#include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/uknc_floppy.h"
 
 #include "machines/terminals/terminals.h"
@@ -126,6 +127,7 @@ void workstation_restart()
         workstation_switch_mode(mode, false, false);
     ws.KgdConsoleLimit = 0xFFFFFFFF;
     ws.kcgdReplyStatus = 0;
+    dvk_restart();
     workstation_reset_channels();
     workstation_reset_planes();
     workstation_reset_timer();
@@ -159,11 +161,14 @@ void workstation_frame_start()
     ws.ppu.cycleBudget += ws.ppu.speedFactor * uknc_cycles_per_frame;
     workstation_timer_frame_start();
     terminals_frame_start(ws.ie15Selected);
+    dvk_frame_start();
 }
 
 void workstation_keyboard_frame()
 {
-    uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    if (!ws.kcgdMode)
+        uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
+    dvk_keyboard_frame(true);
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
 }
@@ -179,6 +184,8 @@ bool run_free()
         if (workstation_board_mode_on())
             program_exit_check();
         terminals_turn();
+        if (ws.kcgdPresent)
+            dvk_gpu_turn(); // the KCGD's processor: every third turn
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -216,6 +223,8 @@ bool run_watched()
         }
         if (terminals_turn())
             workstation_monitor_ran(MONITOR_TPU);
+        if (ws.kcgdPresent)
+            dvk_gpu_turn();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -263,6 +272,7 @@ void workstation_frame_end()
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_FIELD;
     if (!(ws.memoryControl & 0x200))
         ws.PendingInterrupts[UKNC_CPU] |= CPU_IRQ_FIELD;
+    dvk_frame_end();
 }
 
 void workstation_run_frame()

@@ -2,6 +2,7 @@
 // the complex reaches into them (the monitor's TPU and 15IE slots and dumps, the 15IE's
 // F10 and NumLock switches). The terminals themselves live in machines/terminals.
 #include "machines/workstation/workstation.h"
+#include "machines/workstation/dvk_boards.h"
 
 #include "machines/terminals/terminals.h"
 
@@ -48,6 +49,10 @@ void workstation_fit_terminals()
     ie15_slot.print_registers = ie15_registers;
     workstation_dumps[DUMP_KSM].data = ksm;
     workstation_dumps[DUMP_IE15].data = ie15;
+
+    // The KGD lays its bitmap over the text of the terminal that is shown.
+    if (ws.ksmPresent || ws.ie15Present)
+        kgd_text_source = terminals_kgd_text;
 
     ws.ie15ModeRegister = &ie15_terminal.cpu.r[0][11];
     ws.ie15RedPort = &ie15_terminal.cpu.in_ports[IE15_IN_KRED];

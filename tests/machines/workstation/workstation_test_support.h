@@ -18,6 +18,9 @@ inline void workstation_test_complex()
     workstation_allocate();
     std::memset(workstation.mainBlock, 0, uknc_rom_offset);
     std::memset(workstation.rom, 0xFF, uknc_rom_size);
+    // A bare UKNC: no board or terminal left fitted by an earlier test.
+    workstation.kgdPresent = workstation.kcgdPresent = workstation.nemigaPresent = false;
+    workstation.e85Present = workstation.ksmPresent = workstation.ie15Present = false;
     workstation_restart();
 }
 

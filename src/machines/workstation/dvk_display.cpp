@@ -1,0 +1,147 @@
+// The DVK boards in the complex's life cycle: their memories, what each does when its
+// display mode is switched (the switching itself, with messages, window and title, is the
+// complex's), their monitor and dump entries, and the per-frame duties.
+#include "machines/workstation/dvk_boards.h"
+
+#include "host/host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+DvkBoards dvk;
+KgdTextSource kgd_text_source = nullptr;
+
+namespace {
+
+Workstation& ws = workstation;
+
+uint8_t* allocate(uint8_t* block, uint32_t size)
+{
+    if (block)
+        return block;
+    auto* memory = static_cast<uint8_t*>(std::calloc(size, 1));
+    if (!memory)
+        fatal_error("Can't allocate memory!");
+    return memory;
+}
+
+// While the KGD is on, its registers replace the plane window and the PPU hears of at
+// most 18 console bytes a frame at once.
+void kgd_switched(bool on)
+{
+    ws.KgdConsoleLimit = on ? 19 : 0xFFFFFFFF;
+    workstation_install_cpu_io();
+}
+
+// While the KCGD is on the CPU's 0176640 does not answer.
+void kcgd_switched(bool) { workstation_install_cpu_io(); }
+
+void nemiga_switched(bool on)
+{
+    if (on)
+        std::memset(dvk.nemiga.memory, 0, nemiga_memory_size);
+}
+
+void e85_switched(bool on)
+{
+    if (on)
+        std::memset(dvk.e85.memory, 0, e85_memory_size);
+}
+
+void clear_kgd_memory() { std::memset(dvk.kgd.memory, 0, kgd_memory_size); }
+
+uint16_t gpu_reader(const void*, uint16_t address) { return gpu_peek(address); }
+
+void write_kgd_address(uint32_t, uint16_t value)
+{
+    if (!ws.kgdMode) {
+        dvk.kgd.address = value & 0x3FFF;
+        kgd_activate();
+    }
+}
+
+void allocate_memories()
+{
+    dvk.kgd.memory = allocate(dvk.kgd.memory, kgd_memory_size);
+    dvk.kcgd.block = allocate(dvk.kcgd.block, kcgd_block_size);
+    dvk.nemiga.memory = allocate(dvk.nemiga.memory, nemiga_memory_size);
+    dvk.e85.memory = allocate(dvk.e85.memory, e85_memory_size);
+}
+
+} // namespace
+
+void dvk_allocate()
+{
+    allocate_memories();
+
+    WorkstationBoardHooks& hooks = workstation_board_hooks;
+    hooks.mode_switched[WS_MODE_KGD] = kgd_switched;
+    hooks.mode_switched[WS_MODE_KCGD] = kcgd_switched;
+    hooks.mode_switched[WS_MODE_NEMIGA] = nemiga_switched;
+    hooks.mode_switched[WS_MODE_E85] = e85_switched;
+    hooks.clear_kgd_memory = clear_kgd_memory;
+    workstation_processors[MONITOR_GPU].pdp11 = &dvk.kcgd.gpu;
+    workstation_processors[MONITOR_GPU].reader = gpu_reader;
+    workstation_dumps[DUMP_KCGD].data = dvk.kcgd.block;
+    workstation_dumps[DUMP_KCGD].size = kcgd_block_size;
+    workstation_dumps[DUMP_NEMIGA].data = dvk.nemiga.memory;
+    workstation_dumps[DUMP_NEMIGA].size = nemiga_memory_size;
+}
+
+void dvk_restart()
+{
+    allocate_memories(); // (the hooks stay as they are)
+    dvk.kgd.control = dvk.kgd.address = 0;
+    kcgd_reset_channel();
+    gpu_setup();
+    gpu_install_io();
+}
+
+void dvk_install_cpu_io()
+{
+    if (ws.kgdPresent && ws.kgdMode) {
+        kgd_install_cpu_io();
+    } else if (ws.kgdPresent) {
+        ws.CpuIoWriteWordTable[(0176644 >> 1) & 0xFFF] = write_kgd_address;
+        ws.CpuIoWriteByteTable[0176644 & 0x1FFF] = write_kgd_address;
+    }
+    if (ws.kcgdPresent)
+        kcgd_install_cpu_io();
+    if (ws.nemigaPresent)
+        nemiga_install_cpu_io();
+    if (ws.e85Present)
+        e85_install_cpu_io();
+}
+
+void kgd_activate() { workstation_switch_mode(WS_MODE_KGD, true, true); }
+void kcgd_activate() { workstation_switch_mode(WS_MODE_KCGD, true, true); }
+void nemiga_activate() { workstation_switch_mode(WS_MODE_NEMIGA, true, true); }
+void e85_activate() { workstation_switch_mode(WS_MODE_E85, true, true); }
+
+// ---- Frame duties ----------------------------------------------------------------------------
+
+void dvk_frame_start()
+{
+    dvk.e85.status = static_cast<uint16_t>((dvk.e85.status | 0x80) ^ 0x20);
+    if (ws.kcgdPresent) {
+        // The reply's due point is counted on the PPU's budget, which grows here.
+        dvk.kcgd.replyDue += ws.ppu.speedFactor * uknc_cycles_per_frame;
+        dvk.kcgd.gpu.cycleBudget = dvk.kcgd.gpu.speedFactor * gpu_cycles_per_frame;
+    }
+}
+
+void dvk_keyboard_frame(bool feed)
+{
+    if (!ws.kcgdPresent)
+        return;
+    if (feed && ws.kcgdMode)
+        kcgd_keyboard_feed(KeySnapshot, KeySnapshotPrev);
+    kcgd_keyboard_ready_check();
+}
+
+void dvk_frame_end()
+{
+    if (ws.kcgdPresent)
+        ws.PendingInterrupts[UKNC_GPU] |= GPU_IRQ_FIELD;
+}
