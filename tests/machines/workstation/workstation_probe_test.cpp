@@ -903,7 +903,7 @@ TEST(WorkstationProbe, PpuProgramUnmappedPages)
 // survived, and each frame ends in bounded time.
 TEST(WorkstationProbe, RandomProgramStormsNeitherCrashNorHang)
 {
-    const int seeds = 12, frames = 25;
+    const int seeds = 24, frames = 40;
     for (int seed = 1; seed <= seeds; ++seed) {
         std::mt19937 random(uint32_t(seed * 7919));
         workstation_test_complex();
@@ -942,6 +942,46 @@ TEST(WorkstationProbe, RandomProgramStormsNeitherCrashNorHang)
         EXPECT_LE(ws.cpu.r[7], 0xFFFFu);
         EXPECT_LE(ws.ppu.r[7], 0xFFFFu);
     }
+    uknc_floppy.modified[0] = uknc_floppy.modified[1] = false;
+}
+
+// Random register traffic straight at both I/O pages and the floppy registers: any
+// address, any access, any value, in any order.
+TEST(WorkstationProbe, RandomRegisterTrafficIsSurvived)
+{
+    std::mt19937 random(4242);
+    workstation_test_complex();
+    for (uint32_t i = 0; i < uknc_image_size; ++i)
+        uknc_floppy.images[1][i] = uint8_t(i);
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 300000; ++i) {
+        uint32_t r = random();
+        bool on_ppu = r & 1;
+        Access access = Access((r >> 1) % 3);
+        uint16_t value = uint16_t(random());
+        uint32_t address;
+        if ((r >> 3 & 7) == 0)
+            address = 0177130 | (r >> 6 & 3); // the floppy registers, odd bytes included
+        else if (on_ppu)
+            address = 0177000 | (r >> 6 & 0777);
+        else
+            address = 0160000 | (r >> 6 & 017777);
+        if (address & 1 && access != Byte)
+            address &= ~1u;
+        Pdp11Cpu& c = (on_ppu || (address >= 0177130 && address <= 0177133)) ? ws.ppu : ws.cpu;
+        c.psw = 0;
+        bus(c, access, address, value);
+        if ((r >> 20) == 0) // now and then a restart in the middle of everything
+            workstation_restart();
+    }
+    testing::internal::GetCapturedStdout();
+    for (const FloppyDrive& d : uknc_floppy.drives) {
+        EXPECT_GE(d.track, 0);
+        EXPECT_LE(d.track, 79);
+        EXPECT_GE(d.sector, 0);
+        EXPECT_LE(d.sector, 9);
+    }
+    uknc_floppy.modified[1] = false;
 }
 
 } // namespace
