@@ -981,7 +981,7 @@ TEST(WorkstationProbe, RandomRegisterTrafficIsSurvived)
         EXPECT_GE(d.sector, 0);
         EXPECT_LE(d.sector, 9);
     }
-    uknc_floppy.modified[1] = false;
+    uknc_floppy.modified[0] = uknc_floppy.modified[1] = false;
 }
 
 } // namespace
