@@ -984,4 +984,73 @@ TEST(WorkstationProbe, RandomRegisterTrafficIsSurvived)
     uknc_floppy.modified[0] = uknc_floppy.modified[1] = false;
 }
 
+// Console output with the attached devices fitted: every byte goes into each device's
+// ring (index wrapping at 4096); a restart empties the KCGD ring, zeroes the KSM's
+// not-yet-taken count and sends the 15IE a Ctrl+W.
+TEST(WorkstationProbe, ConsoleFanOutWithDevicesFitted)
+{
+    workstation_test_complex();
+    for (ConsoleRing& ring : ws.ConsoleRings)
+        ring = ConsoleRing{};
+    ws.kcgdPresent = ws.ksmPresent = ws.ie15Present = true;
+    ws.cpu.psw = 0;
+    for (int i = 0; i < 4100; ++i) {
+        bus(ws.cpu, i & 1 ? Byte : Word, 0177566, uint16_t(0x100 | (i & 0x7F)));
+        if (ws.ppuRxStatus & 0x08)
+            bus(ws.ppu, Read, 0177060);
+    }
+    for (const ConsoleRing& ring : ws.ConsoleRings) {
+        EXPECT_EQ(ring.count, 4100u);
+        EXPECT_EQ(ring.waiting, 4100u);
+        EXPECT_EQ(ring.data[0], 4096 & 0x7F);
+        EXPECT_EQ(ring.data[3], 4099 & 0x7F);
+        EXPECT_EQ(ring.data[4], 4 & 0x7F);
+    }
+    workstation_restart();
+    EXPECT_EQ(ws.ConsoleRings[RING_KCGD].count, 0u);
+    EXPECT_EQ(ws.ConsoleRings[RING_KCGD].waiting, 0u);
+    EXPECT_EQ(ws.ConsoleRings[RING_KSM].count, 4100u);
+    EXPECT_EQ(ws.ConsoleRings[RING_KSM].waiting, 0u);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].count, 4101u);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].waiting, 4101u);
+    EXPECT_EQ(ws.ConsoleRings[RING_IE15].data[4100 & 0xFFF], 0x17);
+    ws.kcgdPresent = ws.ksmPresent = ws.ie15Present = false;
+}
+
+// The PPU sends the running CPU into HALT mode through the system register: the CPU
+// leaves its user loop through 0160170 with PC' and PSW' holding the user context.
+TEST(WorkstationProbe, PpuSendsTheCpuIntoHaltMode)
+{
+    workstation_test_complex();
+    Pdp11Program ppu(0160300);
+    ppu.w({012737, 0100000, 0177716});               // start the CPU
+    ppu.w({012700, 010000}).label("wait").sob(0, "wait");
+    ppu.w({012737, 0100020, 0177716});               // HALT request
+    ppu.label("idle").branch(000400, "idle");
+    ppu.resolve();
+    ppu.store(ws.rom, 0160300 - 0100000);
+    cpu_boot().store(ws.cpuMemory, 0160300);
+    Pdp11Program user(002000);
+    user.label("loop").w({005201}).branch(000400, "loop"); // INC R1; BR loop
+    user.resolve();
+    user.store(ws.cpuMemory, 002000);
+    Pdp11Program halt(0161000);
+    halt.w({012737, 1, 007000});                     // MOV #1,@#7000 (memory in HALT mode)
+    halt.label("idle").branch(000400, "idle");
+    halt.resolve();
+    halt.store(ws.cpuMemory, 0161000);
+    poke_word(ws.cpuMemory, 0160170, 0161000);
+    poke_word(ws.cpuMemory, 0160172, 0400);
+    workstation_restart();
+    testing::internal::CaptureStdout();
+    for (int f = 0; f < 5; ++f)
+        workstation_run_frame();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Start CPU\nSysCon CPU USER->HALT\n");
+    EXPECT_EQ(peek_word(ws.cpuMemory, 07000), 1);
+    EXPECT_TRUE(ws.cpu.psw & PDP11_HALT_MODE);
+    EXPECT_EQ(ws.cpu.savedPsw & 0400, 0u);
+    EXPECT_TRUE(ws.cpu.savedPc == 002000 || ws.cpu.savedPc == 002002) << std::oct << ws.cpu.savedPc;
+    EXPECT_GT(ws.cpu.r[1], 100u);
+}
+
 } // namespace
