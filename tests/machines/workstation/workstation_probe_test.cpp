@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -899,10 +900,74 @@ TEST(WorkstationProbe, PpuProgramUnmappedPages)
     EXPECT_EQ(ws.ppu.r[7], p.labels.at("idle") + 0u);
 }
 
+// Every line a storm prints must be one of the complex's messages, exactly: the line is
+// parsed by the format whose literal start it has and printed again with it.
+const char* const known_messages[] = {
+    "Read word from non-existent CPU register 0x%X from location PC = 0x%X",
+    "Write word to non-existent CPU register 0x%X from location PC = 0x%X",
+    "Write byte to non-existent CPU register 0x%X from location PC = 0x%X",
+    "Read word from unrealized CPU register 0x%X (*) from location PC=0x%X",
+    "Write word to unrealized CPU register 0x%X (*) from location PC = 0x%X",
+    "Write byte to unrealized CPU register 0x%X (*) from location PC = 0x%X",
+    "Read from non-existent PPU register 0x%X from location PC = 0x%X",
+    "Write word to non-existent PPU register 0x%X from location PC = 0x%X",
+    "Write byte to non-existent PPU register 0x%X from location PC = 0x%X",
+    "Read from unrealized PPU register 0x%X (*) from location PC=0x%X",
+    "Write word to unrealized PPU register 0x%X (*) from location PC=0x%X",
+    "Write byte to unrealized PPU register 0x%X (*) from location PC=0x%X",
+    "PPU Adres Space changed -> 0x%04X",
+    "System ROM off at location PC = 0x%X",
+    "PPU Write address not found 0x%4X at PC=0x%4X",
+    "Unrealized instruction 0x%.4X on PC = 0x%.4X",
+    "Wrong Track: %d",
+    "Start CPU",
+    "SysCon CPU USER->HALT",
+    "SysCon CPU HALT->USER",
+};
+
+testing::AssertionResult all_known_messages(const std::string& out)
+{
+    size_t start = 0;
+    while (start < out.size()) {
+        size_t end = out.find('\n', start);
+        if (end == std::string::npos)
+            return testing::AssertionFailure() << "unterminated line: " << out.substr(start, 100);
+        std::string line = out.substr(start, end - start);
+        start = end + 1;
+        bool known = false;
+        for (const char* format_text : known_messages) {
+            std::string literal(format_text, std::strcspn(format_text, "%"));
+            if (line.compare(0, literal.size(), literal) != 0)
+                continue;
+            std::string scan(format_text);
+            for (const char* wide : {"%04X", "%4X", "%.4X"})
+                for (size_t at; (at = scan.find(wide)) != std::string::npos;)
+                    scan.replace(at, std::strlen(wide), "%X");
+            unsigned a = 0, b = 0;
+            if (std::sscanf(line.c_str(), scan.c_str(), &a, &b) < 0)
+                continue;
+            char again[200];
+            std::snprintf(again, sizeof again, format_text, a, b);
+            known = line == again;
+            if (known)
+                break;
+        }
+        if (!known)
+            return testing::AssertionFailure() << "unknown or malformed line: \"" << line << "\"";
+    }
+    return testing::AssertionSuccess();
+}
+
 // Random programs on both processors, for many frames: every report and bus error is
 // survived, and each frame ends in bounded time.
 TEST(WorkstationProbe, RandomProgramStormsNeitherCrashNorHang)
 {
+    // The checker itself: exact texts pass, near misses do not.
+    EXPECT_TRUE(all_known_messages("Write byte to unrealized PPU register 0xFE09 (*) from location PC=0xE0C4\n"
+                                   "PPU Write address not found 0xC000 at PC=0x 200\nStart CPU\n"));
+    EXPECT_FALSE(all_known_messages("Write byte to unrealized PPU register 0xfe09 (*) from location PC=0xE0C4\n"));
+    EXPECT_FALSE(all_known_messages("Write byte to unrealized PPU register 0xFE09 (*) from location PC = 0xE0C4\n"));
+    EXPECT_FALSE(all_known_messages("PPU Adres Space changed -> 0x21\n"));
     const int seeds = 24, frames = 40;
     for (int seed = 1; seed <= seeds; ++seed) {
         std::mt19937 random(uint32_t(seed * 7919));
@@ -939,6 +1004,7 @@ TEST(WorkstationProbe, RandomProgramStormsNeitherCrashNorHang)
                 workstation_restart();
         }
         std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(all_known_messages(out)) << "seed " << seed;
         EXPECT_LE(ws.cpu.r[7], 0xFFFFu);
         EXPECT_LE(ws.ppu.r[7], 0xFFFFu);
     }
@@ -974,7 +1040,7 @@ TEST(WorkstationProbe, RandomRegisterTrafficIsSurvived)
         if ((r >> 20) == 0) // now and then a restart in the middle of everything
             workstation_restart();
     }
-    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(all_known_messages(testing::internal::GetCapturedStdout()));
     for (const FloppyDrive& d : uknc_floppy.drives) {
         EXPECT_GE(d.track, 0);
         EXPECT_LE(d.track, 79);
