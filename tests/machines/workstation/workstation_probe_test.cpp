@@ -1119,4 +1119,57 @@ TEST(WorkstationProbe, PpuSendsTheCpuIntoHaltMode)
     EXPECT_GT(ws.cpu.r[1], 100u);
 }
 
+// Acceptance: all requests pending at once are taken one per boundary in the documented
+// order, each through its vector; priority 4 or more holds all of them back, and nothing
+// is taken in the middle of an instruction.
+TEST(WorkstationProbe, InterruptAcceptanceOrder)
+{
+    workstation_test_complex();
+    workstation_start_cpu();
+    // CPU: HALT entry first (PSW bit 8 set, PC' and PSW' kept), then the vectors.
+    Pdp11Cpu& cpu = ws.cpu;
+    poke_word(ws.cpuMemory, 0160170, 0161234);
+    poke_word(ws.cpuMemory, 0160172, 0400);
+    cpu.psw = 0;
+    cpu.r[7] = 02000;
+    cpu.busOperation = cpu.opFetch;
+    ws.PendingInterrupts[UKNC_CPU] = 0x20 | 0x80 | 0x40 | 0x800 | 0x1000 | 0x2000 | 0x4000 | 0x8000;
+    cpu.psw = 0200;
+    EXPECT_FALSE(workstation_accept_cpu_interrupt());
+    cpu.psw = 0;
+    cpu.busOperation = cpu.opRead;
+    EXPECT_FALSE(workstation_accept_cpu_interrupt());
+    cpu.busOperation = cpu.opFetch;
+    ASSERT_TRUE(workstation_accept_cpu_interrupt());
+    run_instruction(&cpu); // the HALT entry sequence
+    EXPECT_TRUE(cpu.psw & PDP11_HALT_MODE);
+    EXPECT_EQ(cpu.savedPc, 02000u);
+    EXPECT_EQ(cpu.savedPsw, 0u);
+    const uint32_t cpu_vectors[] = {024, 0100, 060, 064, 0460, 0464, 0474};
+    for (uint32_t vector : cpu_vectors) {
+        cpu.psw = 0;
+        cpu.busOperation = cpu.opFetch;
+        ASSERT_TRUE(workstation_accept_cpu_interrupt()) << std::oct << vector;
+        EXPECT_EQ(cpu.vector, vector);
+    }
+    EXPECT_EQ(ws.PendingInterrupts[UKNC_CPU], 0u);
+
+    Pdp11Cpu& ppu = ws.ppu;
+    ws.PendingInterrupts[UKNC_PPU] = 0x40 | 0x80 | 0x100 | 0x200 | 0x2000 | 0x800 | 0x4000 | 0x1000 | 0x8000;
+    ws.ppuDataPresent = 7;
+    const struct {
+        uint32_t vector;
+        uint8_t present_after;
+    } ppu_vectors[] = {{0100, 7}, {0310, 7}, {0304, 7}, {0300, 7}, {0320, 6},
+                       {0324, 6}, {0330, 4}, {0334, 4}, {0340, 0}};
+    for (const auto& v : ppu_vectors) {
+        ppu.psw = 0400; // the PPU runs in HALT mode from reset: only the priority counts
+        ppu.busOperation = ppu.opFetch;
+        ASSERT_TRUE(workstation_accept_ppu_interrupt()) << std::oct << v.vector;
+        EXPECT_EQ(ppu.vector, v.vector);
+        EXPECT_EQ(ws.ppuDataPresent, v.present_after) << std::oct << v.vector;
+    }
+    EXPECT_EQ(ws.PendingInterrupts[UKNC_PPU], 0u);
+}
+
 } // namespace
