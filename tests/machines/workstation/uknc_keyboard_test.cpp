@@ -18,7 +18,7 @@ struct Keyboard {
     Keyboard() { uknc_keyboard_reset(&kb); }
 
     // One frame with exactly these host keys down.
-    void frame(std::initializer_list<uint8_t> down)
+    void frame(const std::vector<uint8_t>& down)
     {
         std::memcpy(prev, now, sizeof now);
         std::memset(now, 0, sizeof now);
@@ -66,7 +66,7 @@ TEST(UkncKeyboard, EveryMappedKeyPressesAndReleases)
 TEST(UkncKeyboard, SequencesOfFrames)
 {
     struct Step {
-        std::initializer_list<uint8_t> down;
+        std::vector<uint8_t> down; // a vector: an initializer_list member would dangle once copied
         std::vector<uint8_t> codes;
     };
     struct Sequence {
