@@ -7,6 +7,7 @@
 // operand; the per-instruction work is small flag/result functions.
 
 #include <cstdio>
+#include <utility>
 
 #include "cpu/pdp11/pdp11.h"
 #include "cpu/pdp11/pdp11_internal.h"
@@ -984,11 +985,35 @@ namespace {
     cpu->stepHandler(cpu);
 }
 
+// The decode step of run_instruction's boundary path: the handler, inlined, and when it
+// leaves the instruction unfinished the rest of the chain. Reached by a tail call, so
+// that a register instruction returns from here straight to the machine.
+[[gnu::noinline]] void continue_after_decode(Pdp11Cpu* cpu) {
+    if (at_boundary(cpu)) return;
+    if (run_step(cpu)) return;
+    run_remaining_steps(cpu, 2);
+}
+
+template <Handler H> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
+    if (!H(cpu)) continue_after_decode(cpu);
+}
+
+struct ContinueTable {
+    Pdp11BusOp handler[1024];
+};
+
+template <size_t... I> constexpr ContinueTable build_continue_table(std::index_sequence<I...>) {
+    return {{decode_and_continue<handler_for(I)>...}};
+}
+
+// decode_table with the rest of the instruction attached, indexed the same way.
+constexpr ContinueTable continue_table = build_continue_table(std::make_index_sequence<1024>{});
+
 }  // namespace
 
 // Lives here so that the decode step, the most frequent step, is inlined.
 // Most instructions take one or two bus operations (fetch, maybe one operand
-// cycle or the refetch after a jump); those finish here without a loop, and a
+// cycle or the refetch after a jump); those finish without a loop, and a
 // register instruction that the decode handler completes returns straight away.
 void run_instruction(Pdp11Cpu* cpu) {
     if (cpu->busOperation == cpu->opFetch) [[likely]] {
@@ -998,13 +1023,11 @@ void run_instruction(Pdp11Cpu* cpu) {
             cpu->opFetch(cpu);
             if (cpu->stepHandler == pdp11_decode_step) [[likely]] {
                 cpu->cycleBudget -= cpu->costFetch;
-                if (decode_table.handler[(cpu->ir >> 6) & 01777](cpu)) return;
-            } else {
-                cpu->stepHandler(cpu);  // the fetch found nothing: bus error
+                continue_table.handler[(cpu->ir >> 6) & 01777](cpu);
+                return;
             }
-            if (at_boundary(cpu)) return;
-            if (run_step(cpu)) return;
-            run_remaining_steps(cpu, 2);
+            cpu->stepHandler(cpu);  // the fetch found nothing: bus error
+            continue_after_decode(cpu);
             return;
         }
     }
