@@ -1009,29 +1009,39 @@ template <size_t... I> constexpr ContinueTable build_continue_table(std::index_s
 // decode_table with the rest of the instruction attached, indexed the same way.
 constexpr ContinueTable continue_table = build_continue_table(std::make_index_sequence<1024>{});
 
-}  // namespace
-
-// Lives here so that the decode step, the most frequent step, is inlined.
-// Most instructions take one or two bus operations (fetch, maybe one operand
-// cycle or the refetch after a jump); those finish without a loop, and a
-// register instruction that the decode handler completes returns straight away.
-void run_instruction(Pdp11Cpu* cpu) {
-    if (cpu->busOperation == cpu->opFetch) [[likely]] {
-        if ((cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) [[unlikely]] {
-            refetch_moved_pc(cpu);
-        } else {
-            cpu->opFetch(cpu);
-            if (cpu->stepHandler == pdp11_decode_step) [[likely]] {
-                cpu->cycleBudget -= cpu->costFetch;
-                continue_table.handler[(cpu->ir >> 6) & 01777](cpu);
-                return;
-            }
-            cpu->stepHandler(cpu);  // the fetch found nothing: bus error
-            continue_after_decode(cpu);
-            return;
-        }
-    }
+// Every call that does not start at a clean boundary: mid-chain (an interrupt or
+// HALT-mode entry was started, a bus-error loop goes on) or PC moved by the machine.
+[[gnu::noinline]] void run_from_anywhere(Pdp11Cpu* cpu) {
+    if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress)
+        refetch_moved_pc(cpu);
     if (run_step(cpu)) return;
     if (run_step(cpu)) return;
     run_remaining_steps(cpu, 2);
+}
+
+// The fetch found nothing at PC: the bus-error step it selected, then the chain.
+[[gnu::noinline, gnu::cold]] void run_after_failed_fetch(Pdp11Cpu* cpu) {
+    cpu->stepHandler(cpu);
+    continue_after_decode(cpu);
+}
+
+}  // namespace
+
+// Lives here so that the decode step, the most frequent step, is inlined.
+// At a clean boundary: the fetch, the decode handler reached by a tail call, and
+// for most instructions nothing more (a register instruction returns from its
+// handler straight to the machine); the rest of a chain runs without a loop when
+// it is short.
+void run_instruction(Pdp11Cpu* cpu) {
+    if (cpu->busOperation != cpu->opFetch || (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) [[unlikely]] {
+        run_from_anywhere(cpu);
+        return;
+    }
+    cpu->opFetch(cpu);
+    if (cpu->stepHandler != pdp11_decode_step) [[unlikely]] {
+        run_after_failed_fetch(cpu);
+        return;
+    }
+    cpu->cycleBudget -= cpu->costFetch;
+    continue_table.handler[(cpu->ir >> 6) & 01777](cpu);
 }
