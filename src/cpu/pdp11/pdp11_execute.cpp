@@ -364,10 +364,9 @@ template <TwoOp Op, bool Byte, Kind K> int32_t source_step(Pdp11Cpu* c) {
     return charge(c, long_step ? c->costLongStep : c->costStep);
 }
 
-// The decode table picks the register-source form (one per source register) or the
-// memory-source form.
-template <TwoOp Op, bool Byte, Kind K, uint32_t Source> bool two_operand_register(Pdp11Cpu* c) {
-    return start_destination<Op, Byte, K, true>(c, c->r[Source] & value_mask<Byte>);
+// The decode table picks the register-source or memory-source form.
+template <TwoOp Op, bool Byte, Kind K> bool two_operand_register(Pdp11Cpu* c) {
+    return start_destination<Op, Byte, K, true>(c, c->r[(c->ir >> 6) & 7] & value_mask<Byte>);
 }
 
 template <TwoOp Op, bool Byte, Kind K, Slot Source> bool two_operand_memory(Pdp11Cpu* c) {
@@ -812,13 +811,7 @@ template <void (*F)(Pdp11Cpu*)> bool checked(Pdp11Cpu* c) {
 
 template <TwoOp Op, bool Byte, Kind K, Slot Source>
 constexpr Handler two_operand(uint32_t sub) {
-    constexpr Handler by_register[8] = {
-        two_operand_register<Op, Byte, K, 0>, two_operand_register<Op, Byte, K, 1>,
-        two_operand_register<Op, Byte, K, 2>, two_operand_register<Op, Byte, K, 3>,
-        two_operand_register<Op, Byte, K, 4>, two_operand_register<Op, Byte, K, 5>,
-        two_operand_register<Op, Byte, K, 6>, two_operand_register<Op, Byte, K, 7>,
-    };
-    return (sub & 070) == 0 ? by_register[sub & 7] : two_operand_memory<Op, Byte, K, Source>;
+    return (sub & 070) == 0 ? two_operand_register<Op, Byte, K> : two_operand_memory<Op, Byte, K, Source>;
 }
 
 constexpr Handler branch_for(uint32_t code) {
