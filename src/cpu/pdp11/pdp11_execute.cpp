@@ -982,8 +982,20 @@ namespace {
 // leaves the instruction unfinished the rest of the chain. Reached by a tail call, so
 // that a register instruction returns from here straight to the machine.
 [[gnu::noinline]] void continue_after_decode(Pdp11Cpu* cpu) {
-    if (at_boundary(cpu)) return;
-    if (run_step(cpu)) return;
+    if (cpu->stepHandler == pdp11_fetch_complete_step) {
+        // A change of flow (taken branch, SOB, RTS...): the refetch at the new PC, then
+        // the fetch-complete step, tested first here.
+        cpu->busOperation(cpu);
+        if (cpu->stepHandler == pdp11_fetch_complete_step) {
+            pdp11_finish(cpu);
+            cpu->cycleBudget -= cpu->costFetch;
+        } else {
+            cpu->stepHandler(cpu);  // the refetch found nothing: bus error
+        }
+        if (at_boundary(cpu)) return;
+    } else if (at_boundary(cpu) || run_step(cpu)) {
+        return;
+    }
     run_remaining_steps(cpu, 2);
 }
 
