@@ -3,6 +3,7 @@
 // and the CPU and picture parts on their own to show where the time goes.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -56,6 +57,45 @@ void BM_ZxWholeFrame(benchmark::State& state)
 }
 BENCHMARK(BM_ZxWholeFrame)->Unit(benchmark::kMicrosecond);
 
+// Whole frames of the OpenSE BASIC prompt doing nothing (the ROM from Debian's
+// opense-basic): the CPU waits in the keyboard loop, the screen and border stay put, and
+// only the cursor's FLASH changes now and then.
+constexpr const char* opense_rom = "/usr/share/spectrum-roms/opense.rom";
+
+bool idle_prompt_machine()
+{
+    zx_init_state();
+    sample_phase = 0;
+    samples_per_frame_x256 = 960 * 256;
+    FILE* file = std::fopen(opense_rom, "rb");
+    if (!file)
+        return false;
+    const size_t got = std::fread(zx.memory, 1, 0x4000, file);
+    std::fclose(file);
+    if (got != 0x4000)
+        return false;
+    z80_reset(&zx.cpu);
+    for (int frame = 0; frame < 300; ++frame) // past the start-up and its RAM test
+        zx_emulate_frame();
+    zx.border_event_count = 0;
+    return true;
+}
+
+void BM_ZxIdlePromptFrame(benchmark::State& state)
+{
+    if (!idle_prompt_machine()) {
+        state.SkipWithError("no OpenSE ROM (Debian package opense-basic)");
+        return;
+    }
+    for (auto _ : state) {
+        zx_emulate_frame();
+        zx_render_frame_into(surface.data(), surface_width, surface_width, surface_height);
+    }
+    benchmark::DoNotOptimize(surface.data());
+    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ZxIdlePromptFrame)->Unit(benchmark::kMicrosecond);
+
 void BM_ZxCpuAndSound(benchmark::State& state)
 {
     busy_machine();
@@ -75,6 +115,7 @@ void BM_ZxPicture(benchmark::State& state)
     for (auto _ : state) {
         std::memcpy(zx.zx_border_events, events.data(), events.size() * sizeof events[0]);
         zx.border_event_count = int(events.size());
+        zx_invalidate_picture(); // the whole picture, as the first frame paints it
         zx_render_frame_into(surface.data(), surface_width, surface_width, surface_height);
     }
     benchmark::DoNotOptimize(surface.data());

@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 #include "host/load_meter.h"
 #include "host/sdl_audio.h"
@@ -23,6 +25,15 @@ struct SdlHost {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* picture = nullptr; // the visible part of the BackBuffer
     int picture_width = 0, picture_height = 0;
+    // What the texture holds (picture_width x picture_height): only rows that differ from
+    // it are uploaded, and an unchanged picture is presented without any upload.
+    std::vector<uint32_t> uploaded;
+    int uploaded_x = -1, uploaded_y = -1;
+    // Paced by the timer, a frame whose picture, window and meter are all as last
+    // presented is not drawn again: the window keeps showing it. Window events (exposed,
+    // resized, shown) ask for a redraw.
+    bool redraw = true;
+    int presented_w = -1, presented_h = -1;
     SDL_Texture* meter = nullptr;
     uint32_t meter_pixels[load_meter_width * load_meter_height];
     bool shown = false;
@@ -201,6 +212,43 @@ void draw_meter(int window_width, uint64_t emulation_us)
     SDL_RenderCopy(sdl.renderer, sdl.meter, nullptr, &dst);
 }
 
+// Uploads the runs of rows of `src` (a rectangle of the BackBuffer, the texture's size)
+// that differ from what the texture holds; true when there was any.
+bool upload_changed_rows(const SDL_Rect& src)
+{
+    const size_t row_bytes = size_t(src.w) * 4;
+    const size_t size = size_t(src.w) * size_t(src.h);
+    const bool all = sdl.uploaded.size() != size || sdl.uploaded_x != src.x || sdl.uploaded_y != src.y;
+    if (all) {
+        sdl.uploaded.resize(size);
+        sdl.uploaded_x = src.x;
+        sdl.uploaded_y = src.y;
+    }
+    const uint32_t* first = host.back_buffer + size_t(src.y) * back_buffer_width + src.x;
+    bool any = false;
+    int run_start = -1;
+    for (int row = 0; row <= src.h; ++row) {
+        bool changed = false;
+        if (row < src.h) {
+            const uint32_t* now = first + size_t(row) * back_buffer_width;
+            uint32_t* held = sdl.uploaded.data() + size_t(row) * size_t(src.w);
+            changed = all || std::memcmp(now, held, row_bytes) != 0;
+            if (changed)
+                std::memcpy(held, now, row_bytes);
+        }
+        if (changed && run_start < 0)
+            run_start = row;
+        if (!changed && run_start >= 0) {
+            SDL_Rect rows{0, run_start, src.w, row - run_start};
+            SDL_UpdateTexture(sdl.picture, &rows, first + size_t(run_start) * back_buffer_width,
+                              int(back_buffer_width * 4));
+            run_start = -1;
+            any = true;
+        }
+    }
+    return any;
+}
+
 void present(uint64_t emulation_us)
 {
     show_window();
@@ -215,9 +263,9 @@ void present(uint64_t emulation_us)
     if (src.y < 0) { src.h += src.y; src.y = 0; }
     if (src.x + src.w > bw) src.w = bw - src.x;
     if (src.y + src.h > bh) src.h = bh - src.y;
-    SDL_SetRenderDrawColor(sdl.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(sdl.renderer);
-    if (src.w > 0 && src.h > 0 && host.back_buffer) {
+    bool changed = false;
+    const bool picture = src.w > 0 && src.h > 0 && host.back_buffer;
+    if (picture) {
         if (!sdl.picture || sdl.picture_width != src.w || sdl.picture_height != src.h) {
             if (sdl.picture)
                 SDL_DestroyTexture(sdl.picture);
@@ -225,13 +273,22 @@ void present(uint64_t emulation_us)
                                             SDL_TEXTUREACCESS_STREAMING, src.w, src.h);
             sdl.picture_width = src.w;
             sdl.picture_height = src.h;
+            sdl.uploaded.clear(); // a new texture holds nothing yet
         }
-        if (sdl.picture) {
-            const uint32_t* first = host.back_buffer + size_t(src.y) * back_buffer_width + src.x;
-            SDL_UpdateTexture(sdl.picture, nullptr, first, int(back_buffer_width * 4));
-            SDL_Rect dst{src.x - left, src.y - top, src.w, src.h};
-            SDL_RenderCopy(sdl.renderer, sdl.picture, nullptr, &dst);
-        }
+        if (sdl.picture)
+            changed = upload_changed_rows(src);
+    }
+    const bool meter = host.options.meter && !fullscreen && w > 300 && sdl.meter;
+    if (!changed && !meter && !sdl.vsync && !sdl.redraw && w == sdl.presented_w && h == sdl.presented_h)
+        return; // the window already shows this picture
+    sdl.redraw = false;
+    sdl.presented_w = w;
+    sdl.presented_h = h;
+    SDL_SetRenderDrawColor(sdl.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(sdl.renderer);
+    if (picture && sdl.picture) {
+        SDL_Rect dst{src.x - left, src.y - top, src.w, src.h};
+        SDL_RenderCopy(sdl.renderer, sdl.picture, nullptr, &dst);
     }
     draw_meter(w, emulation_us);
     SDL_RenderPresent(sdl.renderer);
@@ -245,6 +302,7 @@ void handle_events()
         case SDL_QUIT:
             shutdown_host();
         case SDL_WINDOWEVENT:
+            sdl.redraw = true; // exposed, resized, shown...: draw the picture again
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
                 host.keyboard_focus = true;
             else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)

@@ -7,6 +7,7 @@
 // operand; the per-instruction work is small flag/result functions.
 
 #include <cstdio>
+#include <utility>
 
 #include "cpu/pdp11/pdp11.h"
 #include "cpu/pdp11/pdp11_internal.h"
@@ -326,22 +327,25 @@ template <TwoOp Op, bool Byte> int32_t dest_modify_step(Pdp11Cpu* c) {
     return charge(c, c->costStep);
 }
 
-// The source value is in `vector`; run the destination part.
-// From the decode step (FromDecode) the fetch and decode step are still selected.
+// Runs the destination part with source value `src`. From the decode step (FromDecode)
+// the fetch and decode step are still selected, and the result tells whether the
+// instruction ended there with the prefetch still valid (a register destination other
+// than PC); the memory forms keep the source in `vector` for their last step.
 template <TwoOp Op, bool Byte, Kind K, bool FromDecode = false>
-[[gnu::always_inline]] inline void start_destination(Pdp11Cpu* c) {
+[[gnu::always_inline]] inline bool start_destination(Pdp11Cpu* c, uint32_t src) {
     uint32_t dd = c->ir & 077;
     if ((dd & 070) == 0) {
         uint32_t& reg = c->r[dd & 7];
-        uint32_t r = Op(c, reg & value_mask<Byte>, c->vector);
+        uint32_t r = Op(c, reg & value_mask<Byte>, src);
         // MOVB to a register sign-extends (the only byte Modify op whose result is the source).
         constexpr bool sign_extend = Byte && Op == op_mov<true>;
         if constexpr (K != Kind::Read) write_register<Byte, sign_extend>(reg, r);
         if constexpr (!FromDecode) pdp11_finish(c);
-        return;
+        return K == Kind::Read || dd != PC;
     }
+    c->vector = src;
     if constexpr (K == Kind::Write) {
-        c->dataOut = Op(c, 0, c->vector);
+        c->dataOut = Op(c, 0, src);
         begin_operand<&Pdp11Cpu::opWrite, Byte>(c, dd, end_after_write_step);
     } else if constexpr (K == Kind::Read) {
         constexpr Slot slot = Byte ? &Pdp11Cpu::opReadByte : &Pdp11Cpu::opRead;
@@ -350,24 +354,24 @@ template <TwoOp Op, bool Byte, Kind K, bool FromDecode = false>
         constexpr Slot slot = Byte ? &Pdp11Cpu::opReadModifyByte : &Pdp11Cpu::opReadModify;
         begin_operand<slot, Byte>(c, dd, dest_modify_step<Op, Byte>);
     }
+    return false;
 }
 
 template <TwoOp Op, bool Byte, Kind K> int32_t source_step(Pdp11Cpu* c) {
-    c->vector = c->dataIn & value_mask<Byte>;
     // MOV to memory takes a long step here.
     bool long_step = K == Kind::Write && (c->ir & 070) != 0;
-    start_destination<Op, Byte, K>(c);
+    start_destination<Op, Byte, K>(c, c->dataIn & value_mask<Byte>);
     return charge(c, long_step ? c->costLongStep : c->costStep);
 }
 
 // The decode table picks the register-source or memory-source form.
-template <TwoOp Op, bool Byte, Kind K> void two_operand_register(Pdp11Cpu* c) {
-    c->vector = c->r[(c->ir >> 6) & 7] & value_mask<Byte>;
-    start_destination<Op, Byte, K, true>(c);
+template <TwoOp Op, bool Byte, Kind K> bool two_operand_register(Pdp11Cpu* c) {
+    return start_destination<Op, Byte, K, true>(c, c->r[(c->ir >> 6) & 7] & value_mask<Byte>);
 }
 
-template <TwoOp Op, bool Byte, Kind K, Slot Source> void two_operand_memory(Pdp11Cpu* c) {
+template <TwoOp Op, bool Byte, Kind K, Slot Source> bool two_operand_memory(Pdp11Cpu* c) {
     begin_operand<Source, Byte>(c, (c->ir >> 6) & 077, source_step<Op, Byte, K>);
+    return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -385,13 +389,14 @@ template <OneOp Op, bool Byte> int32_t single_modify_step(Pdp11Cpu* c) {
     return charge(c, c->costStep);
 }
 
-template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> void single_operand(Pdp11Cpu* c) {
+// True when the instruction ended in a register other than PC (the prefetch still valid).
+template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> bool single_operand(Pdp11Cpu* c) {
     uint32_t dd = c->ir & 077;
     if ((dd & 070) == 0) {
         uint32_t& reg = c->r[dd];
         uint32_t r = Op(c, reg & value_mask<Byte>);
         if constexpr (K != Kind::Read) write_register<Byte, SignExtend>(reg, r);
-        return;
+        return K == Kind::Read || dd != PC;
     }
     if constexpr (K == Kind::Write) {
         c->dataOut = Op(c, 0);
@@ -403,6 +408,7 @@ template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> void single_oper
         constexpr Slot slot = Byte ? &Pdp11Cpu::opReadModifyByte : &Pdp11Cpu::opReadModify;
         begin_operand<slot, Byte>(c, dd, single_modify_step<Op, Byte>);
     }
+    return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -684,12 +690,14 @@ template <uint32_t Code> inline bool branch_taken(uint32_t psw) {
     }
 }
 
-template <uint32_t Code> void branch(Pdp11Cpu* c) {
-    if (!branch_taken<Code>(c->psw)) return;
+// True when not taken: the instruction ends with the prefetch still valid.
+template <uint32_t Code> bool branch(Pdp11Cpu* c) {
+    if (!branch_taken<Code>(c->psw)) return true;
     uint32_t offset = c->ir & 0xFF;
     uint32_t delta = (offset & 0x80) ? (offset | 0xFF00) : offset;
     c->r[PC] = (c->r[PC] + 2 * delta) & 0xFFFF;
     pdp11_refetch(c);
+    return false;
 }
 
 int32_t mfus_step(Pdp11Cpu* c) {
@@ -772,33 +780,43 @@ void mark(Pdp11Cpu* c) {
 }
 
 void xor_instruction(Pdp11Cpu* c) {
-    c->vector = c->r[(c->ir >> 6) & 7] & 0xFFFF;
-    start_destination<op_xor, false, Kind::Modify, true>(c);
+    start_destination<op_xor, false, Kind::Modify, true>(c, c->r[(c->ir >> 6) & 7] & 0xFFFF);
 }
 
-void sob(Pdp11Cpu* c) {
-    uint32_t& reg = c->r[(c->ir >> 6) & 7];
+// True when the loop ends (the prefetch still valid, unless the counter is PC itself).
+bool sob(Pdp11Cpu* c) {
+    uint32_t n = (c->ir >> 6) & 7;
+    uint32_t& reg = c->r[n];
     reg = (reg - 1) & 0xFFFF;
     if (reg != 0) {
         c->r[PC] = (c->r[PC] - 2 * (c->ir & 077)) & 0xFFFF;
         pdp11_refetch(c);
+        return false;
     }
+    return n != PC;
 }
 
 void halt_reserved(Pdp11Cpu* c) { enter_halt_mode(c, PDP11_HALT_OFFSET_RESERVED); }
 template <uint32_t Vector> void trap(Pdp11Cpu* c) { pdp11_start_trap(c, Vector); }
 
-using Handler = void (*)(Pdp11Cpu*);
+// A decode handler returns true when the instruction ended in the decode step with the
+// prefetch still valid (register forms, untaken branches); false leaves the checks to
+// the driver.
+using Handler = bool (*)(Pdp11Cpu*);
+
+template <void (*F)(Pdp11Cpu*)> bool checked(Pdp11Cpu* c) {
+    F(c);
+    return false;
+}
 
 template <TwoOp Op, bool Byte, Kind K, Slot Source>
 constexpr Handler two_operand(uint32_t sub) {
-    return (sub & 070) == 0 ? two_operand_register<Op, Byte, K>
-                            : two_operand_memory<Op, Byte, K, Source>;
+    return (sub & 070) == 0 ? two_operand_register<Op, Byte, K> : two_operand_memory<Op, Byte, K, Source>;
 }
 
 constexpr Handler branch_for(uint32_t code) {
     constexpr Handler table[16] = {
-        unrealized,       branch<001>, branch<002>, branch<003>, branch<004>, branch<005>,
+        checked<unrealized>, branch<001>, branch<002>, branch<003>, branch<004>, branch<005>,
         branch<006>,      branch<007>, branch<010>, branch<011>, branch<012>, branch<013>,
         branch<014>,      branch<015>, branch<016>, branch<017>,
     };
@@ -814,9 +832,9 @@ constexpr Handler handler_for(uint32_t index) {
     switch (top) {
     case 000:
         switch (sub) {
-        case 000: return special;                                       // 0000xx
-        case 001: return jump<false>;                                   // 0001DD JMP
-        case 002: return rts_or_condition_codes;                        // 00020R RTS, 00024x-00027x
+        case 000: return checked<special>;                                       // 0000xx
+        case 001: return checked<jump<false>>;                                   // 0001DD JMP
+        case 002: return checked<rts_or_condition_codes>;                        // 00020R RTS, 00024x-00027x
         case 003: return single_operand<op_swab, false, Kind::Modify>;  // 0003DD SWAB
         case 050: return single_operand<op_clr<false>, false, Kind::Write>;   // 0050DD CLR
         case 051: return single_operand<op_com<false>, false, Kind::Modify>;  // 0051DD COM
@@ -830,12 +848,12 @@ constexpr Handler handler_for(uint32_t index) {
         case 061: return single_operand<op_rol<false>, false, Kind::Modify>;  // 0061DD ROL
         case 062: return single_operand<op_asr<false>, false, Kind::Modify>;  // 0062DD ASR
         case 063: return single_operand<op_asl<false>, false, Kind::Modify>;  // 0063DD ASL
-        case 064: return mark;                                                // 0064NN MARK
+        case 064: return checked<mark>;                                                // 0064NN MARK
         case 067: return single_operand<op_sxt, false, Kind::Write>;          // 0067DD SXT
         default:
             if (sub >= 004 && sub <= 037) return branch_for(sub >> 2);  // 0004xx-0037xx BR..BLE
-            if (sub >= 040 && sub <= 047) return jump<true>;            // 004RDD JSR
-            return unrealized;  // 0065DD MFPI, 0066DD MTPI, 0070xx-0077xx
+            if (sub >= 040 && sub <= 047) return checked<jump<true>>;            // 004RDD JSR
+            return checked<unrealized>;  // 0065DD MFPI, 0066DD MTPI, 0070xx-0077xx
         }
     case 001: return two_operand<op_mov<false>, false, Kind::Write, &Pdp11Cpu::opReadMoveSource>(sub);  // 01SSDD MOV
     case 002: return two_operand<op_cmp<false>, false, Kind::Read, word_source>(sub);     // 02SSDD CMP
@@ -845,18 +863,18 @@ constexpr Handler handler_for(uint32_t index) {
     case 006: return two_operand<op_add, false, Kind::Modify, word_source>(sub);          // 06SSDD ADD
     case 007:
         switch (sub >> 3) {
-        case 0: return eis<eis_mul>;                    // 070RSS MUL
-        case 1: return eis<eis_div>;                    // 071RSS DIV
-        case 2: return eis<eis_ash>;                    // 072RSS ASH
-        case 3: return eis<eis_ashc>;                   // 073RSS ASHC
-        case 4: return xor_instruction;                 // 074RDD XOR
-        case 5: case 6: return halt_reserved;           // 075000-076777
+        case 0: return checked<eis<eis_mul>>;                    // 070RSS MUL
+        case 1: return checked<eis<eis_div>>;                    // 071RSS DIV
+        case 2: return checked<eis<eis_ash>>;                    // 072RSS ASH
+        case 3: return checked<eis<eis_ashc>>;                   // 073RSS ASHC
+        case 4: return checked<xor_instruction>;                 // 074RDD XOR
+        case 5: case 6: return checked<halt_reserved>;           // 075000-076777
         default: return sob;                            // 077RNN SOB
         }
     case 010:
         switch (sub) {
-        case 040: case 041: case 042: case 043: return trap<030>;           // 104000-104377 EMT
-        case 044: case 045: case 046: case 047: return trap<034>;           // 104400-104777 TRAP
+        case 040: case 041: case 042: case 043: return checked<trap<030>>;           // 104000-104377 EMT
+        case 044: case 045: case 046: case 047: return checked<trap<034>>;           // 104400-104777 TRAP
         case 050: return single_operand<op_clr<true>, true, Kind::Modify>;  // 1050DD CLRB
         case 051: return single_operand<op_com<true>, true, Kind::Modify>;  // 1051DD COMB
         case 052: return single_operand<op_inc<true>, true, Kind::Modify>;  // 1052DD INCB
@@ -873,7 +891,7 @@ constexpr Handler handler_for(uint32_t index) {
         case 067: return single_operand<op_mfps, true, Kind::Modify, true>; // 1067DD MFPS
         default:
             if (sub < 040) return branch_for((sub >> 2) | 010);  // 1000xx-1037xx BPL..BCS
-            return unrealized;  // 1065DD MFPD, 1066DD MTPD, 1070xx-1077xx
+            return checked<unrealized>;  // 1065DD MFPD, 1066DD MTPD, 1070xx-1077xx
         }
     case 011: return two_operand<op_mov<true>, true, Kind::Modify, byte_source>(sub);   // 11SSDD MOVB
     case 012: return two_operand<op_cmp<true>, true, Kind::Read, byte_source>(sub);     // 12SSDD CMPB
@@ -881,7 +899,7 @@ constexpr Handler handler_for(uint32_t index) {
     case 014: return two_operand<op_bic<true>, true, Kind::Modify, byte_source>(sub);   // 14SSDD BICB
     case 015: return two_operand<op_bis<true>, true, Kind::Modify, byte_source>(sub);   // 15SSDD BISB
     case 016: return two_operand<op_sub, false, Kind::Modify, word_source>(sub);        // 16SSDD SUB
-    default: return trap<010>;                                                          // 17xxxx FPU range
+    default: return checked<trap<010>>;                                                          // 17xxxx FPU range
     }
 }
 
@@ -903,11 +921,21 @@ constexpr DecodeTable decode_table = build_decode_table();
 
 int32_t pdp11_decode_step(Pdp11Cpu* c) {
     c->cycleBudget -= c->costFetch;
-    decode_table.handler[(c->ir >> 6) & 01777](c);
+    (void)decode_table.handler[(c->ir >> 6) & 01777](c);  // the driver checks the state anyway
     return c->cycleBudget;
 }
 
 namespace {
+
+// After a step: true at the next instruction boundary. A stale prefetch (PC changed,
+// or the prefetched word written) is refetched first.
+[[gnu::always_inline]] inline bool at_boundary(Pdp11Cpu* cpu) {
+    if (cpu->busOperation == cpu->opFetch) {
+        if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) return true;
+        pdp11_refetch(cpu);
+    }
+    return false;
+}
 
 // One bus operation and the step after it; true when that reached the next
 // instruction boundary. The three most frequent steps run inline instead of
@@ -918,7 +946,7 @@ namespace {
     Pdp11Step step = cpu->stepHandler;
     if (step == pdp11_decode_step) {
         cpu->cycleBudget -= cpu->costFetch;
-        decode_table.handler[(cpu->ir >> 6) & 01777](cpu);
+        if (decode_table.handler[(cpu->ir >> 6) & 01777](cpu)) return true;
     } else if (step == pdp11_fetch_complete_step) {
         pdp11_finish(cpu);
         cpu->cycleBudget -= cpu->costFetch;
@@ -928,12 +956,7 @@ namespace {
     } else {
         step(cpu);
     }
-    if (cpu->busOperation == cpu->opFetch) {
-        if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) return true;
-        // Stale prefetch: PC was changed or the prefetched word was written.
-        pdp11_refetch(cpu);
-    }
-    return false;
+    return at_boundary(cpu);
 }
 
 // The rest of a long chain, out of line so that the common short instructions
@@ -955,15 +978,75 @@ namespace {
     cpu->stepHandler(cpu);
 }
 
-}  // namespace
+// The decode step of run_instruction's boundary path: the handler, inlined, and when it
+// leaves the instruction unfinished the rest of the chain. Reached by a tail call, so
+// that a register instruction returns from here straight to the machine.
+[[gnu::noinline]] void continue_after_decode(Pdp11Cpu* cpu) {
+    if (cpu->stepHandler == pdp11_fetch_complete_step) {
+        // A change of flow (taken branch, SOB, RTS...): the refetch at the new PC, then
+        // the fetch-complete step, tested first here.
+        cpu->busOperation(cpu);
+        if (cpu->stepHandler == pdp11_fetch_complete_step) {
+            pdp11_finish(cpu);
+            cpu->cycleBudget -= cpu->costFetch;
+        } else {
+            cpu->stepHandler(cpu);  // the refetch found nothing: bus error
+        }
+        if (at_boundary(cpu)) return;
+    } else if (at_boundary(cpu) || run_step(cpu)) {
+        return;
+    }
+    run_remaining_steps(cpu, 2);
+}
 
-// Lives here so that the decode step, the most frequent step, is inlined.
-// Most instructions take one or two bus operations (fetch, maybe one operand
-// cycle or the refetch after a jump); those finish here without a loop.
-void run_instruction(Pdp11Cpu* cpu) {
+template <Handler H> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
+    if (!H(cpu)) continue_after_decode(cpu);
+}
+
+struct ContinueTable {
+    Pdp11BusOp handler[1024];
+};
+
+template <size_t... I> constexpr ContinueTable build_continue_table(std::index_sequence<I...>) {
+    return {{decode_and_continue<handler_for(I)>...}};
+}
+
+// decode_table with the rest of the instruction attached, indexed the same way.
+constexpr ContinueTable continue_table = build_continue_table(std::make_index_sequence<1024>{});
+
+// Every call that does not start at a clean boundary: mid-chain (an interrupt or
+// HALT-mode entry was started, a bus-error loop goes on) or PC moved by the machine.
+[[gnu::noinline]] void run_from_anywhere(Pdp11Cpu* cpu) {
     if (cpu->busOperation == cpu->opFetch && (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress)
         refetch_moved_pc(cpu);
     if (run_step(cpu)) return;
     if (run_step(cpu)) return;
     run_remaining_steps(cpu, 2);
+}
+
+// The fetch found nothing at PC: the bus-error step it selected, then the chain.
+[[gnu::noinline, gnu::cold]] void run_after_failed_fetch(Pdp11Cpu* cpu) {
+    cpu->stepHandler(cpu);
+    continue_after_decode(cpu);
+}
+
+}  // namespace
+
+// Lives here so that the decode step, the most frequent step, is inlined.
+// At a clean boundary: the fetch, the decode handler reached by a tail call, and
+// for most instructions nothing more (a register instruction returns from its
+// handler straight to the machine); the rest of a chain runs without a loop when
+// it is short.
+void run_instruction(Pdp11Cpu* cpu) {
+    if (cpu->busOperation != cpu->opFetch || (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) [[unlikely]] {
+        run_from_anywhere(cpu);
+        return;
+    }
+    cpu->opFetch(cpu);
+    if (cpu->stepHandler != pdp11_decode_step) [[unlikely]] {
+        run_after_failed_fetch(cpu);
+        return;
+    }
+    cpu->cycleBudget -= cpu->costFetch;
+    continue_table.handler[(cpu->ir >> 6) & 01777](cpu);
 }

@@ -31,6 +31,14 @@ struct ZxBorderEvent {
     uint8_t colour; // 0..7
 };
 
+// One colour change of a painted border: from `position` (T-states after the first
+// pixel, retrace writes already moved to the next row) until the next change.
+struct ZxBorderChange {
+    int32_t position;
+    uint8_t colour; // 0..7
+};
+inline constexpr uint32_t zx_screen_bytes = 6912; // bitmap and attributes at 0x4000
+
 struct ZxMachine {
     uint8_t memory[65536];
     Z80State cpu;
@@ -49,6 +57,17 @@ struct ZxMachine {
     uint8_t half_rows[8];       // bit set = key pressed
     uint8_t zx_port_table[256];
     char snapshot_name[zx_snapshot_name_capacity];
+    // What the picture shows, as of its last painting: a frame repaints and triples only
+    // the rows whose screen bytes, border, FLASH phase or palette differ from it.
+    bool picture_valid; // false (as after zx_init_state): the next frame repaints all
+    uint8_t painted_flash_phase;
+    const uint32_t* painted_palette;
+    const uint32_t* painted_pixels; // the surface last filled, and its shape
+    uint32_t painted_pitch, painted_width, painted_height;
+    int painted_border;             // which border_changes list the picture shows
+    int border_change_count[2];
+    ZxBorderChange border_changes[2][zx_event_capacity + 1];
+    uint8_t painted_screen[zx_screen_bytes];
     uint32_t zx_picture[1536000 / 4]; // used as 1056 x 288
 };
 extern ZxMachine zx;
@@ -91,10 +110,13 @@ void zx_render_screen(const uint8_t* bitmap, const uint8_t* attributes, uint32_t
 void zx_next_palette();
 // The frame's picture: closes the border list with its sentinel, paints border and screen
 // into zx_picture and triples it centred into a width x height surface (rows `pitch`
-// pixels apart; a surface smaller than 1056 x 864 gets nothing). Works in bands of rows so
-// that each band is filtered while it is still in the cache; the result is the same as
-// zx_render_border, zx_render_screen and then filter_rows_x3_scanlines over the whole.
+// pixels apart; a surface smaller than 1056 x 864 gets nothing). Only rows that differ
+// from the last painting are repainted and tripled (the same surface is assumed to keep
+// what it was given); the result is always the same as zx_render_border,
+// zx_render_screen and then filter_rows_x3_scanlines over the whole.
 void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);
+// Forgets what the picture shows: the next zx_render_frame_into repaints everything.
+inline void zx_invalidate_picture() { zx.picture_valid = false; }
 
 // ---- Keyboard and beeper (zx_keyboard.cpp, zx_beeper.cpp) --------------------------
 void zx_scan_keys();
