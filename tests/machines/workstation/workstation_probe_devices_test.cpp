@@ -387,6 +387,7 @@ TEST(WorkstationProbe, FloppyStatusAndDataSequences)
     for (uint32_t i = 0; i < uknc_image_size; ++i)
         uknc_floppy.images[0][i] = uint8_t(i * 7 + (i >> 9));
     uknc_floppy_reset();
+    uknc_floppy.inserted[0] = true; // as if loaded from a file: a diskette is in drive 0
     Pdp11Cpu& ppu = ws.ppu;
     bus(ppu, Word, 0177130, 0x0013); // no bit 10: ignored
     EXPECT_EQ(uknc_floppy.drives[0].motor, 0);
