@@ -125,10 +125,11 @@ void dvk_keys()
         workstation_switch_mode(WS_MODE_KGD, true, true);
         ws.keepKgd = true;
     }
+    // F7 hands the screen back to the UKNC: the KCGD and the KGD may both be on (ESC X
+    // or F8/F9 while the other is shown), and one press switches off both.
     if (key_down(KEY_F7)) {
-        if (ws.kcgdMode) {
-            workstation_switch_mode(WS_MODE_KCGD, false, true);
-        } else if (ws.kgdMode) {
+        workstation_switch_mode(WS_MODE_KCGD, false, true);
+        if (ws.kgdMode) {
             workstation_switch_mode(WS_MODE_KGD, false, true);
             ws.keepKgd = false;
         }
