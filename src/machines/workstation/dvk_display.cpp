@@ -125,8 +125,10 @@ void dvk_frame_start()
 {
     dvk.e85.status = static_cast<uint16_t>((dvk.e85.status | 0x80) ^ 0x20);
     if (ws.kcgdPresent) {
-        // The reply's due point is counted on the PPU's budget, which grows here.
-        dvk.kcgd.replyDue += ws.ppu.speedFactor * uknc_cycles_per_frame;
+        // The reply's due point is counted on the PPU's budget, which grows here. Only a
+        // waiting reply has one: moving an idle one would overflow it within a second.
+        if (dvk.kcgd.replyPending)
+            dvk.kcgd.replyDue += ws.ppu.speedFactor * uknc_cycles_per_frame;
         dvk.kcgd.gpu.cycleBudget = dvk.kcgd.gpu.speedFactor * gpu_cycles_per_frame;
     }
 }
