@@ -2,6 +2,7 @@
 // label-resolving helper for writing PDP-11 programs as octal words.
 #pragma once
 
+#include "host/host.h"
 #include "machines/workstation/workstation.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,9 @@ inline void workstation_test_complex()
     // A bare UKNC: no board or terminal left fitted by an earlier test.
     workstation.kgdPresent = workstation.kcgdPresent = workstation.nemigaPresent = false;
     workstation.e85Present = workstation.ksmPresent = workstation.ie15Present = false;
+    // Nor keys left held: the keyboard frame feeds whatever the snapshots say.
+    std::memset(KeySnapshot, 0, sizeof KeySnapshot);
+    std::memset(KeySnapshotPrev, 0, sizeof KeySnapshotPrev);
     workstation_restart();
 }
 
