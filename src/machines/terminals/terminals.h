@@ -100,6 +100,9 @@ void ie15_rearrange_font(uint8_t* font);   // the font ROM's layout into code x 
 void terminals_restart(ConsoleRing* ksm_ring, ConsoleRing* ie15_ring, bool ksm_present, bool ie15_present);
 // Blink counters, the 15IE's budget, and its picture cleared while it is the terminal shown.
 void terminals_frame_start(bool ie15_shown);
+// The 15IE's picture cleared when it becomes the terminal shown after the frame started
+// (F9): the generator ORs its glyphs in, and a picture not shown is never cleared.
+void terminals_selected_during_frame(bool ie15_shown);
 
 // 15IE terminal (ie15_terminal.cpp, ie15_video.cpp).
 void ie15_terminal_setup();                // processor wired to the block, start values

@@ -64,3 +64,12 @@ void terminals_frame_start(bool ie15_shown)
             std::memset(ie15_terminal.block + ie15_picture_offset, 0, ie15_picture_size);
     }
 }
+
+void terminals_selected_during_frame(bool ie15_shown)
+{
+    if (ie15_shown && terminals.selected != TERMINAL_IE15) {
+        terminals.selected = TERMINAL_IE15;
+        if (ie15_terminal.present)
+            std::memset(ie15_terminal.block + ie15_picture_offset, 0, ie15_picture_size);
+    }
+}

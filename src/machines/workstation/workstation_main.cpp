@@ -5,6 +5,8 @@
 #include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/uknc_floppy.h"
 
+#include "machines/terminals/terminals.h"
+
 #include "host/host.h"
 
 #include <cstdio>
@@ -110,6 +112,7 @@ void workstation_main_frame()
     shift_key_snapshot();
     snapshot_keys();
     const bool feed = !workstation_host_keys();
+    terminals_selected_during_frame(ws.ie15Selected); // F9 in this frame
     if (feed && !ws.kcgdMode) // the KCGD mode takes the keys for the KCGD's keyboard
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
     dvk_keyboard_frame(feed);
