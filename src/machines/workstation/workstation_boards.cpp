@@ -36,11 +36,16 @@ constexpr const char* title_suffixes[] = {
 void mode_window(int mode, bool on)
 {
     if (!on) {
-        if (ws.kcgdMode)
-            set_client_size(800, 480);
-        else
-            workstation_apply_client_size();
-        return;
+        // The window fits the display still shown: another board's mode may be on
+        // beneath (the KGD kept over a program that used the E-85, say).
+        switch (workstation_display_mode()) {
+        case WS_DISPLAY_KSM_KGD:
+        case WS_DISPLAY_IE15_KGD: mode = WS_MODE_KGD; break;
+        case WS_DISPLAY_KCGD: mode = WS_MODE_KCGD; break;
+        case WS_DISPLAY_NEMIGA: mode = WS_MODE_NEMIGA; break;
+        case WS_DISPLAY_E85: mode = WS_MODE_E85; break;
+        default: workstation_apply_client_size(); return;
+        }
     }
     switch (mode) {
     case WS_MODE_KGD: set_client_size(800, 572); break;

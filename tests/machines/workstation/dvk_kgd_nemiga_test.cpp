@@ -151,6 +151,16 @@ TEST(DvkDisplays, HostKeysSwitchTheModesWithTheirMessagesAndWindows)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(ws.kgdMode);
     EXPECT_EQ(dvk.kgd.memory[5], 0);
+    // A program that used the E-85 under the kept KGD: at its exit the window fits the
+    // KGD again, not the UKNC.
+    testing::internal::CaptureStdout();
+    e85_activate();
+    EXPECT_EQ(requested_client_width, 1024u);
+    workstation_program_exit();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Videomode E-85 Activated!\nVideomode E-85 Dectivated!\n");
+    EXPECT_EQ(workstation_display_mode(), WS_DISPLAY_KSM_KGD);
+    EXPECT_EQ(requested_client_width, 800u);
+    EXPECT_EQ(requested_client_height, 572u);
     // The grave key steps the KGD palettes: 0 again first, then 1; the picture follows.
     EXPECT_EQ(dvk_test_keys({0x29}), "KGD Palette 0\n");
     EXPECT_EQ(dvk_test_keys({0x29}), "KGD Palette 1\n");
