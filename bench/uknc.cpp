@@ -4,9 +4,11 @@
 // presenting the picture as a frame would. Target: 1500 frames per second or more.
 #include <benchmark/benchmark.h>
 
+#include "machines/terminals/terminals.h"
 #include "machines/workstation/dvk_boards.h"
 #include "machines/workstation/workstation.h"
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -177,11 +179,39 @@ Program gpu_busy_program()
     return p;
 }
 
-void BM_DvkBoardsBusyFrame(benchmark::State& state)
+// The terminals' programs: the 15IE takes console bytes into display memory until a 0
+// arrives, then shows display memory on every glyph line; the KSM waits in HALT and its
+// input routine at 0x0BCC stores each byte at the next screen cell.
+const uint8_t ie15_program[] = {
+    0xC0, 0x61, 0x85, 0x10, 0x00, 0x66, 0xB0, 0x10, 0x0A, 0x10, 0x0E, 0xF0, 0xF0, 0x10, 0x00,
+    0xC8, 0x88, 0x10, 0x0F, 0x5F, 0xF2, 0xF3, 0x80, 0x10, 0x15, 0x10, 0x0F,
+};
+const uint8_t ksm_start[] = {0x31, 0x00, 0xF0, 0x21, 0x30, 0xE0, 0x22, 0x00, 0x21, 0xFB, 0x76, 0x18, 0xFD};
+const uint8_t ksm_input[] = {0xDB, 0x76, 0x2A, 0x00, 0x21, 0x77, 0x23, 0x7C, 0xE6, 0x0F,
+                             0xF6, 0xE0, 0x67, 0x22, 0x00, 0x21, 0xFB, 0xC9};
+
+void fit_terminals()
+{
+    terminals_allocate();
+    std::memset(ie15_terminal.block, 0, ie15_block_size);
+    std::memcpy(ie15_terminal.block, ie15_program, sizeof ie15_program);
+    std::memset(ksm_terminal.block, 0, ksm_block_size);
+    std::memcpy(ksm_terminal.block, ksm_start, sizeof ksm_start);
+    std::memcpy(ksm_terminal.block + ksm_input_handler, ksm_input, sizeof ksm_input);
+    for (uint32_t n = 0; n < 2048; ++n)
+        ie15_terminal.block[ie15_font_offset + n] = ksm_terminal.block[ksm_font_offset + n] = uint8_t(n * 37 + 11);
+    workstation.ksmPresent = workstation.ie15Present = true;
+    kgd_text_source = terminals_kgd_text;
+}
+
+void dvk_boards_busy(benchmark::State& state, bool with_terminals)
 {
     workstation_allocate();
     dvk_allocate();
     workstation.kgdPresent = workstation.kcgdPresent = workstation.nemigaPresent = workstation.e85Present = true;
+    workstation.ksmPresent = workstation.ie15Present = false;
+    if (with_terminals)
+        fit_terminals();
     Program cpu = dvk_cpu_program();
     Program ppu = ppu_program(cpu);
     store(workstation.rom + (0160300 - 0100000), ppu);
@@ -206,6 +236,8 @@ void BM_DvkBoardsBusyFrame(benchmark::State& state)
                                 {kcgd_render, kcgd_width, kcgd_lines, 2},
                                 {nemiga_render, nemiga_wide_width, nemiga_lines, 2},
                                 {e85_render, e85_width, e85_lines, 3}};
+        if (with_terminals)
+            workstation.ie15Selected = (frame & 4) != 0; // the KSM's text, then the 15IE's
         const Shown& s = shown[frame++ & 3];
         s.render(picture.data());
         dvk_present_into(picture.data(), s.width, s.lines, s.rows, uknc_scanlines_black, picture_buffer.data(),
@@ -219,9 +251,21 @@ void BM_DvkBoardsBusyFrame(benchmark::State& state)
     if (!workstation.kgdMode || !workstation.nemigaMode || !workstation.e85Mode || !workstation.kcgdMode ||
         !painted || workstation.ConsoleRings[RING_KCGD].count == 0)
         state.SkipWithError("the busy programs did not run");
+    // (The CPU's first byte is a 0: the 15IE shows its display memory from the start.)
+    if (with_terminals && (ksm_terminal.block[0xE030] == 0 || workstation.ConsoleRings[RING_IE15].count < 2 ||
+                           !ie15_terminal.cpu.vdis))
+        state.SkipWithError("the terminals took no console text");
     state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
+
+void BM_DvkBoardsBusyFrame(benchmark::State& state) { dvk_boards_busy(state, false); }
 BENCHMARK(BM_DvkBoardsBusyFrame)->Unit(benchmark::kMicrosecond);
+
+// The whole complex: every board as above and both terminals fitted, taking the same
+// console bytes (the KSM at HALT, the 15IE into its display memory and then showing it);
+// the KGD picture shows the terminals' text in turn.
+void BM_EveryBoardAndTerminalBusyFrame(benchmark::State& state) { dvk_boards_busy(state, true); }
+BENCHMARK(BM_EveryBoardAndTerminalBusyFrame)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
