@@ -34,8 +34,20 @@ void kgd_switched(bool on)
     workstation_install_cpu_io();
 }
 
-// While the KCGD is on the CPU's 0176640 does not answer.
-void kcgd_switched(bool) { workstation_install_cpu_io(); }
+// While the KCGD is on the CPU's 0176640 does not answer. The console transmitter is
+// handed back ready when the switch leaves nobody to do it: switched off, the GPU's
+// taking of the last byte no longer frees it, and the PPU was never told of the bytes
+// sent meanwhile; switched on (ESC X) with every byte already taken, the PPU's read no
+// longer frees it. Without this the CPU's console output would stop for good.
+void kcgd_switched(bool on)
+{
+    workstation_install_cpu_io();
+    if ((ws.cpuTxCsr[0] & 0x80) || (on && ws.ConsoleRings[RING_KCGD].waiting))
+        return;
+    ws.cpuTxCsr[0] |= 0x80;
+    if (ws.cpuTxCsr[0] & 0x40)
+        ws.PendingInterrupts[UKNC_CPU] |= CPU_IRQ_CH0_TX;
+}
 
 void nemiga_switched(bool on)
 {

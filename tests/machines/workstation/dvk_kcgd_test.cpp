@@ -324,3 +324,34 @@ TEST(DvkKcgd, RestartResetsTheChannelAndTheGpu)
 }
 
 } // namespace
+
+// Switching the KCGD mode never leaves the CPU's console transmitter busy with nobody
+// left to free it.
+TEST(DvkKcgdConsole, ModeSwitchesHandTheTransmitterBack)
+{
+    dvk_test_complex();
+    ws.cpuTxCsr[0] = 0xC0; // ready, interrupt enabled
+    kcgd_activate();
+    workstation_console_output('A'); // to the GPU only, which has not taken it
+    EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0);
+    workstation_switch_mode(WS_MODE_KCGD, false, true); // F7
+    EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0x80);
+    EXPECT_TRUE(ws.PendingInterrupts[UKNC_CPU] & CPU_IRQ_CH0_TX);
+
+    // ESC X taken by the GPU before the PPU read the X: the PPU's read no longer frees it.
+    ws.PendingInterrupts[UKNC_CPU] = 0;
+    kcgd_take_cpu_byte(); // the 'A'
+    workstation_console_output(0x1B);
+    workstation_console_output('X');
+    EXPECT_EQ(kcgd_take_cpu_byte(), 0x1B);
+    EXPECT_EQ(kcgd_take_cpu_byte(), 'X');
+    EXPECT_TRUE(ws.kcgdMode);
+    EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0x80);
+    // Switched on with a byte still waiting for the GPU: its taking frees the transmitter.
+    workstation_switch_mode(WS_MODE_KCGD, false, true);
+    workstation_console_output('B');
+    workstation_switch_mode(WS_MODE_KCGD, true, true);
+    EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0);
+    EXPECT_EQ(kcgd_take_cpu_byte(), 'B');
+    EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0x80);
+}
