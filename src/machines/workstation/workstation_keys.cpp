@@ -91,14 +91,16 @@ void next_x_scale()
     int& code = ws.display.x_scale_code;
     code = code == 0 ? 12 : code == 12 ? 13 : code == 13 ? 15 : 0;
     std::printf("%s", uknc_x_scale_message(code));
-    workstation_apply_client_size();
+    if (!ws.e85Mode) // the E-85's 1024 x 768 keeps its window; the UKNC's waits for it
+        workstation_apply_client_size();
 }
 
 void next_lines_fit()
 {
     int& lines = ws.display.lines_fit;
     lines = lines == 276 ? 288 : lines == 288 ? 298 : 276;
-    set_client_size(0, uint32_t(2 * lines));
+    if (!ws.e85Mode)
+        set_client_size(0, uint32_t(2 * lines));
     std::printf("Lines fit to window: %d\n", lines);
 }
 

@@ -172,6 +172,20 @@ TEST_F(WorkstationBoards, NemigaScaleAndPaletteAndTheModeOrder)
     EXPECT_EQ(nemiga_first, WS_DISPLAY_NEMIGA);
     EXPECT_EQ(workstation_display_mode(), WS_DISPLAY_E85);
     EXPECT_EQ(ws.display.lines_fit, 276);
+    EXPECT_EQ(requested_client_width, 1024u); // the NEMIGA off: the E-85 still shown
+
+    // The UKNC's X-scale and lines-fit steps under the E-85 change the settings but
+    // leave the E-85's window whole; its end brings the UKNC's new size.
+    testing::internal::CaptureStdout();
+    press({DEL});
+    press({LSHIFT, DEL});
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "UKNC screen X-scale = 1.333\nLines fit to window: 288\n");
+    EXPECT_EQ(requested_client_width, 1024u);
+    EXPECT_EQ(requested_client_height, 768u);
+    workstation_switch_mode(WS_MODE_E85, false, false);
+    EXPECT_EQ(requested_client_width, 852u);
+    EXPECT_EQ(requested_client_height, 576u);
 }
 
 // A CPU program that ends through EMT 350 hands the screen back: NEMIGA and E-85 off,
