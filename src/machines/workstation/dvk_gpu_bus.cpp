@@ -230,12 +230,8 @@ void gpu_setup()
 // handler of their address.
 void gpu_install_io()
 {
-    for (auto& h : kcgd.GpuIoReadTable)
-        h = unrealized_read;
-    for (auto& h : kcgd.GpuIoWriteWordTable)
-        h = unrealized_word;
-    for (auto& h : kcgd.GpuIoWriteByteTable)
-        h = unrealized_byte;
+    io_page_fill({kcgd.GpuIoReadTable, kcgd.GpuIoWriteWordTable, kcgd.GpuIoWriteByteTable, 4096}, unrealized_read,
+                 unrealized_word, unrealized_byte);
     kcgd_install_gpu_registers();
 }
 
