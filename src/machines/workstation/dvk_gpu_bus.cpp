@@ -72,43 +72,36 @@ struct GpuBus {
         return pdp11_byte_lane(read_word(cpu, address), address);
     }
 
-    static void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
+    // Word and byte stores share the map: ROM ignores them, the hole bus-errors.
+    template <bool byte> static void write(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
     {
-        address &= 0xFFFE;
+        address &= byte ? 0xFFFF : 0xFFFE;
         switch (region_of(address)) {
         case RAM:
-            store_word(kcgd.block + address, value);
+            if (byte)
+                kcgd.block[address] = static_cast<uint8_t>(value);
+            else
+                store_word(kcgd.block + address, value);
             return;
         case ROM:
             return;
         case HOLE:
-            std::printf("Write word to non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
+            std::printf(byte ? "Write byte to non-existent GPU register 0x%X from location PC = 0x%X\n"
+                             : "Write word to non-existent GPU register 0x%X from location PC = 0x%X\n",
+                        address, gpu_pc());
             cpu->stepHandler = bus_error_trap;
             return;
         case IO:
-            kcgd.GpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
+            if (byte)
+                kcgd.GpuIoWriteByteTable[address & 0x1FFF](address, value);
+            else
+                kcgd.GpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
             return;
         }
     }
 
-    static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value)
-    {
-        address &= 0xFFFF;
-        switch (region_of(address)) {
-        case RAM:
-            kcgd.block[address] = value;
-            return;
-        case ROM:
-            return;
-        case HOLE:
-            std::printf("Write byte to non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
-            cpu->stepHandler = bus_error_trap;
-            return;
-        case IO:
-            kcgd.GpuIoWriteByteTable[address & 0x1FFF](address, value);
-            return;
-        }
-    }
+    static void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value) { write<false>(cpu, address, value); }
+    static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value) { write<true>(cpu, address, value); }
 };
 
 uint16_t unrealized_read(uint32_t address)
