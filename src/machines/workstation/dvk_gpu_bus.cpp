@@ -41,68 +41,74 @@ inline uint16_t load_word(const uint8_t* p)
 
 inline void store_word(uint8_t* p, uint16_t w) { std::memcpy(p, &w, 2); }
 
-// The GPU's address decoder for the bus operations of pdp11_bus.h.
+// The GPU's address decoder for the bus operations of pdp11_bus.h. Its routines stay out
+// of line: the region switch inlined into every slot would only grow the code.
 struct GpuBus {
     static constexpr bool bus_errors = true;
-
-    static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
-    {
-        address &= 0xFFFE;
-        switch (region_of(address)) {
-        case RAM:
-            return load_word(kcgd.block + address);
-        case ROM:
-            return load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
-        case HOLE:
-            std::printf("Read word from non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
-            cpu->stepHandler = bus_error_trap;
-            return 0;
-        case IO:
-            break;
-        }
-        return kcgd.GpuIoReadTable[(address >> 1) & 0xFFF](address);
-    }
-
-    // Outside RAM a byte read is a word read (at the even address) and its byte lane.
-    static uint8_t read_byte(Pdp11Cpu* cpu, uint32_t address)
-    {
-        address &= 0xFFFF;
-        if (address < 0100000)
-            return kcgd.block[address];
-        return pdp11_byte_lane(read_word(cpu, address), address);
-    }
-
-    // Word and byte stores share the map: ROM ignores them, the hole bus-errors.
-    template <bool byte> static void write(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
-    {
-        address &= byte ? 0xFFFF : 0xFFFE;
-        switch (region_of(address)) {
-        case RAM:
-            if (byte)
-                kcgd.block[address] = static_cast<uint8_t>(value);
-            else
-                store_word(kcgd.block + address, value);
-            return;
-        case ROM:
-            return;
-        case HOLE:
-            std::printf(byte ? "Write byte to non-existent GPU register 0x%X from location PC = 0x%X\n"
-                             : "Write word to non-existent GPU register 0x%X from location PC = 0x%X\n",
-                        address, gpu_pc());
-            cpu->stepHandler = bus_error_trap;
-            return;
-        case IO:
-            if (byte)
-                kcgd.GpuIoWriteByteTable[address & 0x1FFF](address, value);
-            else
-                kcgd.GpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
-            return;
-        }
-    }
-
-    static void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value) { write<false>(cpu, address, value); }
-    static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value) { write<true>(cpu, address, value); }
+    static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address);
+    static uint8_t read_byte(Pdp11Cpu* cpu, uint32_t address);
+    template <bool byte> static void write(Pdp11Cpu* cpu, uint32_t address, uint16_t value);
+    static void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value);
+    static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value);
 };
+
+uint16_t GpuBus::read_word(Pdp11Cpu* cpu, uint32_t address)
+{
+    address &= 0xFFFE;
+    switch (region_of(address)) {
+    case RAM:
+        return load_word(kcgd.block + address);
+    case ROM:
+        return load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
+    case HOLE:
+        std::printf("Read word from non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
+        cpu->stepHandler = bus_error_trap;
+        return 0;
+    case IO:
+        break;
+    }
+    return kcgd.GpuIoReadTable[(address >> 1) & 0xFFF](address);
+}
+
+// Outside RAM a byte read is a word read (at the even address) and its byte lane.
+uint8_t GpuBus::read_byte(Pdp11Cpu* cpu, uint32_t address)
+{
+    address &= 0xFFFF;
+    if (address < 0100000)
+        return kcgd.block[address];
+    return pdp11_byte_lane(read_word(cpu, address), address);
+}
+
+// Word and byte stores share the map: ROM ignores them, the hole bus-errors.
+template <bool byte> void GpuBus::write(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
+{
+    address &= byte ? 0xFFFF : 0xFFFE;
+    switch (region_of(address)) {
+    case RAM:
+        if (byte)
+            kcgd.block[address] = static_cast<uint8_t>(value);
+        else
+            store_word(kcgd.block + address, value);
+        return;
+    case ROM:
+        return;
+    case HOLE:
+        std::printf(byte ? "Write byte to non-existent GPU register 0x%X from location PC = 0x%X\n"
+                         : "Write word to non-existent GPU register 0x%X from location PC = 0x%X\n",
+                    address, gpu_pc());
+        cpu->stepHandler = bus_error_trap;
+        return;
+    case IO:
+        if (byte)
+            kcgd.GpuIoWriteByteTable[address & 0x1FFF](address, value);
+        else
+            kcgd.GpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
+        return;
+    }
+}
+
+void GpuBus::write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value) { write<false>(cpu, address, value); }
+void GpuBus::write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value) { write<true>(cpu, address, value); }
 
 uint16_t unrealized_read(uint32_t address)
 {
