@@ -3,98 +3,22 @@
 // page answers every register (unrealized ones with a console message).
 #include "machines/ms0515/ms0515.h"
 
-static inline uint32_t pc_of(const Pdp11Cpu* cpu) { return cpu->r[7] & 0xFFFF; }
+#include "cpu/pdp11/pdp11_bus.h"
 
-static void refill_prefetch(Pdp11Cpu* cpu)
-{
-    cpu->prefetchAddress = pc_of(cpu);
-    cpu->prefetch = ms0515_read_word(cpu->prefetchAddress);
-}
+namespace {
 
-static void op_fetch(Pdp11Cpu* cpu)
-{
-    cpu->r[7] = (cpu->r[7] + 2) & 0xFFFF;
-    cpu->ir = cpu->prefetch;
-    refill_prefetch(cpu);
-}
+// The MS-0515's address decoder for the bus operations of pdp11_bus.h. The memory
+// functions mask the address themselves (a word access ignores bit 0).
+struct Ms0515Bus {
+    static constexpr bool bus_errors = false;
 
-static void op_refetch(Pdp11Cpu* cpu) { refill_prefetch(cpu); }
+    static uint16_t read_word(Pdp11Cpu*, uint32_t address) { return ms0515_read_word(address); }
+    static uint8_t read_byte(Pdp11Cpu*, uint32_t address) { return ms0515_read_byte(address); }
+    static void write_word(Pdp11Cpu*, uint32_t address, uint16_t value) { ms0515_write_word(address, value); }
+    static void write_byte(Pdp11Cpu*, uint32_t address, uint8_t value) { ms0515_write_byte(address, value); }
+};
 
-static void op_read(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress) {
-        cpu->dataIn = cpu->prefetch;
-        refill_prefetch(cpu);
-        cpu->cycleBudget -= cpu->costBusCycle;
-    } else {
-        cpu->dataIn = ms0515_read_word(cpu->busAddress & 0xFFFE);
-    }
-}
-
-static void op_read_user(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress) {
-        cpu->dataIn = cpu->prefetch;
-        refill_prefetch(cpu);
-        cpu->cycleBudget -= cpu->costPrefetchHit;
-    } else {
-        cpu->dataIn = ms0515_read_word(cpu->busAddress & 0xFFFE);
-    }
-}
-
-static void op_read_byte(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress) {
-        cpu->dataIn = cpu->prefetch;
-        refill_prefetch(cpu);
-        cpu->cycleBudget -= cpu->costBusCycle;
-    } else {
-        cpu->dataIn = ms0515_read_byte(cpu->busAddress);
-    }
-}
-
-static void op_write(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress)
-        cpu->prefetchAddress = cpu->busAddress - 1; // the stale prefetch can match no more
-    ms0515_write_word(cpu->busAddress & 0xFFFE, static_cast<uint16_t>(cpu->dataOut));
-}
-
-static void op_write_user(Pdp11Cpu* cpu)
-{
-    ms0515_write_word(cpu->busAddress & 0xFFFE, static_cast<uint16_t>(cpu->dataOut));
-}
-
-static void op_write_byte(Pdp11Cpu* cpu)
-{
-    ms0515_write_byte(cpu->busAddress, static_cast<uint8_t>(cpu->dataOut));
-}
-
-static void write_back_word(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress)
-        cpu->prefetchAddress = cpu->busAddress - 1;
-    ms0515_write_word(cpu->busAddress & 0xFFFE, static_cast<uint16_t>(cpu->dataIn));
-}
-
-static void write_back_byte(Pdp11Cpu* cpu)
-{
-    ms0515_write_byte(cpu->busAddress, static_cast<uint8_t>(cpu->dataIn));
-}
-
-static void op_read_modify(Pdp11Cpu* cpu)
-{
-    cpu->dataIn = ms0515_read_word(cpu->busAddress & 0xFFFE);
-    cpu->busOperation = write_back_word;
-    cpu->stepHandler = cpu->continuation;
-}
-
-static void op_read_modify_byte(Pdp11Cpu* cpu)
-{
-    cpu->dataIn = ms0515_read_byte(cpu->busAddress);
-    cpu->busOperation = write_back_byte;
-    cpu->stepHandler = cpu->continuation;
-}
+} // namespace
 
 void ms0515_setup_cpu()
 {
@@ -103,21 +27,12 @@ void ms0515_setup_cpu()
     pdp11_set_delivered_costs(&cpu);
     cpu.haltBase = 0xE000;
     cpu.memory = ms0515.memory;
-    cpu.opFetch = op_fetch;
-    cpu.opRefetch = op_refetch;
-    cpu.opRead = cpu.opReadSource = cpu.opReadMoveSource = op_read;
-    cpu.opWrite = op_write;
-    cpu.opReadModify = op_read_modify;
-    cpu.opReadByte = cpu.opReadByteSource = cpu.opReadByteMoveSource = op_read_byte;
-    cpu.opWriteByte = op_write_byte;
-    cpu.opReadModifyByte = op_read_modify_byte;
-    cpu.opReadUser = op_read_user;
-    cpu.opWriteUser = op_write_user;
+    pdp11_install_bus<Ms0515Bus>(&cpu);
     cpu.r[6] = 01000;
     cpu.r[7] = 0172000;
     cpu.psw = 0740; // 0x01E0: HALT-mode bit and priority 7
     cpu.cycleBudget = 0;
     cpu.stepHandler = pdp11_decode_step;
     cpu.busOperation = cpu.opFetch;
-    refill_prefetch(&cpu);
+    pdp11_bus_refill_prefetch<Ms0515Bus>(&cpu);
 }

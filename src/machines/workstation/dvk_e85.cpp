@@ -78,12 +78,7 @@ uint16_t read_key(uint32_t) { return e85.key; }
 
 void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
-    if (read)
-        ws.CpuIoReadTable[(address >> 1) & 0xFFF] = read;
-    if (write) {
-        ws.CpuIoWriteWordTable[(address >> 1) & 0xFFF] = write;
-        ws.CpuIoWriteByteTable[address & 0x1FFF] = write;
-    }
+    io_page_install_register(workstation_cpu_io_page(), address, read, write);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 // There is no HALT-mode memory switch on this board.
 #include "machines/workstation/dvk_boards.h"
 
+#include "cpu/pdp11/pdp11_bus.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -39,7 +41,18 @@ inline uint16_t load_word(const uint8_t* p)
 
 inline void store_word(uint8_t* p, uint16_t w) { std::memcpy(p, &w, 2); }
 
-uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
+// The GPU's address decoder for the bus operations of pdp11_bus.h. Its routines stay out
+// of line: the region switch inlined into every slot would only grow the code.
+struct GpuBus {
+    static constexpr bool bus_errors = true;
+    static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address);
+    static uint8_t read_byte(Pdp11Cpu* cpu, uint32_t address);
+    template <bool byte> static void write(Pdp11Cpu* cpu, uint32_t address, uint16_t value);
+    static void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value);
+    static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value);
+};
+
+uint16_t GpuBus::read_word(Pdp11Cpu* cpu, uint32_t address)
 {
     address &= 0xFFFE;
     switch (region_of(address)) {
@@ -57,116 +70,45 @@ uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
     return kcgd.GpuIoReadTable[(address >> 1) & 0xFFF](address);
 }
 
-uint8_t read_byte(Pdp11Cpu* cpu, uint32_t address)
+// Outside RAM a byte read is a word read (at the even address) and its byte lane.
+uint8_t GpuBus::read_byte(Pdp11Cpu* cpu, uint32_t address)
 {
     address &= 0xFFFF;
     if (address < 0100000)
         return kcgd.block[address];
-    uint16_t word = read_word(cpu, address);
-    return static_cast<uint8_t>((address & 1) ? word >> 8 : word);
+    return pdp11_byte_lane(read_word(cpu, address), address);
 }
 
-void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
+// Word and byte stores share the map: ROM ignores them, the hole bus-errors.
+template <bool byte> void GpuBus::write(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
 {
-    address &= 0xFFFE;
+    address &= byte ? 0xFFFF : 0xFFFE;
     switch (region_of(address)) {
     case RAM:
-        store_word(kcgd.block + address, value);
+        if (byte)
+            kcgd.block[address] = static_cast<uint8_t>(value);
+        else
+            store_word(kcgd.block + address, value);
         return;
     case ROM:
         return;
     case HOLE:
-        std::printf("Write word to non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
+        std::printf(byte ? "Write byte to non-existent GPU register 0x%X from location PC = 0x%X\n"
+                         : "Write word to non-existent GPU register 0x%X from location PC = 0x%X\n",
+                    address, gpu_pc());
         cpu->stepHandler = bus_error_trap;
         return;
     case IO:
-        kcgd.GpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
+        if (byte)
+            kcgd.GpuIoWriteByteTable[address & 0x1FFF](address, value);
+        else
+            kcgd.GpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
         return;
     }
 }
 
-void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value)
-{
-    address &= 0xFFFF;
-    switch (region_of(address)) {
-    case RAM:
-        kcgd.block[address] = value;
-        return;
-    case ROM:
-        return;
-    case HOLE:
-        std::printf("Write byte to non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
-        cpu->stepHandler = bus_error_trap;
-        return;
-    case IO:
-        kcgd.GpuIoWriteByteTable[address & 0x1FFF](address, value);
-        return;
-    }
-}
-
-inline void refill_prefetch(Pdp11Cpu* cpu)
-{
-    cpu->prefetchAddress = cpu->r[7] & 0xFFFF;
-    cpu->prefetch = read_word(cpu, cpu->prefetchAddress);
-}
-
-void op_fetch(Pdp11Cpu* cpu)
-{
-    cpu->r[7] = (cpu->r[7] + 2) & 0xFFFF;
-    cpu->ir = cpu->prefetch;
-    refill_prefetch(cpu);
-}
-
-void op_refetch(Pdp11Cpu* cpu) { refill_prefetch(cpu); }
-
-template <int32_t Pdp11Cpu::*hit_cost, bool byte> void op_read(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress) {
-        cpu->dataIn = cpu->prefetch;
-        refill_prefetch(cpu);
-        cpu->cycleBudget -= cpu->*hit_cost;
-    } else {
-        cpu->dataIn = byte ? read_byte(cpu, cpu->busAddress) : read_word(cpu, cpu->busAddress);
-    }
-}
-
-void op_write(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress)
-        cpu->prefetchAddress = cpu->busAddress - 1;
-    write_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->dataOut));
-}
-
-void op_write_user(Pdp11Cpu* cpu) { write_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->dataOut)); }
-
-void op_write_byte(Pdp11Cpu* cpu) { write_byte(cpu, cpu->busAddress, static_cast<uint8_t>(cpu->dataOut)); }
-
-void write_back_word(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress)
-        cpu->prefetchAddress = cpu->busAddress - 1;
-    write_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->dataIn));
-}
-
-void write_back_byte(Pdp11Cpu* cpu) { write_byte(cpu, cpu->busAddress, static_cast<uint8_t>(cpu->dataIn)); }
-
-void op_read_modify(Pdp11Cpu* cpu)
-{
-    cpu->dataIn = read_word(cpu, cpu->busAddress);
-    if (cpu->stepHandler == bus_error_trap)
-        return;
-    cpu->busOperation = write_back_word;
-    cpu->stepHandler = cpu->continuation;
-}
-
-void op_read_modify_byte(Pdp11Cpu* cpu)
-{
-    cpu->dataIn = read_byte(cpu, cpu->busAddress);
-    if (cpu->stepHandler == bus_error_trap)
-        return;
-    cpu->busOperation = write_back_byte;
-    cpu->stepHandler = cpu->continuation;
-}
+void GpuBus::write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value) { write<false>(cpu, address, value); }
+void GpuBus::write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value) { write<true>(cpu, address, value); }
 
 uint16_t unrealized_read(uint32_t address)
 {
@@ -203,16 +145,7 @@ void gpu_setup()
     pdp11_set_delivered_costs(&gpu);
     gpu.haltBase = 0x8000;
     gpu.memory = kcgd.block;
-    gpu.opFetch = op_fetch;
-    gpu.opRefetch = op_refetch;
-    gpu.opRead = gpu.opReadSource = gpu.opReadMoveSource = op_read<&Pdp11Cpu::costBusCycle, false>;
-    gpu.opReadByte = gpu.opReadByteSource = gpu.opReadByteMoveSource = op_read<&Pdp11Cpu::costBusCycle, true>;
-    gpu.opReadUser = op_read<&Pdp11Cpu::costPrefetchHit, false>;
-    gpu.opWrite = op_write;
-    gpu.opWriteUser = op_write_user;
-    gpu.opWriteByte = op_write_byte;
-    gpu.opReadModify = op_read_modify;
-    gpu.opReadModifyByte = op_read_modify_byte;
+    pdp11_install_bus<GpuBus>(&gpu);
     gpu.r[6] = 01000;
     gpu.r[7] = 0111516;
     gpu.psw = 0340;
@@ -230,12 +163,8 @@ void gpu_setup()
 // handler of their address.
 void gpu_install_io()
 {
-    for (auto& h : kcgd.GpuIoReadTable)
-        h = unrealized_read;
-    for (auto& h : kcgd.GpuIoWriteWordTable)
-        h = unrealized_word;
-    for (auto& h : kcgd.GpuIoWriteByteTable)
-        h = unrealized_byte;
+    io_page_fill({kcgd.GpuIoReadTable, kcgd.GpuIoWriteWordTable, kcgd.GpuIoWriteByteTable, 4096}, unrealized_read,
+                 unrealized_word, unrealized_byte);
     kcgd_install_gpu_registers();
 }
 

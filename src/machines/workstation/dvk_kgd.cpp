@@ -52,10 +52,9 @@ void unrealized_byte(uint32_t address, uint16_t)
 
 void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
-    ws.CpuIoReadTable[(address >> 1) & 0xFFF] = read;
-    ws.CpuIoWriteWordTable[(address >> 1) & 0xFFF] = write;
-    ws.CpuIoWriteByteTable[address & 0x1FFF] = write;        // even byte: the word handler
-    ws.CpuIoWriteByteTable[(address + 1) & 0x1FFF] = unrealized_byte;
+    const IoPage page = workstation_cpu_io_page();
+    io_page_install_register(page, address, read, write); // even byte: the word handler
+    io_page_install_byte(page, address + 1, unrealized_byte);
 }
 
 } // namespace

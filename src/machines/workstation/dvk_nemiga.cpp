@@ -90,12 +90,7 @@ void write_unknown_byte(uint32_t address, uint16_t value)
 
 void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
-    if (read)
-        ws.CpuIoReadTable[(address >> 1) & 0xFFF] = read;
-    if (write) {
-        ws.CpuIoWriteWordTable[(address >> 1) & 0xFFF] = write;
-        ws.CpuIoWriteByteTable[address & 0x1FFF] = write;
-    }
+    io_page_install_register(workstation_cpu_io_page(), address, read, write);
 }
 
 } // namespace
@@ -112,5 +107,5 @@ void nemiga_install_cpu_io()
     for (const UnknownRegister& r : unknown_reads)
         install(r.address, read_unknown, nullptr);
     for (const UnknownRegister& r : unknown_byte_writes)
-        ws.CpuIoWriteByteTable[r.address & 0x1FFF] = write_unknown_byte;
+        io_page_install_byte(workstation_cpu_io_page(), r.address, write_unknown_byte);
 }

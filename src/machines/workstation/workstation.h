@@ -178,6 +178,35 @@ void workstation_setup_cpu();   // held at 0160300 in HALT mode
 void workstation_start_cpu();   // the PPU releases it
 uint16_t workstation_cpu_peek(uint32_t address);  // no side effects: memory, or 0 for I/O
 
+// I/O handler tables (workstation_io_page.cpp): one processor's reads and word writes by
+// word slot ((address >> 1) & (words - 1)), byte writes by byte slot (address & (2 words - 1)).
+// CPU and GPU: 0160000-0177777, 4096 words; PPU: 0177000-0177777, 256 words.
+struct IoPage {
+    UkncIoRead* read;
+    UkncIoWrite* word;
+    UkncIoWrite* byte;
+    uint32_t words; // a power of two
+};
+inline IoPage workstation_cpu_io_page()
+{
+    return {workstation.CpuIoReadTable, workstation.CpuIoWriteWordTable, workstation.CpuIoWriteByteTable, 4096};
+}
+inline IoPage workstation_ppu_io_page()
+{
+    return {workstation.PpuIoReadTable, workstation.PpuIoWriteWordTable, workstation.PpuIoWriteByteTable, 256};
+}
+void io_page_fill(const IoPage& page, UkncIoRead read, UkncIoWrite word, UkncIoWrite byte); // every slot
+// The register's read and word-write handlers; nullptr keeps what the slot has.
+void io_page_install(const IoPage& page, uint32_t address, UkncIoRead read, UkncIoWrite word);
+// The same, and the word handler also takes the byte slot of the (even) address.
+void io_page_install_register(const IoPage& page, uint32_t address, UkncIoRead read, UkncIoWrite word);
+void io_page_install_byte(const IoPage& page, uint32_t address, UkncIoWrite byte);
+// The even/odd byte rule: a byte write to an even address is a word write of the byte, so
+// every even byte slot takes the word handler of its address.
+void io_page_even_bytes_take_words(const IoPage& page);
+// Byte slots first, first + 2, ... up to last take `byte` (the odd lanes of registers).
+void io_page_odd_bytes(const IoPage& page, uint32_t first, uint32_t last, UkncIoWrite byte);
+
 // CPU I/O page (workstation_cpu_io.cpp).
 void workstation_install_cpu_io();
 uint16_t cpu_io_nonexistent_read(uint32_t address);

@@ -175,48 +175,29 @@ void workstation_ppu_accepted_receive(int channel)
 
 void workstation_install_cpu_channels()
 {
-    UkncIoRead* read = ws.CpuIoReadTable;
-    UkncIoWrite* write = ws.CpuIoWriteWordTable;
-    auto slot = [](uint32_t address) { return (address >> 1) & 0xFFF; };
+    const IoPage page = workstation_cpu_io_page();
+    io_page_install(page, 0177560, read_rx_csr<0>, write_rx_csr<0>);
+    io_page_install(page, 0177562, read_rx_data<0>, cpu_io_unrealized_word);
+    io_page_install(page, 0177564, read_tx_csr<0>, write_tx_csr<0>);
+    io_page_install(page, 0177566, read_zero, write_console);
 
-    read[slot(0177560)] = read_rx_csr<0>;
-    write[slot(0177560)] = write_rx_csr<0>;
-    read[slot(0177562)] = read_rx_data<0>;
-    write[slot(0177562)] = cpu_io_unrealized_word;
-    read[slot(0177564)] = read_tx_csr<0>;
-    write[slot(0177564)] = write_tx_csr<0>;
-    read[slot(0177566)] = read_zero;
-    write[slot(0177566)] = write_console;
+    io_page_install(page, 0176660, read_rx_csr<1>, write_rx_csr<1>);
+    io_page_install(page, 0176662, read_rx_data<1>, nullptr);
+    io_page_install(page, 0176664, read_tx_csr<1>, write_tx_csr<1>);
+    io_page_install(page, 0176666, read_zero, write_tx_data<1>);
 
-    read[slot(0176660)] = read_rx_csr<1>;
-    write[slot(0176660)] = write_rx_csr<1>;
-    read[slot(0176662)] = read_rx_data<1>;
-    read[slot(0176664)] = read_tx_csr<1>;
-    write[slot(0176664)] = write_tx_csr<1>;
-    read[slot(0176666)] = read_zero;
-    write[slot(0176666)] = write_tx_data<1>;
-
-    read[slot(0176674)] = read_tx_csr<2>;
-    write[slot(0176674)] = write_tx_csr<2>;
-    read[slot(0176676)] = read_zero;
-    write[slot(0176676)] = write_tx_data<2>;
+    io_page_install(page, 0176674, read_tx_csr<2>, write_tx_csr<2>);
+    io_page_install(page, 0176676, read_zero, write_tx_data<2>);
 }
 
 void workstation_install_ppu_channels()
 {
-    UkncIoRead* read = ws.PpuIoReadTable;
-    UkncIoWrite* write = ws.PpuIoWriteWordTable;
-    auto slot = [](uint32_t address) { return (address >> 1) & 0xFF; };
-
-    read[slot(0177060)] = ppu_read_rx_data<0>;
-    read[slot(0177062)] = ppu_read_rx_data<1>;
-    read[slot(0177064)] = ppu_read_rx_data<2>;
-    read[slot(0177066)] = ppu_read_rx_status;
-    write[slot(0177066)] = ppu_write_rx_status;
-    read[slot(0177070)] = read_zero;
-    write[slot(0177070)] = ppu_write_tx_data<0>;
-    read[slot(0177072)] = ppu_io_unrealized_read;
-    write[slot(0177072)] = ppu_write_tx_data<1>;
-    read[slot(0177076)] = ppu_read_tx_status;
-    write[slot(0177076)] = ppu_write_tx_status;
+    const IoPage page = workstation_ppu_io_page();
+    io_page_install(page, 0177060, ppu_read_rx_data<0>, nullptr);
+    io_page_install(page, 0177062, ppu_read_rx_data<1>, nullptr);
+    io_page_install(page, 0177064, ppu_read_rx_data<2>, nullptr);
+    io_page_install(page, 0177066, ppu_read_rx_status, ppu_write_rx_status);
+    io_page_install(page, 0177070, read_zero, ppu_write_tx_data<0>);
+    io_page_install(page, 0177072, ppu_io_unrealized_read, ppu_write_tx_data<1>);
+    io_page_install(page, 0177076, ppu_read_tx_status, ppu_write_tx_status);
 }

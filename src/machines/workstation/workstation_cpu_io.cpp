@@ -14,31 +14,9 @@ inline uint32_t cpu_pc() { return workstation.cpu.r[7] & 0xFFFF; }
 uint16_t read_zero(uint32_t) { return 0; }
 void write_ignored(uint32_t, uint16_t) {}
 
-void install_read(uint32_t address, UkncIoRead handler)
-{
-    workstation.CpuIoReadTable[(address >> 1) & 0xFFF] = handler;
-}
-
-void install_word(uint32_t address, UkncIoWrite handler)
-{
-    workstation.CpuIoWriteWordTable[(address >> 1) & 0xFFF] = handler;
-}
-
-void install_byte(uint32_t address, UkncIoWrite handler)
-{
-    workstation.CpuIoWriteByteTable[address & 0x1FFF] = handler;
-}
-
 void install_unrealized(uint32_t address)
 {
-    install_read(address, cpu_io_unrealized_read);
-    install_word(address, cpu_io_unrealized_word);
-}
-
-void install_unrealized_odd_bytes(uint32_t first, uint32_t last)
-{
-    for (uint32_t address = first; address <= last; address += 2)
-        install_byte(address, cpu_io_unrealized_byte);
+    io_page_install(workstation_cpu_io_page(), address, cpu_io_unrealized_read, cpu_io_unrealized_word);
 }
 
 } // namespace
@@ -85,22 +63,16 @@ void cpu_io_unrealized_byte(uint32_t address, uint16_t)
 void workstation_install_cpu_io()
 {
     Workstation& ws = workstation;
-    for (auto& h : ws.CpuIoReadTable)
-        h = cpu_io_nonexistent_read;
-    for (auto& h : ws.CpuIoWriteWordTable)
-        h = cpu_io_nonexistent_word;
-    for (uint32_t i = 1; i < 8192; i += 2)
-        ws.CpuIoWriteByteTable[i] = cpu_io_nonexistent_byte;
+    const IoPage page = workstation_cpu_io_page();
+    io_page_fill(page, cpu_io_nonexistent_read, cpu_io_nonexistent_word, cpu_io_nonexistent_byte);
 
     // Board registers as on a bare UKNC while the boards are absent. (Their own
     // registers install over these when the boards are fitted.)
-    if (ws.nemigaPresent) {
-        install_read(0170006, read_zero);
-        install_word(0170006, write_ignored);
-    }
+    if (ws.nemigaPresent)
+        io_page_install(page, 0170006, read_zero, write_ignored);
     for (uint32_t address = 0176560; address <= 0176576; address += 2)
         install_unrealized(address);
-    install_read(0176574, read_zero);
+    io_page_install(page, 0176574, read_zero, nullptr);
     install_unrealized(0176644); // the KGD address register when the KGD is fitted
     install_unrealized(0176646);
     install_unrealized(0176670);
@@ -109,15 +81,14 @@ void workstation_install_cpu_io()
     workstation_install_cpu_planes();
     workstation_install_cpu_channels();
 
-    for (uint32_t i = 0; i < 8192; i += 2)
-        ws.CpuIoWriteByteTable[i] = ws.CpuIoWriteWordTable[i >> 1];
+    io_page_even_bytes_take_words(page);
 
-    install_unrealized_odd_bytes(0176561, 0176577);
-    install_byte(0176641, cpu_io_unrealized_byte);
-    install_byte(0176645, cpu_io_unrealized_byte);
-    install_byte(0176647, cpu_io_unrealized_byte);
-    install_unrealized_odd_bytes(0176661, 0176677);
-    install_unrealized_odd_bytes(0177561, 0177567);
+    io_page_odd_bytes(page, 0176561, 0176577, cpu_io_unrealized_byte);
+    io_page_install_byte(page, 0176641, cpu_io_unrealized_byte);
+    io_page_install_byte(page, 0176645, cpu_io_unrealized_byte);
+    io_page_install_byte(page, 0176647, cpu_io_unrealized_byte);
+    io_page_odd_bytes(page, 0176661, 0176677, cpu_io_unrealized_byte);
+    io_page_odd_bytes(page, 0177561, 0177567, cpu_io_unrealized_byte);
 
     workstation_install_cpu_plane_bytes();
 

@@ -4,6 +4,7 @@
 // (opReadUser/opWriteUser) always reach the I/O page.
 #include "machines/workstation/workstation.h"
 
+#include "cpu/pdp11/pdp11_bus.h"
 #include "host/host.h"
 
 #include <cstdio>
@@ -46,138 +47,65 @@ inline uint16_t io_read(uint32_t address)
     return workstation.CpuIoReadTable[(address >> 1) & 0xFFF](address);
 }
 
-inline uint16_t read_word(const Pdp11Cpu* cpu, uint32_t address)
+inline void io_write_word(uint32_t address, uint16_t value)
 {
-    address &= 0xFFFE;
-    if (is_memory(cpu, address))
-        return load_word(workstation.cpuMemory + address);
-    return io_read(address);
+    workstation.CpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
 }
 
-inline uint8_t read_byte(const Pdp11Cpu* cpu, uint32_t address)
-{
-    address &= 0xFFFF;
-    if (is_memory(cpu, address))
-        return workstation.cpuMemory[address];
-    // A device answers with its word register; an odd address takes the high byte.
-    uint16_t word = io_read(address);
-    return static_cast<uint8_t>((address & 1) ? word >> 8 : word);
-}
+// The CPU's address decoder for the bus operations of pdp11_bus.h.
+struct CpuBus {
+    static constexpr bool bus_errors = true;
 
-inline void write_word(const Pdp11Cpu* cpu, uint32_t address, uint16_t value)
-{
-    address &= 0xFFFE;
-    if (is_memory(cpu, address))
-        store_word(workstation.cpuMemory + address, value);
-    else
-        workstation.CpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
-}
-
-inline void write_byte(const Pdp11Cpu* cpu, uint32_t address, uint8_t value)
-{
-    address &= 0xFFFF;
-    if (is_memory(cpu, address))
-        workstation.cpuMemory[address] = value;
-    else
-        workstation.CpuIoWriteByteTable[address & 0x1FFF](address, value);
-}
-
-inline void refill_prefetch(Pdp11Cpu* cpu)
-{
-    cpu->prefetchAddress = cpu->r[7] & 0xFFFF;
-    cpu->prefetch = read_word(cpu, cpu->prefetchAddress);
-}
-
-void op_fetch(Pdp11Cpu* cpu)
-{
-    cpu->r[7] = (cpu->r[7] + 2) & 0xFFFF;
-    cpu->ir = cpu->prefetch;
-    refill_prefetch(cpu);
-}
-
-void op_refetch(Pdp11Cpu* cpu) { refill_prefetch(cpu); }
-
-void op_read(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress) {
-        cpu->dataIn = cpu->prefetch;
-        refill_prefetch(cpu);
-        cpu->cycleBudget -= cpu->costBusCycle;
-    } else {
-        cpu->dataIn = read_word(cpu, cpu->busAddress);
+    static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
+    {
+        address &= 0xFFFE;
+        if (is_memory(cpu, address))
+            return load_word(workstation.cpuMemory + address);
+        return io_read(address);
     }
-}
 
-void op_read_byte(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress) {
-        cpu->dataIn = cpu->prefetch;
-        refill_prefetch(cpu);
-        cpu->cycleBudget -= cpu->costBusCycle;
-    } else {
-        cpu->dataIn = read_byte(cpu, cpu->busAddress);
+    static uint8_t read_byte(Pdp11Cpu* cpu, uint32_t address)
+    {
+        address &= 0xFFFF;
+        if (is_memory(cpu, address))
+            return workstation.cpuMemory[address];
+        return pdp11_byte_lane(io_read(address), address);
     }
-}
 
-void op_write(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress)
-        cpu->prefetchAddress = cpu->busAddress - 1;
-    write_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->dataOut));
-}
-
-void op_write_byte(Pdp11Cpu* cpu) { write_byte(cpu, cpu->busAddress, static_cast<uint8_t>(cpu->dataOut)); }
-
-void write_back_word(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress)
-        cpu->prefetchAddress = cpu->busAddress - 1;
-    write_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->dataIn));
-}
-
-void write_back_byte(Pdp11Cpu* cpu) { write_byte(cpu, cpu->busAddress, static_cast<uint8_t>(cpu->dataIn)); }
-
-void op_read_modify(Pdp11Cpu* cpu)
-{
-    cpu->dataIn = read_word(cpu, cpu->busAddress);
-    // A register that does not exist leaves the bus-error trap in place of the write-back.
-    if (cpu->stepHandler == bus_error_trap)
-        return;
-    cpu->busOperation = write_back_word;
-    cpu->stepHandler = cpu->continuation;
-}
-
-void op_read_modify_byte(Pdp11Cpu* cpu)
-{
-    cpu->dataIn = read_byte(cpu, cpu->busAddress);
-    if (cpu->stepHandler == bus_error_trap)
-        return;
-    cpu->busOperation = write_back_byte;
-    cpu->stepHandler = cpu->continuation;
-}
-
-// MFUS/MTUS reach the I/O page whatever the PSW says.
-void op_read_user(Pdp11Cpu* cpu)
-{
-    if (cpu->busAddress == cpu->prefetchAddress) {
-        cpu->dataIn = cpu->prefetch;
-        refill_prefetch(cpu);
-        cpu->cycleBudget -= cpu->costPrefetchHit;
-        return;
+    static void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
+    {
+        address &= 0xFFFE;
+        if (is_memory(cpu, address))
+            store_word(workstation.cpuMemory + address, value);
+        else
+            io_write_word(address, value);
     }
-    uint32_t address = cpu->busAddress & 0xFFFE;
-    cpu->dataIn = address < 0xE000 ? load_word(workstation.cpuMemory + address) : io_read(address);
-}
 
-void op_write_user(Pdp11Cpu* cpu)
-{
-    uint32_t address = cpu->busAddress & 0xFFFE;
-    uint16_t value = static_cast<uint16_t>(cpu->dataOut);
-    if (address < 0xE000)
-        store_word(workstation.cpuMemory + address, value);
-    else
-        workstation.CpuIoWriteWordTable[(address >> 1) & 0xFFF](address, value);
-}
+    static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value)
+    {
+        address &= 0xFFFF;
+        if (is_memory(cpu, address))
+            workstation.cpuMemory[address] = value;
+        else
+            workstation.CpuIoWriteByteTable[address & 0x1FFF](address, value);
+    }
+
+    // MFUS/MTUS reach the I/O page whatever the PSW says.
+    static uint16_t read_user_word(Pdp11Cpu*, uint32_t address)
+    {
+        address &= 0xFFFE;
+        return address < 0xE000 ? load_word(workstation.cpuMemory + address) : io_read(address);
+    }
+
+    static void write_user_word(Pdp11Cpu*, uint32_t address, uint16_t value)
+    {
+        address &= 0xFFFE;
+        if (address < 0xE000)
+            store_word(workstation.cpuMemory + address, value);
+        else
+            io_write_word(address, value);
+    }
+};
 
 // While the CPU is held its bus is idle and each turn only spends one bus cycle.
 void op_held(Pdp11Cpu*) {}
@@ -193,16 +121,7 @@ void workstation_setup_cpu()
     pdp11_set_delivered_costs(&cpu);
     cpu.haltBase = 0xE000;
     cpu.memory = workstation.cpuMemory;
-    cpu.opFetch = op_fetch;
-    cpu.opRefetch = op_refetch;
-    cpu.opRead = cpu.opReadSource = cpu.opReadMoveSource = op_read;
-    cpu.opWrite = op_write;
-    cpu.opReadModify = op_read_modify;
-    cpu.opReadByte = cpu.opReadByteSource = cpu.opReadByteMoveSource = op_read_byte;
-    cpu.opWriteByte = op_write_byte;
-    cpu.opReadModifyByte = op_read_modify_byte;
-    cpu.opReadUser = op_read_user;
-    cpu.opWriteUser = op_write_user;
+    pdp11_install_bus<CpuBus>(&cpu);
     cpu.r[6] = 01000;
     cpu.r[7] = 0160300;
     cpu.psw = 0400;
@@ -218,7 +137,7 @@ void workstation_start_cpu()
     workstation.cpuHeld = false;
     cpu.stepHandler = pdp11_decode_step;
     cpu.busOperation = cpu.opFetch;
-    refill_prefetch(&cpu);
+    pdp11_bus_refill_prefetch<CpuBus>(&cpu);
 }
 
 uint16_t workstation_cpu_peek(uint32_t address)

@@ -113,14 +113,12 @@ void write_disable(uint32_t, uint16_t value) { ws.planeDisable = uint8_t(value &
 
 void install_cpu(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
-    ws.CpuIoReadTable[(address >> 1) & 0xFFF] = read;
-    ws.CpuIoWriteWordTable[(address >> 1) & 0xFFF] = write;
+    io_page_install(workstation_cpu_io_page(), address, read, write);
 }
 
 void install_ppu(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
-    ws.PpuIoReadTable[(address >> 1) & 0xFF] = read;
-    ws.PpuIoWriteWordTable[(address >> 1) & 0xFF] = write;
+    io_page_install(workstation_ppu_io_page(), address, read, write);
 }
 
 } // namespace
@@ -142,8 +140,8 @@ void workstation_install_cpu_planes()
 
 void workstation_install_cpu_plane_bytes()
 {
-    ws.CpuIoWriteByteTable[0176642 & 0x1FFF] = cpu_write_plane1;
-    ws.CpuIoWriteByteTable[0176643 & 0x1FFF] = cpu_write_plane2;
+    io_page_install_byte(workstation_cpu_io_page(), 0176642, cpu_write_plane1);
+    io_page_install_byte(workstation_cpu_io_page(), 0176643, cpu_write_plane2);
 }
 
 void workstation_install_ppu_planes()
@@ -160,6 +158,6 @@ void workstation_install_ppu_planes()
 
 void workstation_install_ppu_plane_bytes()
 {
-    ws.PpuIoWriteByteTable[0177014 & 0x1FF] = write_plane1;
-    ws.PpuIoWriteByteTable[0177015 & 0x1FF] = write_plane2;
+    io_page_install_byte(workstation_ppu_io_page(), 0177014, write_plane1);
+    io_page_install_byte(workstation_ppu_io_page(), 0177015, write_plane2);
 }

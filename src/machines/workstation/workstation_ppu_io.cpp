@@ -13,20 +13,9 @@ namespace {
 Workstation& ws = workstation;
 
 inline uint32_t ppu_pc() { return ws.ppu.r[7] & 0xFFFF; }
-inline uint32_t slot(uint32_t address) { return (address >> 1) & 0xFF; }
-
 void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
-    if (read)
-        ws.PpuIoReadTable[slot(address)] = read;
-    if (write)
-        ws.PpuIoWriteWordTable[slot(address)] = write;
-}
-
-void install_unrealized_odd_bytes(uint32_t first, uint32_t last)
-{
-    for (uint32_t address = first; address <= last; address += 2)
-        ws.PpuIoWriteByteTable[address & 0x1FF] = ppu_io_unrealized_byte;
+    io_page_install(workstation_ppu_io_page(), address, read, write);
 }
 
 uint16_t read_zero(uint32_t) { return 0; }
@@ -91,12 +80,8 @@ void ppu_io_unrealized_byte(uint32_t address, uint16_t)
 // handlers, report-only odd byte slots, then byte lanes of their own.
 void workstation_install_ppu_io()
 {
-    for (auto& h : ws.PpuIoReadTable)
-        h = ppu_io_nonexistent_read;
-    for (auto& h : ws.PpuIoWriteWordTable)
-        h = ppu_io_nonexistent_word;
-    for (uint32_t i = 1; i < 512; i += 2)
-        ws.PpuIoWriteByteTable[i] = ppu_io_nonexistent_byte;
+    const IoPage page = workstation_ppu_io_page();
+    io_page_fill(page, ppu_io_nonexistent_read, ppu_io_nonexistent_word, ppu_io_nonexistent_byte);
 
     workstation_install_ppu_planes();
     for (uint32_t address = 0177030; address <= 0177052; address += 2)
@@ -114,14 +99,13 @@ void workstation_install_ppu_io()
     workstation_install_timer();
     workstation_install_system_register();
 
-    for (uint32_t i = 0; i < 512; i += 2)
-        ws.PpuIoWriteByteTable[i] = ws.PpuIoWriteWordTable[i >> 1];
+    io_page_even_bytes_take_words(page);
 
-    install_unrealized_odd_bytes(0177011, 0177055);
-    install_unrealized_odd_bytes(0177061, 0177103);
-    install_unrealized_odd_bytes(0177131, 0177133);
-    install_unrealized_odd_bytes(0177701, 0177705);
-    install_unrealized_odd_bytes(0177711, 0177717);
+    io_page_odd_bytes(page, 0177011, 0177055, ppu_io_unrealized_byte);
+    io_page_odd_bytes(page, 0177061, 0177103, ppu_io_unrealized_byte);
+    io_page_odd_bytes(page, 0177131, 0177133, ppu_io_unrealized_byte);
+    io_page_odd_bytes(page, 0177701, 0177705, ppu_io_unrealized_byte);
+    io_page_odd_bytes(page, 0177711, 0177717, ppu_io_unrealized_byte);
 
     workstation_install_ppu_plane_bytes(); // 0177014/0177015 write planes 1 and 2
 }

@@ -33,6 +33,5 @@ void workstation_write_system_register(uint16_t value)
 
 void workstation_install_system_register()
 {
-    ws.PpuIoReadTable[(0177716 >> 1) & 0xFF] = read_system_register;
-    ws.PpuIoWriteWordTable[(0177716 >> 1) & 0xFF] = write_system_register;
+    io_page_install(workstation_ppu_io_page(), 0177716, read_system_register, write_system_register);
 }

@@ -54,10 +54,10 @@ void workstation_reset_timer()
 
 void workstation_install_timer()
 {
-    ws.PpuIoReadTable[(0177710 >> 1) & 0xFF] = read_control;
-    ws.PpuIoWriteWordTable[(0177710 >> 1) & 0xFF] = write_control;
-    ws.PpuIoWriteWordTable[(0177712 >> 1) & 0xFF] = write_buffer;
-    ws.PpuIoReadTable[(0177714 >> 1) & 0xFF] = read_counter;
+    const IoPage page = workstation_ppu_io_page();
+    io_page_install(page, 0177710, read_control, write_control);
+    io_page_install(page, 0177712, nullptr, write_buffer);
+    io_page_install(page, 0177714, read_counter, nullptr);
 }
 
 // The budget rises by a frame's worth at each frame start; a running timer keeps its

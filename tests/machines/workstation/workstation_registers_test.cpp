@@ -1,7 +1,7 @@
 // Register rules of the CPU and PPU I/O pages: the exact reports of non-existent and
 // unrealized registers, bus errors, the decoding rules, planes, channels, the console
 // throttle, memory control, timer, system register and the interrupt orders.
-#include "workstation_test_support.h"
+#include "workstation_probe_support.h"
 
 #include <string>
 
@@ -9,23 +9,9 @@ namespace {
 
 Workstation& ws = workstation;
 
-enum Access { Read, Word, Byte };
-
-uint16_t bus(Pdp11Cpu& c, Access access, uint32_t address, uint16_t value = 0)
-{
-    c.stepHandler = pdp11_decode_step;
-    c.prefetchAddress = 1; // odd: no access can hit the prefetch word
-    c.busAddress = address;
-    c.dataOut = value;
-    c.dataIn = 0xDEAD;
-    if (access == Read)
-        c.opRead(&c);
-    else if (access == Word)
-        c.opWrite(&c);
-    else
-        c.opWriteByte(&c);
-    return uint16_t(c.dataIn);
-}
+using probe::Access;
+using probe::bus;
+using enum probe::Access;
 
 struct RegisterCase {
     Access access;

@@ -1,0 +1,113 @@
+// The fourteen bus-operation slots of pdp11.h, written once over a machine's address
+// decoder. Every PDP-11 bus in the program keeps the same prefetch rules (a read of the
+// prefetched word is served from the queue and refills it, a write into it makes it
+// stale); what differs between machines is only where an address leads.
+//
+// A decoder is a record type with four static functions; they receive the address as the
+// core put it on the bus (16 bits, a word address possibly odd) and mask it themselves:
+//   static uint16_t read_word(Pdp11Cpu*, uint32_t address);
+//   static uint8_t read_byte(Pdp11Cpu*, uint32_t address);
+//   static void write_word(Pdp11Cpu*, uint32_t address, uint16_t value);
+//   static void write_byte(Pdp11Cpu*, uint32_t address, uint8_t value);
+//   static constexpr bool bus_errors;  // an access may install bus_error_trap
+// and, where MFUS/MTUS see another map than ordinary accesses, optionally
+//   static uint16_t read_user_word(Pdp11Cpu*, uint32_t address);
+//   static void write_user_word(Pdp11Cpu*, uint32_t address, uint16_t value);
+// Usage: struct MyBus { ... };  pdp11_install_bus<MyBus>(&cpu);
+#pragma once
+
+#include "cpu/pdp11/pdp11.h"
+
+#include <cstdint>
+
+// A device answers a byte read with its word register: an odd address takes the high byte.
+inline uint8_t pdp11_byte_lane(uint16_t word, uint32_t address)
+{
+    return static_cast<uint8_t>((address & 1) ? word >> 8 : word);
+}
+
+template <class Bus> inline void pdp11_bus_refill_prefetch(Pdp11Cpu* cpu)
+{
+    cpu->prefetchAddress = cpu->r[7] & 0xFFFF;
+    cpu->prefetch = Bus::read_word(cpu, cpu->prefetchAddress);
+}
+
+template <class Bus> void pdp11_bus_fetch(Pdp11Cpu* cpu)
+{
+    cpu->r[7] = (cpu->r[7] + 2) & 0xFFFF;
+    cpu->ir = cpu->prefetch;
+    pdp11_bus_refill_prefetch<Bus>(cpu);
+}
+
+template <class Bus> void pdp11_bus_refetch(Pdp11Cpu* cpu) { pdp11_bus_refill_prefetch<Bus>(cpu); }
+
+enum class Pdp11Access { Word, Byte, User };
+
+template <class Bus, Pdp11Access access> inline uint32_t pdp11_bus_load(Pdp11Cpu* cpu, uint32_t address)
+{
+    if constexpr (access == Pdp11Access::Byte)
+        return Bus::read_byte(cpu, address);
+    else if constexpr (access == Pdp11Access::User && requires { Bus::read_user_word(cpu, address); })
+        return Bus::read_user_word(cpu, address);
+    else
+        return Bus::read_word(cpu, address);
+}
+
+// The reads: a hit on the prefetched word costs an extra bus cycle (MFUS: costPrefetchHit).
+template <class Bus, Pdp11Access access> void pdp11_bus_read(Pdp11Cpu* cpu)
+{
+    if (cpu->busAddress == cpu->prefetchAddress) {
+        cpu->dataIn = cpu->prefetch;
+        pdp11_bus_refill_prefetch<Bus>(cpu);
+        cpu->cycleBudget -= access == Pdp11Access::User ? cpu->costPrefetchHit : cpu->costBusCycle;
+    } else {
+        cpu->dataIn = pdp11_bus_load<Bus, access>(cpu, cpu->busAddress);
+    }
+}
+
+// opWrite and the word write-back: a store into the prefetched word makes it stale.
+template <class Bus, uint32_t Pdp11Cpu::*value> void pdp11_bus_write(Pdp11Cpu* cpu)
+{
+    if (cpu->busAddress == cpu->prefetchAddress)
+        cpu->prefetchAddress = cpu->busAddress - 1;
+    Bus::write_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->*value));
+}
+
+template <class Bus> void pdp11_bus_write_user(Pdp11Cpu* cpu)
+{
+    if constexpr (requires { Bus::write_user_word(cpu, 0u, uint16_t{}); })
+        Bus::write_user_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->dataOut));
+    else
+        Bus::write_word(cpu, cpu->busAddress, static_cast<uint16_t>(cpu->dataOut));
+}
+
+// opWriteByte and the byte write-back: no prefetch check.
+template <class Bus, uint32_t Pdp11Cpu::*value> void pdp11_bus_write_byte(Pdp11Cpu* cpu)
+{
+    Bus::write_byte(cpu, cpu->busAddress, static_cast<uint8_t>(cpu->*value));
+}
+
+template <class Bus, bool byte> void pdp11_bus_read_modify(Pdp11Cpu* cpu)
+{
+    cpu->dataIn = byte ? Bus::read_byte(cpu, cpu->busAddress) : Bus::read_word(cpu, cpu->busAddress);
+    // A failed read leaves the bus-error trap in place of the write-back.
+    if (Bus::bus_errors && cpu->stepHandler == bus_error_trap)
+        return;
+    cpu->busOperation = byte ? pdp11_bus_write_byte<Bus, &Pdp11Cpu::dataIn> : pdp11_bus_write<Bus, &Pdp11Cpu::dataIn>;
+    cpu->stepHandler = cpu->continuation;
+}
+
+// Fills the fourteen slots with the operations over Bus.
+template <class Bus> void pdp11_install_bus(Pdp11Cpu* cpu)
+{
+    cpu->opFetch = pdp11_bus_fetch<Bus>;
+    cpu->opRefetch = pdp11_bus_refetch<Bus>;
+    cpu->opRead = cpu->opReadSource = cpu->opReadMoveSource = pdp11_bus_read<Bus, Pdp11Access::Word>;
+    cpu->opWrite = pdp11_bus_write<Bus, &Pdp11Cpu::dataOut>;
+    cpu->opReadModify = pdp11_bus_read_modify<Bus, false>;
+    cpu->opReadByte = cpu->opReadByteSource = cpu->opReadByteMoveSource = pdp11_bus_read<Bus, Pdp11Access::Byte>;
+    cpu->opWriteByte = pdp11_bus_write_byte<Bus, &Pdp11Cpu::dataOut>;
+    cpu->opReadModifyByte = pdp11_bus_read_modify<Bus, true>;
+    cpu->opReadUser = pdp11_bus_read<Bus, Pdp11Access::User>;
+    cpu->opWriteUser = pdp11_bus_write_user<Bus>;
+}
