@@ -172,7 +172,7 @@ struct Workstation {
 
 extern Workstation workstation;
 
-// Memory, processors and the CPU bus (workstation_memory.cpp, workstation_cpu_bus.cpp).
+// Memory, processors and the CPU bus (workstation_memory.cpp).
 void workstation_allocate();
 void workstation_setup_cpu();   // held at 0160300 in HALT mode
 void workstation_start_cpu();   // the PPU releases it
