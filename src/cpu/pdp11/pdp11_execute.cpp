@@ -999,8 +999,63 @@ namespace {
     run_remaining_steps(cpu, 2);
 }
 
+// The handlers whose unfinished end is nearly always the refetch after a change of flow.
+constexpr bool ends_in_refetch(Handler h) {
+    constexpr Handler flow[] = {sob,         branch<001>, branch<002>, branch<003>, branch<004>,
+                                branch<005>, branch<006>, branch<007>, branch<010>, branch<011>,
+                                branch<012>, branch<013>, branch<014>, branch<015>, branch<016>,
+                                branch<017>};
+    for (Handler f : flow)
+        if (f == h) return true;
+    return false;
+}
+
+// The refetch at the new PC and the fetch-complete step, inline in the handlers that
+// change the flow.
+[[gnu::always_inline]] inline void refetch_and_continue(Pdp11Cpu* cpu) {
+    cpu->opRefetch(cpu);
+    if (cpu->stepHandler == pdp11_fetch_complete_step) [[likely]] {
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costFetch;
+        if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) [[likely]] return;
+        pdp11_refetch(cpu);
+    } else {
+        cpu->stepHandler(cpu);  // the refetch found nothing: bus error
+        if (at_boundary(cpu)) return;
+    }
+    run_remaining_steps(cpu, 2);
+}
+
+// A memory write that ends the instruction (MOV, CLR... to (Rn), (Rn)+, -(Rn)): the write
+// and the end step inline.
+[[gnu::always_inline]] inline void write_and_continue(Pdp11Cpu* cpu) {
+    cpu->busOperation(cpu);
+    if (cpu->stepHandler == end_after_write_step) [[likely]] {
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costStep;
+        if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) [[likely]] return;
+        pdp11_refetch(cpu);
+    } else {
+        cpu->stepHandler(cpu);  // the write found nothing: bus error
+        if (at_boundary(cpu)) return;
+    }
+    run_remaining_steps(cpu, 2);
+}
+
 template <Handler H> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
-    if (!H(cpu)) continue_after_decode(cpu);
+    if (H(cpu)) return;
+    if constexpr (ends_in_refetch(H)) {
+        if (cpu->stepHandler == pdp11_fetch_complete_step && cpu->busOperation == cpu->opRefetch) {
+            refetch_and_continue(cpu);
+            return;
+        }
+    } else {
+        if (cpu->stepHandler == end_after_write_step && cpu->busOperation == cpu->opWrite) {
+            write_and_continue(cpu);
+            return;
+        }
+    }
+    continue_after_decode(cpu);
 }
 
 struct ContinueTable {
