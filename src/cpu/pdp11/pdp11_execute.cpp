@@ -334,7 +334,7 @@ template <TwoOp Op, bool Byte> int32_t dest_modify_step(Pdp11Cpu* c) {
 template <TwoOp Op, bool Byte, Kind K, bool FromDecode = false>
 [[gnu::always_inline]] inline bool start_destination(Pdp11Cpu* c, uint32_t src) {
     uint32_t dd = c->ir & 077;
-    if ((dd & 070) == 0) {
+    if ((dd & 070) == 0) [[likely]] {  // register forms fall through, the fewest taken jumps
         uint32_t& reg = c->r[dd & 7];
         uint32_t r = Op(c, reg & value_mask<Byte>, src);
         // MOVB to a register sign-extends (the only byte Modify op whose result is the source).
@@ -392,7 +392,7 @@ template <OneOp Op, bool Byte> int32_t single_modify_step(Pdp11Cpu* c) {
 // True when the instruction ended in a register other than PC (the prefetch still valid).
 template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> bool single_operand(Pdp11Cpu* c) {
     uint32_t dd = c->ir & 077;
-    if ((dd & 070) == 0) {
+    if ((dd & 070) == 0) [[likely]] {
         uint32_t& reg = c->r[dd];
         uint32_t r = Op(c, reg & value_mask<Byte>);
         if constexpr (K != Kind::Read) write_register<Byte, SignExtend>(reg, r);
@@ -788,7 +788,7 @@ bool sob(Pdp11Cpu* c) {
     uint32_t n = (c->ir >> 6) & 7;
     uint32_t& reg = c->r[n];
     reg = (reg - 1) & 0xFFFF;
-    if (reg != 0) {
+    if (reg != 0) [[likely]] {
         c->r[PC] = (c->r[PC] - 2 * (c->ir & 077)) & 0xFFFF;
         pdp11_refetch(c);
         return false;
@@ -809,9 +809,35 @@ template <void (*F)(Pdp11Cpu*)> bool checked(Pdp11Cpu* c) {
     return false;
 }
 
+// A decode handler and the step its memory forms (modes 1, 2, 4) select after their first
+// bus operation, when that is always the same one (none otherwise).
+struct Entry {
+    Handler handler;
+    Pdp11Step first = nullptr;
+    constexpr Entry(Handler h, Pdp11Step f = nullptr) : handler(h), first(f) {}
+};
+
+// The last step of a single-operand instruction, and of a two-operand one after its source.
+template <OneOp Op, bool Byte, Kind K> constexpr Pdp11Step single_last_step() {
+    if constexpr (K == Kind::Write) return end_after_write_step;
+    else if constexpr (K == Kind::Read) return single_read_step<Op, Byte>;
+    else return single_modify_step<Op, Byte>;
+}
+
+template <TwoOp Op, bool Byte, Kind K> constexpr Pdp11Step dest_last_step() {
+    if constexpr (K == Kind::Write) return end_after_write_step;
+    else if constexpr (K == Kind::Read) return dest_read_step<Op, Byte>;
+    else return dest_modify_step<Op, Byte>;
+}
+
+template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> constexpr Entry single() {
+    return {single_operand<Op, Byte, K, SignExtend>, single_last_step<Op, Byte, K>()};
+}
+
 template <TwoOp Op, bool Byte, Kind K, Slot Source>
-constexpr Handler two_operand(uint32_t sub) {
-    return (sub & 070) == 0 ? two_operand_register<Op, Byte, K> : two_operand_memory<Op, Byte, K, Source>;
+constexpr Entry two_operand(uint32_t sub) {
+    if ((sub & 070) == 0) return {two_operand_register<Op, Byte, K>, dest_last_step<Op, Byte, K>()};
+    return {two_operand_memory<Op, Byte, K, Source>, source_step<Op, Byte, K>};
 }
 
 constexpr Handler branch_for(uint32_t code) {
@@ -824,7 +850,7 @@ constexpr Handler branch_for(uint32_t code) {
 }
 
 // Handler for ir >> 6: `top` is (ir >> 12) & 017, `sub` is (ir >> 6) & 077.
-constexpr Handler handler_for(uint32_t index) {
+constexpr Entry handler_for(uint32_t index) {
     uint32_t top = index >> 6;
     uint32_t sub = index & 077;
     constexpr Slot word_source = &Pdp11Cpu::opReadSource;
@@ -835,21 +861,21 @@ constexpr Handler handler_for(uint32_t index) {
         case 000: return checked<special>;                                       // 0000xx
         case 001: return checked<jump<false>>;                                   // 0001DD JMP
         case 002: return checked<rts_or_condition_codes>;                        // 00020R RTS, 00024x-00027x
-        case 003: return single_operand<op_swab, false, Kind::Modify>;  // 0003DD SWAB
-        case 050: return single_operand<op_clr<false>, false, Kind::Write>;   // 0050DD CLR
-        case 051: return single_operand<op_com<false>, false, Kind::Modify>;  // 0051DD COM
-        case 052: return single_operand<op_inc<false>, false, Kind::Modify>;  // 0052DD INC
-        case 053: return single_operand<op_dec<false>, false, Kind::Modify>;  // 0053DD DEC
-        case 054: return single_operand<op_neg<false>, false, Kind::Modify>;  // 0054DD NEG
-        case 055: return single_operand<op_adc<false>, false, Kind::Modify>;  // 0055DD ADC
-        case 056: return single_operand<op_sbc<false>, false, Kind::Modify>;  // 0056DD SBC
-        case 057: return single_operand<op_tst<false>, false, Kind::Read>;    // 0057DD TST
-        case 060: return single_operand<op_ror<false>, false, Kind::Modify>;  // 0060DD ROR
-        case 061: return single_operand<op_rol<false>, false, Kind::Modify>;  // 0061DD ROL
-        case 062: return single_operand<op_asr<false>, false, Kind::Modify>;  // 0062DD ASR
-        case 063: return single_operand<op_asl<false>, false, Kind::Modify>;  // 0063DD ASL
+        case 003: return single<op_swab, false, Kind::Modify>();  // 0003DD SWAB
+        case 050: return single<op_clr<false>, false, Kind::Write>();   // 0050DD CLR
+        case 051: return single<op_com<false>, false, Kind::Modify>();  // 0051DD COM
+        case 052: return single<op_inc<false>, false, Kind::Modify>();  // 0052DD INC
+        case 053: return single<op_dec<false>, false, Kind::Modify>();  // 0053DD DEC
+        case 054: return single<op_neg<false>, false, Kind::Modify>();  // 0054DD NEG
+        case 055: return single<op_adc<false>, false, Kind::Modify>();  // 0055DD ADC
+        case 056: return single<op_sbc<false>, false, Kind::Modify>();  // 0056DD SBC
+        case 057: return single<op_tst<false>, false, Kind::Read>();    // 0057DD TST
+        case 060: return single<op_ror<false>, false, Kind::Modify>();  // 0060DD ROR
+        case 061: return single<op_rol<false>, false, Kind::Modify>();  // 0061DD ROL
+        case 062: return single<op_asr<false>, false, Kind::Modify>();  // 0062DD ASR
+        case 063: return single<op_asl<false>, false, Kind::Modify>();  // 0063DD ASL
         case 064: return checked<mark>;                                                // 0064NN MARK
-        case 067: return single_operand<op_sxt, false, Kind::Write>;          // 0067DD SXT
+        case 067: return single<op_sxt, false, Kind::Write>();          // 0067DD SXT
         default:
             if (sub >= 004 && sub <= 037) return branch_for(sub >> 2);  // 0004xx-0037xx BR..BLE
             if (sub >= 040 && sub <= 047) return checked<jump<true>>;            // 004RDD JSR
@@ -875,20 +901,20 @@ constexpr Handler handler_for(uint32_t index) {
         switch (sub) {
         case 040: case 041: case 042: case 043: return checked<trap<030>>;           // 104000-104377 EMT
         case 044: case 045: case 046: case 047: return checked<trap<034>>;           // 104400-104777 TRAP
-        case 050: return single_operand<op_clr<true>, true, Kind::Modify>;  // 1050DD CLRB
-        case 051: return single_operand<op_com<true>, true, Kind::Modify>;  // 1051DD COMB
-        case 052: return single_operand<op_inc<true>, true, Kind::Modify>;  // 1052DD INCB
-        case 053: return single_operand<op_dec<true>, true, Kind::Modify>;  // 1053DD DECB
-        case 054: return single_operand<op_neg<true>, true, Kind::Modify>;  // 1054DD NEGB
-        case 055: return single_operand<op_adc<true>, true, Kind::Modify>;  // 1055DD ADCB
-        case 056: return single_operand<op_sbc<true>, true, Kind::Modify>;  // 1056DD SBCB
-        case 057: return single_operand<op_tst<true>, true, Kind::Read>;    // 1057DD TSTB
-        case 060: return single_operand<op_ror<true>, true, Kind::Modify>;  // 1060DD RORB
-        case 061: return single_operand<op_rol<true>, true, Kind::Modify>;  // 1061DD ROLB
-        case 062: return single_operand<op_asr<true>, true, Kind::Modify>;  // 1062DD ASRB
-        case 063: return single_operand<op_asl<true>, true, Kind::Modify>;  // 1063DD ASLB
-        case 064: return single_operand<op_mtps, true, Kind::Read>;         // 1064SS MTPS
-        case 067: return single_operand<op_mfps, true, Kind::Modify, true>; // 1067DD MFPS
+        case 050: return single<op_clr<true>, true, Kind::Modify>();  // 1050DD CLRB
+        case 051: return single<op_com<true>, true, Kind::Modify>();  // 1051DD COMB
+        case 052: return single<op_inc<true>, true, Kind::Modify>();  // 1052DD INCB
+        case 053: return single<op_dec<true>, true, Kind::Modify>();  // 1053DD DECB
+        case 054: return single<op_neg<true>, true, Kind::Modify>();  // 1054DD NEGB
+        case 055: return single<op_adc<true>, true, Kind::Modify>();  // 1055DD ADCB
+        case 056: return single<op_sbc<true>, true, Kind::Modify>();  // 1056DD SBCB
+        case 057: return single<op_tst<true>, true, Kind::Read>();    // 1057DD TSTB
+        case 060: return single<op_ror<true>, true, Kind::Modify>();  // 1060DD RORB
+        case 061: return single<op_rol<true>, true, Kind::Modify>();  // 1061DD ROLB
+        case 062: return single<op_asr<true>, true, Kind::Modify>();  // 1062DD ASRB
+        case 063: return single<op_asl<true>, true, Kind::Modify>();  // 1063DD ASLB
+        case 064: return single<op_mtps, true, Kind::Read>();         // 1064SS MTPS
+        case 067: return single<op_mfps, true, Kind::Modify, true>(); // 1067DD MFPS
         default:
             if (sub < 040) return branch_for((sub >> 2) | 010);  // 1000xx-1037xx BPL..BCS
             return checked<unrealized>;  // 1065DD MFPD, 1066DD MTPD, 1070xx-1077xx
@@ -909,7 +935,7 @@ struct DecodeTable {
 
 constexpr DecodeTable build_decode_table() {
     DecodeTable t{};
-    for (uint32_t i = 0; i < 1024; ++i) t.handler[i] = handler_for(i);
+    for (uint32_t i = 0; i < 1024; ++i) t.handler[i] = handler_for(i).handler;
     return t;
 }
 
@@ -999,8 +1025,97 @@ namespace {
     run_remaining_steps(cpu, 2);
 }
 
-template <Handler H> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
-    if (!H(cpu)) continue_after_decode(cpu);
+// The handlers whose unfinished end is nearly always the refetch after a change of flow.
+constexpr bool ends_in_refetch(Handler h) {
+    constexpr Handler flow[] = {sob,         branch<001>, branch<002>, branch<003>, branch<004>,
+                                branch<005>, branch<006>, branch<007>, branch<010>, branch<011>,
+                                branch<012>, branch<013>, branch<014>, branch<015>, branch<016>,
+                                branch<017>};
+    for (Handler f : flow)
+        if (f == h) return true;
+    return false;
+}
+
+// The refetch at the new PC and the fetch-complete step, inline in the handlers that
+// change the flow.
+[[gnu::always_inline]] inline void refetch_and_continue(Pdp11Cpu* cpu) {
+    cpu->opRefetch(cpu);
+    if (cpu->stepHandler == pdp11_fetch_complete_step) [[likely]] {
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costFetch;
+        if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) [[likely]] return;
+        pdp11_refetch(cpu);
+    } else {
+        cpu->stepHandler(cpu);  // the refetch found nothing: bus error
+        if (at_boundary(cpu)) return;
+    }
+    run_remaining_steps(cpu, 2);
+}
+
+// A memory write that ends the instruction (MOV, CLR... to (Rn), (Rn)+, -(Rn)): the write
+// and the end step inline.
+[[gnu::always_inline]] inline void write_and_continue(Pdp11Cpu* cpu) {
+    cpu->busOperation(cpu);
+    if (cpu->stepHandler == end_after_write_step) [[likely]] {
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costStep;
+        if ((cpu->r[7] & 0xFFFF) == cpu->prefetchAddress) [[likely]] return;
+        pdp11_refetch(cpu);
+    } else {
+        cpu->stepHandler(cpu);  // the write found nothing: bus error
+        if (at_boundary(cpu)) return;
+    }
+    run_remaining_steps(cpu, 2);
+}
+
+// A memory operand's bus operation and the step `First` that the handler selected after it,
+// inline; the write-back of a read-modify-write and its end step follow inline too. Out of
+// line (one per step, reached by a tail call), so that the register forms of the same
+// handler keep no register saves.
+template <Pdp11Step First> [[gnu::noinline]] void operand_and_continue(Pdp11Cpu* cpu) {
+    cpu->busOperation(cpu);
+    if (cpu->stepHandler != First) [[unlikely]] {
+        cpu->stepHandler(cpu);  // the operand was not there: bus error
+        if (at_boundary(cpu)) return;
+        run_remaining_steps(cpu, 2);
+        return;
+    }
+    First(cpu);
+    if (at_boundary(cpu)) return;
+    if (cpu->stepHandler == end_after_modify_step) {
+        cpu->busOperation(cpu);
+        if (cpu->stepHandler == end_after_modify_step) [[likely]] {
+            pdp11_finish(cpu);
+            cpu->cycleBudget -= cpu->costVectorStep;
+        } else {
+            cpu->stepHandler(cpu);
+        }
+        if (at_boundary(cpu)) return;
+        run_remaining_steps(cpu, 3);
+        return;
+    }
+    run_remaining_steps(cpu, 2);
+}
+
+template <Handler H, Pdp11Step First> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
+    if (H(cpu)) [[likely]] return;
+    if constexpr (ends_in_refetch(H)) {
+        if (cpu->stepHandler == pdp11_fetch_complete_step && cpu->busOperation == cpu->opRefetch) {
+            refetch_and_continue(cpu);
+            return;
+        }
+    } else if constexpr (First == end_after_write_step) {
+        if (cpu->stepHandler == end_after_write_step && cpu->busOperation == cpu->opWrite) {
+            write_and_continue(cpu);
+            return;
+        }
+    } else if constexpr (First != nullptr) {
+        if (cpu->stepHandler == First) {
+            operand_and_continue<First>(cpu);
+            return;
+        }
+    }
+    continue_after_decode(cpu);
 }
 
 struct ContinueTable {
@@ -1008,7 +1123,7 @@ struct ContinueTable {
 };
 
 template <size_t... I> constexpr ContinueTable build_continue_table(std::index_sequence<I...>) {
-    return {{decode_and_continue<handler_for(I)>...}};
+    return {{decode_and_continue<handler_for(I).handler, handler_for(I).first>...}};
 }
 
 // decode_table with the rest of the instruction attached, indexed the same way.
