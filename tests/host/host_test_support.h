@@ -48,6 +48,24 @@ struct RunResult {
     std::string output; // standard output and standard error
 };
 
+// True when the command is on the PATH (for tests that skip without Xvfb or xdotool).
+inline bool have_tool(const char* name)
+{
+    std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+// The start of a bash script that runs a real window: a fresh Xvfb display picked by Xvfb
+// itself (-displayfd), its pid in $xpid, DISPLAY exported; $1 is the working folder.
+inline const char* const xvfb_script_start = R"SH(
+set -u
+cd "$1"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>display.txt 2>xvfb.log &
+xpid=$!
+for i in $(seq 100); do [ -s display.txt ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 display.txt)"
+)SH";
+
 inline std::string quote(const std::string& s)
 {
     std::string q = "'";

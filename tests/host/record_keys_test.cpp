@@ -12,25 +12,12 @@
 
 namespace {
 
-bool have_tool(const char* name)
-{
-    std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
 // Runs korvel <args> --record-keys <dir>/rec.txt in a window on a fresh Xvfb display and,
 // once the window is there and focused, the xdotool commands of `actions` (bash). The
 // program's console goes to window.log, its exit status to status.txt.
 void run_window_session(const host_test::TempDir& dir, const std::string& args, const std::string& actions)
 {
-    std::string script = R"SH(
-set -u
-cd "$1"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>display.txt 2>xvfb.log &
-xpid=$!
-for i in $(seq 100); do [ -s display.txt ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 display.txt)"
-ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" SDL_AUDIODRIVER=dummy "$2" )SH" +
+    std::string script = std::string(host_test::xvfb_script_start) + R"SH(ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" SDL_AUDIODRIVER=dummy "$2" )SH" +
                          args + R"SH( --record-keys "$1/rec.txt" >window.log 2>&1 &
 kpid=$!
 for i in $(seq 150); do xdotool search --name "Korvel v0.12g" >/dev/null 2>&1 && break; sleep 0.1; done
@@ -71,7 +58,7 @@ void expect_same_picture(const std::string& window_png, const std::string& repla
 // counted frames differently would show another number.
 TEST(RecordKeys, WindowSessionWithFrameDelayReplaysHeadlessToTheSamePicture)
 {
-    if (!have_tool("Xvfb") || !have_tool("xdotool"))
+    if (!host_test::have_tool("Xvfb") || !host_test::have_tool("xdotool"))
         GTEST_SKIP() << "Xvfb or xdotool not installed";
     host_test::TempDir dir;
     std::filesystem::create_directories(dir.path / "window");
@@ -103,7 +90,7 @@ TEST(RecordKeys, WindowSessionWithFrameDelayReplaysHeadlessToTheSamePicture)
 TEST(RecordKeys, ZxWindowSessionReplaysHeadlessToTheSameScreen)
 {
     const char* rom = "/usr/share/spectrum-roms/opense.rom";
-    if (!have_tool("Xvfb") || !have_tool("xdotool"))
+    if (!host_test::have_tool("Xvfb") || !host_test::have_tool("xdotool"))
         GTEST_SKIP() << "Xvfb or xdotool not installed";
     if (!std::filesystem::exists(rom))
         GTEST_SKIP() << "opense-basic is not installed";

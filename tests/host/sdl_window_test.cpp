@@ -9,12 +9,6 @@
 
 namespace {
 
-bool have_tool(const char* name)
-{
-    std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
 int field(const std::string& info, const char* name)
 {
     std::smatch m;
@@ -24,17 +18,10 @@ int field(const std::string& info, const char* name)
 
 TEST(SdlWindow, OpensWithTitleAndClientSizeAndShowsTheFrame)
 {
-    if (!have_tool("Xvfb") || !have_tool("xwininfo") || !have_tool("import"))
+    if (!host_test::have_tool("Xvfb") || !host_test::have_tool("xwininfo") || !host_test::have_tool("import"))
         GTEST_SKIP() << "Xvfb, xwininfo (x11-utils) or import (imagemagick) not installed";
     host_test::TempDir dir;
-    // Xvfb picks a free display itself and reports it through -displayfd.
-    std::string script = R"SH(
-set -u
-cd "$1"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>display.txt 2>xvfb.log &
-xpid=$!
-for i in $(seq 100); do [ -s display.txt ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 display.txt)"
+    std::string script = std::string(host_test::xvfb_script_start) + R"SH(
 # Display and GL drivers keep allocations until exit; only our own code is checked here.
 ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" SDL_AUDIODRIVER=dummy "$2" --machine host-test-pattern --frames 400 --fps 60 --data-dir "$1" >korvel.log 2>&1 &
 kpid=$!
