@@ -27,7 +27,7 @@ const char* host_usage_text()
            "  --cpu z80|8080      processor of the PK8000 and the Specialist (default 8080);\n"
            "                      the other machines have a Z80 only\n"
            "  --no-fast-tape      load tapes in real time in the window (default: unpaced)\n"
-           "  --help              this text\n"
+           "  -h, --help          this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
            "goes to the machine, e.g. the ZX snapshot name or the disk image names.\n";
@@ -78,6 +78,10 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (!options_ended && std::strcmp(arg, "-h") == 0) { // the usual short form of --help
+            o->help = true;
+            continue;
+        }
         if (options_ended || std::strncmp(arg, "--", 2) != 0) {
             append_argument(&o->argument_text, arg);
             continue;

@@ -1,6 +1,7 @@
 // The command line and the argument-text tokeniser.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "host/options.h"
@@ -92,6 +93,20 @@ TEST(CommandLine, BadOptionsAndValuesAreRefusedWithAReason)
     std::string error;
     EXPECT_TRUE(parse(bad.back(), &o, &error));
     EXPECT_EQ(o.argument_text, "-x");
+}
+
+// "-h" is the help, as "--help"; after "--" it is argument text like any word.
+TEST(CommandLine, ShortHelp)
+{
+    for (const auto& [args, help, text] : std::vector<std::tuple<std::vector<const char*>, bool, std::string>>{
+             {{"-h"}, true, ""}, {{"--help"}, true, ""}, {{"game.sna", "-h"}, true, "game.sna"},
+             {{"--", "-h"}, false, "-h"}, {{"-help"}, false, "-help"}}) {
+        HostOptions o;
+        std::string error;
+        ASSERT_TRUE(parse(args, &o, &error)) << error;
+        EXPECT_EQ(o.help, help) << args.back();
+        EXPECT_EQ(o.argument_text, text) << args.back();
+    }
 }
 
 TEST(CommandLine, Defaults)

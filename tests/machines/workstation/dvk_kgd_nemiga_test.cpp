@@ -84,6 +84,43 @@ TEST(DvkKgd, ConsoleBytesReachThePpuNineteenAtATime)
     testing::internal::GetCapturedStdout();
 }
 
+// A program that switched the KGD on leaves through EMT 350 after its 19th byte of a
+// frame: the byte held back for the frame start is told to the PPU at once, so the CPU's
+// console transmitter comes back ready. The same when the KGD stays on (keep-KGD) and
+// when the F7 key switches it off.
+TEST(DvkKgd, SwitchingTheKgdOffMidFrameTellsTheHeldConsoleByte)
+{
+    for (int way = 0; way < 3; ++way) {
+        dvk_test_complex();
+        testing::internal::CaptureStdout();
+        kgd_activate();
+        ws.keepKgd = way == 1;
+        for (int i = 0; i < 19; ++i) {
+            workstation_console_output(uint8_t('a' + i));
+            if (ws.ppuRxStatus & 0x08)
+                ws.PpuIoReadTable[(0177060 >> 1) & 0xFF](0177060); // the PPU takes it
+        }
+        EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0) << way; // the 19th waits for the frame start
+        testing::internal::GetCapturedStdout();
+        if (way == 2) {
+            dvk_test_keys({0x41});
+        } else {
+            testing::internal::CaptureStdout();
+            workstation_program_exit();
+            testing::internal::GetCapturedStdout();
+        }
+        EXPECT_EQ(ws.kgdMode, way == 1) << way;
+        EXPECT_EQ((ws.ppuRxStatus & 0x08) != 0, way != 1) << way;
+        if (way == 1)
+            continue; // still throttled: the frame start tells it
+        EXPECT_EQ(ws.ppuRxData[0], 's') << way;
+        ws.PpuIoReadTable[(0177060 >> 1) & 0xFF](0177060);
+        EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0x80) << way;
+        workstation_console_catch_up(); // told once only
+        EXPECT_EQ(ws.ppuRxStatus & 0x08, 0) << way;
+    }
+}
+
 // The KGD layer over the terminal's text: text bits (swapped byte pairs) and the bitmap
 // (each of 400 pixels doubled), foreground where either is set.
 TEST(DvkKgd, PictureComposesTextAndBitmapInThePaletteColours)

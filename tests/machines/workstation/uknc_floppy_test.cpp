@@ -5,9 +5,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -248,7 +250,8 @@ TEST_F(UkncFloppyTest, ImageFiles)
     write_file("short.dsk", 1000, 0x11);
     CaptureStdout();
     EXPECT_TRUE(uknc_floppy_open(0, file("short.dsk").c_str()));
-    EXPECT_EQ(GetCapturedStdout(), "Open Disk Image-0: " + file("short.dsk") + "\n");
+    EXPECT_EQ(GetCapturedStdout(), "Open Disk Image-0: " + file("short.dsk") + "\nDisk image " + file("short.dsk") +
+                                       " is only 1000 bytes long (a disk holds 819200): the rest reads as 0xFF\n");
     EXPECT_EQ(uknc_floppy.images[0][999], 0x11);
     EXPECT_EQ(uknc_floppy.images[0][1000], 0xFF);
     EXPECT_EQ(uknc_floppy.images[0][uknc_image_size - 1], 0xFF);
@@ -263,8 +266,8 @@ TEST_F(UkncFloppyTest, ImageFiles)
     EXPECT_FALSE(uknc_floppy_open(2, file("short.dsk").c_str()));
     EXPECT_FALSE(uknc_floppy_open(0, nullptr));
     EXPECT_EQ(GetCapturedStdout(), "Can't open Disk Image: " + file("missing.dsk") + "\nCan't open Disk Image: " +
-                                       dir.string() + "\nCan't open Disk Image: " + too_long +
-                                       "\nCan't open Disk Image: \n");
+                                       dir.string() + "\nDisk image path longer than 1023 characters, not opened: " +
+                                       too_long.substr(0, 60) + "...\nCan't open Disk Image: \n");
     EXPECT_EQ(uknc_floppy.images[0][0], 0x11);
     EXPECT_EQ(std::string(uknc_floppy.names[0]), file("short.dsk"));
 
@@ -285,7 +288,7 @@ TEST_F(UkncFloppyTest, ImageFiles)
     CaptureStdout();
     EXPECT_TRUE(uknc_floppy_open(0, "C:\\Disk_Games2.dsk"));
     fs::current_path(previous);
-    EXPECT_EQ(GetCapturedStdout(), "Open Disk Image-0: C:\\Disk_Games2.dsk\n");
+    EXPECT_EQ(GetCapturedStdout().substr(0, 38), "Open Disk Image-0: C:\\Disk_Games2.dsk\n");
     EXPECT_EQ(uknc_floppy.images[0][511], 0x44);
 
     // Saving an image never loaded does nothing and prints nothing; one whose file
@@ -298,12 +301,59 @@ TEST_F(UkncFloppyTest, ImageFiles)
     uknc_floppy.modified[1] = true;
     CaptureStdout();
     uknc_floppy_save(1);
-    EXPECT_EQ(GetCapturedStdout(), "Can't open Disk Image: " + file("gone/work.dsk") + "\n");
+    EXPECT_EQ(GetCapturedStdout(),
+              "Can't save Disk Image-1: " + file("gone/work.dsk") + " (No such file or directory)\n");
     EXPECT_TRUE(uknc_floppy_modified(1));
     CaptureStdout();
     uknc_floppy_warn_unsaved();
     EXPECT_EQ(GetCapturedStdout(), "Disk Image-1 was changed and not saved: " + file("gone/work.dsk") +
                                        " (Left Ctrl+Left Shift+1 saves it)\n");
+}
+
+// Saving writes the disk's 819,200 bytes over the start of the file it came from and
+// keeps the rest: a longer file (extra data, a wrong file in the drive) loses nothing,
+// a short one grows to a whole disk. A save that cannot be made says why.
+TEST_F(UkncFloppyTest, SavingNeverShortensTheFile)
+{
+    struct Case {
+        const char* name;
+        size_t size;
+    } cases[] = {{"long.dsk", uknc_image_size + 70000}, {"exact.dsk", uknc_image_size}, {"short.dsk", 1000}};
+    for (const Case& c : cases) {
+        write_file(c.name, c.size, 0x5A);
+        CaptureStdout();
+        ASSERT_TRUE(uknc_floppy_open(1, file(c.name).c_str()));
+        uknc_floppy.images[1][0] = 0x01;
+        uknc_floppy.images[1][uknc_image_size - 1] = 0x02;
+        uknc_floppy.modified[1] = true;
+        uknc_floppy_save(1);
+        const std::string out = GetCapturedStdout();
+        EXPECT_NE(out.find("Save Disk Image-1: " + file(c.name) + "\n"), std::string::npos) << out;
+        EXPECT_FALSE(uknc_floppy_modified(1));
+        std::ifstream in(file(c.name), std::ios::binary);
+        const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(saved.size(), std::max<size_t>(c.size, uknc_image_size)) << c.name;
+        EXPECT_EQ(uint8_t(saved[0]), 0x01) << c.name;
+        EXPECT_EQ(uint8_t(saved[uknc_image_size - 1]), 0x02) << c.name;
+        EXPECT_EQ(uint8_t(saved[1]), 0x5A) << c.name;
+        EXPECT_EQ(uint8_t(saved[1000]), c.size > 1000 ? 0x5A : 0xFF) << c.name;
+        if (c.size > uknc_image_size) {
+            EXPECT_EQ(saved.substr(uknc_image_size), std::string(c.size - uknc_image_size, '\x5A')) << c.name;
+        }
+    }
+    // A file that is gone since it was loaded is made again; a folder in its place is not.
+    fs::remove(file("exact.dsk"));
+    std::snprintf(uknc_floppy.names[1], uknc_name_chars, "%s", file("exact.dsk").c_str());
+    CaptureStdout();
+    uknc_floppy_save(1);
+    EXPECT_EQ(GetCapturedStdout(), "Save Disk Image-1: " + file("exact.dsk") + "\n");
+    EXPECT_EQ(fs::file_size(file("exact.dsk")), uknc_image_size);
+    std::snprintf(uknc_floppy.names[1], uknc_name_chars, "%s", dir.string().c_str());
+    uknc_floppy.modified[1] = true;
+    CaptureStdout();
+    uknc_floppy_save(1);
+    EXPECT_EQ(GetCapturedStdout(), "Can't save Disk Image-1: " + dir.string() + " (Is a directory)\n");
+    EXPECT_TRUE(uknc_floppy_modified(1));
 }
 
 TEST_F(UkncFloppyTest, LampsAndIndicators)
