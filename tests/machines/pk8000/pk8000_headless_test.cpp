@@ -306,29 +306,19 @@ TEST_F(Pk8000Run, TextModePicture)
 
 namespace {
 
-size_t count_of(const std::string& text, const std::string& what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        ++n;
-    return n;
-}
-
 // A ROM that writes port 0x84 in a tight loop logs "Gfx Mode (0x84) = 00" thousands of
 // times a frame. The console keeps the first 100 of each frame, word for word, and then
-// one line saying how many more were left out; the frame limit still ends the run.
+// one line saying how many more were left out.
 TEST_F(Pk8000Run, RepeatedMessagesAreCutAfterAHundredAFrame)
 {
     rom({{0x0000, {0xAF, 0xD3, 0x84, 0xC3, 0x01, 0x00}}}); // xra a; out 0x84; jmp 0001
     run("--frames 3");
     ASSERT_EQ(status, 0) << console.substr(0, 2000);
-    EXPECT_EQ(count_of(console, "\nGfx Mode (0x84) = 00\n"), 300u); // whole lines, not the summaries
-    EXPECT_EQ(count_of(console, "more copies of this line left out in this frame: Gfx Mode (0x84) = 00\n"), 3u)
-        << console.substr(0, 4000);
-    size_t summary = console.find("... ");
+    EXPECT_EQ(korvel_test::count(console, "\nGfx Mode (0x84) = 00\n"), 300u); // whole lines only
+    EXPECT_EQ(korvel_test::count(console, " more copies of this line left out in this frame: Gfx Mode (0x84) = 00\n"), 3u);
+    size_t summary = console.find("\n... ");
     ASSERT_NE(summary, std::string::npos);
-    EXPECT_GT(std::stoul(console.substr(summary + 4)), 1000u) << console.substr(summary, 120);
-    EXPECT_LT(console.size(), 20000u);
+    EXPECT_GT(std::stoul(console.substr(summary + 5)), 1000u);
 }
 
 } // namespace

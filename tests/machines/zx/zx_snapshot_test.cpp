@@ -135,29 +135,23 @@ TEST(ZxSnapshot, ShortFileFillsWithFF)
     EXPECT_EQ(zx.memory[0xFFFF], 0x11);
 }
 
-// A file shorter than the 27 register bytes (an empty file, a line of text dropped on
-// the window by mistake) is no snapshot: refused with a message, the program kept.
+// A file shorter than the 27 register bytes (empty, a line of text dropped on the window
+// by mistake) is no snapshot: refused with a message, the running program kept.
 TEST(ZxSnapshot, FileTooShortForTheRegistersIsRefusedAndTheProgramKept)
 {
     const std::string file = zx_test_temp_dir("tooshort") + "/note.txt";
-    for (const std::string& text : {std::string(), std::string("hello world\n"), std::string(26, 'x')}) {
-        zx_test_write_file(file, std::vector<uint8_t>(text.begin(), text.end()));
+    for (size_t size : {0, 12, 26}) {
+        zx_test_write_file(file, std::vector<uint8_t>(size, 'x'));
         zx_test_fresh_machine();
         fill_registers(&zx.cpu);
-        zx.memory[0x4000] = 0x42;
         zx.memory[0xFFFF] = 0x43;
         testing::internal::CaptureStdout();
         zx_take_dropped_file(file.c_str());
-        const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_NE(out.find("Snapshot " + file + " not loaded: " + std::to_string(text.size()) +
-                           " bytes is too short for a snapshot (at least 27)"),
-                  std::string::npos)
-            << out;
-        EXPECT_EQ(out.find("loaded\n"), std::string::npos) << out;
-        EXPECT_EQ(zx.cpu.pc, 0xC123) << text.size();
-        EXPECT_EQ(zx.cpu.sp, 0x8000) << text.size();
-        EXPECT_EQ(zx.memory[0x4000], 0x42) << text.size();
-        EXPECT_EQ(zx.memory[0xFFFF], 0x43) << text.size();
+        EXPECT_NE(testing::internal::GetCapturedStdout().find(
+                      "not loaded: " + std::to_string(size) + " bytes is too short for a snapshot (at least 27)"),
+                  std::string::npos);
+        EXPECT_EQ(zx.cpu.pc, 0xC123) << size;
+        EXPECT_EQ(zx.memory[0xFFFF], 0x43) << size;
     }
 }
 
