@@ -31,10 +31,13 @@ struct HostOptions {
 // Fills options from argv. On a bad option or value returns false with a one-line reason.
 bool host_parse_command_line(int argc, const char* const* argv, HostOptions* options,
                              std::string* error);
-// The usage text printed by --help.
-const char* host_usage_text();
 // Tokeniser behind next_argument: returns the next token of *cursor (nullptr when only
 // blanks remain), copies it into buffer (at most 1024 characters, terminated) and moves
 // *cursor past it. *in_quote carries a quoted token that was cut at 1024 characters into
 // the next call, so that its rest keeps its blanks and loses its closing quote.
 const char* host_next_token(const char** cursor, char (&buffer)[1025], bool* in_quote);
+// The argument text with every relative name that is a file in start_dir (the directory
+// the program was started from) made absolute, so that it is found there after the change
+// into the data directory; names that are not there stay as given and are looked up in
+// the data directory. A text with no such name is returned unchanged.
+std::string host_resolve_argument_files(const std::string& text, const std::string& start_dir);
