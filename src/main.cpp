@@ -90,6 +90,9 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (!options.machine_given)
+        if (const char* by_file = host_machine_for_file(options.argument_text))
+            options.machine = by_file;
     const Machine* machine = nullptr;
     for (const Machine& m : machines)
         if (options.machine == m.name)

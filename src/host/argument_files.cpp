@@ -2,6 +2,7 @@
 // that file is there, else a file of the data directory.
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -53,4 +54,26 @@ std::string host_resolve_argument_files(const std::string& text, const std::stri
     }
     // Untouched text stays exactly as given (the ZX reads it whole).
     return changed ? out : text;
+}
+
+const char* host_machine_for_file(const std::string& argument_text)
+{
+    const char* cursor = argument_text.c_str();
+    bool in_quote = false;
+    char first[1025];
+    const char* word = host_next_token(&cursor, first, &in_quote);
+    if (!word)
+        return nullptr;
+    std::string extension = word;
+    const size_t dot = extension.find_last_of("./\\");
+    if (dot == std::string::npos || extension[dot] != '.')
+        return nullptr;
+    extension.erase(0, dot);
+    for (char& c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".dsk" || extension == ".img")
+        return "uknc";
+    if (extension == ".rks")
+        return "specialist";
+    return nullptr;
 }

@@ -107,6 +107,7 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->machine = v;
+            o->machine_given = true;
         } else if (name == "--frames") {
             if (!value(&v)) return false;
             if (!parse_count(v, &o->frames)) {

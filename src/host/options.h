@@ -11,6 +11,7 @@
 
 struct HostOptions {
     std::string machine = "zx";
+    bool machine_given = false;      // --machine was on the command line
     bool headless = false;
     uint32_t frames = 0;             // 0: run until the machine or the user ends the run
     uint32_t fps_x256 = 0;           // 0: the display's own rate (60 Hz headless)
@@ -41,3 +42,7 @@ const char* host_next_token(const char** cursor, char (&buffer)[1025], bool* in_
 // into the data directory; names that are not there stay as given and are looked up in
 // the data directory. A text with no such name is returned unchanged.
 std::string host_resolve_argument_files(const std::string& text, const std::string& start_dir);
+// The machine a file on its own calls for, by its extension (a launcher opening a file
+// names no machine): .dsk and .img are UKNC disk images, .rks a Specialist tape; nullptr
+// for anything else (the ZX's snapshots and tapes).
+const char* host_machine_for_file(const std::string& argument_text);
