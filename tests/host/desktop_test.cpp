@@ -97,6 +97,22 @@ TEST(Desktop, WindowScalesThePictureToFitWithItsAspectKept)
     EXPECT_EQ(none.src.w, 0);
 }
 
+TEST(Desktop, TitleNamesTheMachineAndTheFileItRuns)
+{
+    host_set_title_machine("ZX Spectrum 48K");
+    set_window_file("/home/u/games/Manic Miner.z80");
+    EXPECT_STREQ(window_title_text(), "Korvel v0.12g - ZX Spectrum 48K - Manic Miner.z80");
+    set_window_file("C:\\Disk_Games2.dsk");
+    host_set_title_machine("UKNC");
+    set_window_title_suffix(" (КЦГД)"); // the machine's own suffix stays last
+    EXPECT_STREQ(window_title_text(), "Korvel v0.12g - UKNC - Disk_Games2.dsk (КЦГД)");
+    set_window_file(nullptr);
+    set_window_title_suffix("");
+    EXPECT_STREQ(window_title_text(), "Korvel v0.12g - UKNC");
+    host_set_title_machine("");
+    EXPECT_STREQ(window_title_text(), "Korvel v0.12g");
+}
+
 std::string run_command(const std::string& command, int* status)
 {
     std::string out;
