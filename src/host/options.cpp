@@ -96,6 +96,8 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->ms0515_linear_disks)) return false;
         } else if (name == "--no-fast-tape") {
             if (!flag(&o->no_fast_tape)) return false;
+        } else if (name == "--error-box") {
+            if (!flag(&o->error_box)) return false;
         } else if (name == "--help") {
             if (!flag(&o->help)) return false;
         } else if (name == "--version") {

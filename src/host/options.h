@@ -24,6 +24,7 @@ struct HostOptions {
     bool meter = false;
     bool ms0515_linear_disks = false; // MS-0515: read every image as one surface, tracks 0-79
     bool no_fast_tape = false;       // window: tapes load in real time
+    bool error_box = false;          // fatal errors in a box even without a terminal
     bool help = false;
     bool version = false;
     std::string argument_text;

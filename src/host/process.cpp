@@ -257,7 +257,8 @@ void fatal_error(const char* text)
         }
         // An unattended run (--frames, or no terminal to start from: a script, a test
         // runner) never waits for someone to dismiss a box; the text is on stderr anyway.
-        if (host.backend && host.options.frames == 0 && isatty(STDIN_FILENO))
+        // The desktop launcher has no terminal either and asks for the box.
+        if (host.backend && host.options.frames == 0 && (isatty(STDIN_FILENO) || host.options.error_box))
             host.backend->show_error(shown.c_str());
         release_devices();
     }

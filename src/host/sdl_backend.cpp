@@ -423,9 +423,10 @@ void sdl_set_title(const char* title)
 
 bool sdl_show_error(const char* text)
 {
-    if (!sdl.window || !sdl.shown)
+    // Before the machine has shown its window (a missing ROM) the box stands alone.
+    if (!sdl.window)
         return false;
-    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text, sdl.window) == 0;
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text, sdl.shown ? sdl.window : nullptr) == 0;
 }
 
 uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate) * 256 : 0; }

@@ -25,6 +25,8 @@ const HostOptionDoc option_rows[] = {
     {"--cpu", "z80|8080", "processor of the PK8000 and the Specialist (default 8080);\n"
                           "the other machines have a Z80 only"},
     {"--no-fast-tape", "", "ZX: load tapes in real time in the window (default: unpaced)"},
+    {"--error-box", "", "show a fatal error in a window even when not started from a\n"
+                        "terminal (the desktop launcher starts korvel so)"},
     {"--help", "", "this text (with --machine NAME: that machine's hot keys)"},
     {"--version", "", "the program's version"},
 };
