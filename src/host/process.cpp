@@ -91,17 +91,11 @@ static const char* home_directory()
 void host_startup(const HostOptions& options, const char* mode_label)
 {
     host.options = options;
-    // Files named on the command line are looked for where the user is first.
     char start_dir[PATH_MAX];
-    host.argument_text = host_resolve_argument_files(options.argument_text,
-                                                     getcwd(start_dir, sizeof start_dir) ? start_dir : "");
+    if (!getcwd(start_dir, sizeof start_dir))
+        start_dir[0] = '\0';
+    host.argument_text = options.argument_text;
     host.argument_cursor = host.argument_text.c_str();
-    {
-        const char* cursor = host.argument_text.c_str();
-        bool in_quote = false;
-        char first[1025];
-        set_window_file(host_next_token(&cursor, first, &in_quote));
-    }
 
     // A run that cannot show its window says so in one line before anything else.
     if (options.headless) {
@@ -196,6 +190,18 @@ void host_startup(const HostOptions& options, const char* mode_label)
     char in_use[PATH_MAX];
     if (getcwd(in_use, sizeof in_use))
         host_set_data_dir_in_use(in_use);
+    // Files named on the command line are looked for where the user is first, then in
+    // the data directory (which may be the same folder: then the names stay as given).
+    if (start_dir[0] && host_data_dir_in_use() != start_dir) {
+        host.argument_text = host_resolve_argument_files(options.argument_text, start_dir);
+        host.argument_cursor = host.argument_text.c_str();
+    }
+    {
+        const char* cursor = host.argument_text.c_str();
+        bool in_quote = false;
+        char first[1025];
+        set_window_file(host_next_token(&cursor, first, &in_quote));
+    }
 
     host_apply_key_events();
     host.running_machine = true;
