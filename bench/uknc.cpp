@@ -6,8 +6,12 @@
 
 #include "host/host.h"
 #include "machines/terminals/terminals.h"
-#include "machines/workstation/dvk_boards.h"
-#include "machines/workstation/workstation.h"
+#include "machines/dvk/dvk_boards.h"
+#include "machines/uknc/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_main.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_run.h"
 
 #include <cstring>
 #include <map>
@@ -147,10 +151,10 @@ void BM_UkncFrameWithSound(benchmark::State& state)
     std::vector<uint32_t> surface(1200 * 960);
     const UkncDisplaySettings settings{12, uknc_scanlines_black, 276};
     samples_per_frame_x256 = 960 << 8;
-    uint64_t flips = 0;
+    int64_t flips = 0;
     for (auto _ : state) {
         workstation_run_frame();
-        flips += uint64_t(workstation.speakerEdgeCount);
+        flips += workstation.speakerEdgeCount;
         workstation_render(picture.data());
         uknc_present_into(picture.data(), settings, picture_buffer.data(), surface.data(), 1200, 1200, 960);
         workstation_speaker_samples();
