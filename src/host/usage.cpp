@@ -14,7 +14,8 @@ const HostOptionDoc option_rows[] = {
     {"--fps", "HZ", "frame rate, 12-1000 (default: the display's rate, 60 headless)"},
     {"--keys", "FILE", "timed key events, lines \"FRAME KEY down|up\""},
     {"--record-keys", "FILE", "write every key change of the session as a keys file"},
-    {"--wav", "FILE", "write every frame's sound to a WAV file"},
+    {"--wav", "FILE", "write every frame's sound (the ZX beeper, the UKNC speaker) to a\n"
+                     "WAV file, 48 kHz 16-bit stereo"},
     {"--screenshot-at", "N", "save a screenshot after frame N (repeatable)"},
     {"--data-dir", "DIR", "directory of ROMs, disk images and screenshots (default:\n"
                           "the program's own directory when the machine's ROM is\n"
