@@ -81,8 +81,8 @@ void capture_rewind_state()
     std::string why;
     if (!session_capture(&session.rewind_writer, false, &why))
         return; // a machine that cannot be saved right now: try again next frame
-    rewind_push(&session.rewind, session.rewind_writer.bytes.data(), session.rewind_writer.bytes.size(),
-                host_frame_count);
+    rewind_push_taking(&session.rewind, &session.rewind_writer.bytes, session.rewind_writer.bytes.size(),
+                       host_frame_count);
     session.frames_since_capture = 0;
 }
 

@@ -111,6 +111,8 @@ void state_put(StateWriter* w, uint32_t tag, const void* data, size_t size)
         std::memcpy(p + state_section_header_bytes, data, size);
 }
 
+bool state_is_rewind(const StateWriter* w) { return !w->checksums; }
+
 void state_fail(StateWriter* w, const char* why)
 {
     if (w->failure.empty())

@@ -137,8 +137,11 @@ void save(StateWriter* w)
     locate(f.readPointer, &fs.read_image, &fs.read_offset);
     fs.readCounter = f.readCounter;
     state_put(w, tag_floppy, &fs, sizeof fs);
-    state_put(w, tag_system_image, ms0515.systemImage, ms0515_image_size);
-    state_put(w, tag_work_image, ms0515.workImage, ms0515_image_size);
+    // The controller only reads: rewind's states leave the images out.
+    if (!state_is_rewind(w)) {
+        state_put(w, tag_system_image, ms0515.systemImage, ms0515_image_size);
+        state_put(w, tag_work_image, ms0515.workImage, ms0515_image_size);
+    }
 }
 
 bool page_ok(uint32_t offset, bool write)
@@ -157,8 +160,7 @@ bool check(const StateReader* r, std::string* why)
     const uint8_t* keyboard = state_get_exact(r, tag_keyboard, sizeof(Ms0515Keyboard));
     const uint8_t* floppy = state_get_exact(r, tag_floppy, sizeof(FloppySection));
     if (!cpu || !system || !keyboard || !floppy || !state_get_exact(r, tag_ram, ms0515_rom) ||
-        !state_get_exact(r, tag_video, ms0515_block_size - ms0515_sink) ||
-        !state_get_exact(r, tag_system_image, ms0515_image_size) || !state_get_exact(r, tag_work_image, ms0515_image_size)) {
+        !state_get_exact(r, tag_video, ms0515_block_size - ms0515_sink)) {
         *why = "an MS-0515 section is missing or of the wrong size";
         return false;
     }
@@ -170,7 +172,11 @@ bool check(const StateReader* r, std::string* why)
     std::memcpy(&f, floppy, sizeof f);
     Ms0515Keyboard k;
     std::memcpy(&k, keyboard, sizeof k);
-    bool ok = c.boundary <= 1;
+    // Disk images: both or neither (a rewind state keeps the images in memory).
+    size_t size0 = 0, size1 = 0;
+    const bool image0 = state_get(r, tag_system_image, &size0) != nullptr;
+    const bool image1 = state_get(r, tag_work_image, &size1) != nullptr;
+    bool ok = c.boundary <= 1 && image0 == image1 && (!image0 || (size0 == ms0515_image_size && size1 == ms0515_image_size));
     for (int i = 0; i < 8; ++i)
         ok = ok && page_ok(s.read_pages[i], false) && page_ok(s.write_pages[i], true);
     for (const auto& d : f.drives)
@@ -226,8 +232,10 @@ void load(const StateReader* r)
     ms0515.systemImageBytes = long(s.systemImageBytes);
     ms0515.workImageBytes = long(s.workImageBytes);
     std::memcpy(&ms0515.keyboard, state_get_exact(r, tag_keyboard, sizeof ms0515.keyboard), sizeof ms0515.keyboard);
-    std::memcpy(ms0515.systemImage, state_get_exact(r, tag_system_image, ms0515_image_size), ms0515_image_size);
-    std::memcpy(ms0515.workImage, state_get_exact(r, tag_work_image, ms0515_image_size), ms0515_image_size);
+    if (const uint8_t* image = state_get_exact(r, tag_system_image, ms0515_image_size))
+        std::memcpy(ms0515.systemImage, image, ms0515_image_size);
+    if (const uint8_t* image = state_get_exact(r, tag_work_image, ms0515_image_size))
+        std::memcpy(ms0515.workImage, image, ms0515_image_size);
 
     FloppySection fs;
     std::memcpy(&fs, state_get_exact(r, tag_floppy, sizeof fs), sizeof fs);
