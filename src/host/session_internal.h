@@ -112,6 +112,8 @@ struct SessionState {
     uint32_t capture_interval = 25;
     uint32_t frames_since_capture = 0;
     bool rewind_enabled = true;
+    bool rewound_to_newest = false; // the machine stands at the ring's newest state
+    bool rewind_wall_reported = false;
     StateWriter rewind_writer;
     // --save-state-at and --load-state.
     uint32_t state_file_counter = 0;

@@ -372,6 +372,21 @@ TEST(SessionBadFiles, AreRefusedByNameAndLeaveTheRunningMachineAlone)
     ASSERT_TRUE(korvel_test::read_png(root / "ScreenShot_003.png", &second_31));
     EXPECT_TRUE(first_31.rgb == second_31.rgb);
     EXPECT_TRUE(fs::exists(root / "ScreenShot_004.png"));
+
+    // Rewind held from frame 80 to 120: states were kept after frames 25, 50 and 75; it steps
+    // to 75, 50, 25 (every 4 frames) and then has nothing older. From frame 88 on the machine
+    // runs again from frame 25, so frame 100 shows what frame 37 showed; the frame counter
+    // keeps counting, and the script's later events still come.
+    run.go("zx", "--frames 37 --screenshot-at 37");
+    ASSERT_EQ(run.status, 0) << run.console;
+    run.go("zx", "--frames 150 --screenshot-at 100",
+           "80 RWIN down\n80 BACKSPACE down\n120 BACKSPACE up\n120 RWIN up\n");
+    ASSERT_EQ(run.status, 0) << run.console;
+    EXPECT_EQ(korvel_test::count(run.console, "Rewind: nothing older is kept"), 1u) << run.console;
+    Shot plain_37, rewound_100;
+    ASSERT_TRUE(korvel_test::read_png(root / "ScreenShot_005.png", &plain_37));
+    ASSERT_TRUE(korvel_test::read_png(root / "ScreenShot_006.png", &rewound_100));
+    EXPECT_TRUE(plain_37.rgb == rewound_100.rgb);
     fs::remove_all(root);
 }
 
