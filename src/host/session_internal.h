@@ -82,7 +82,7 @@ struct RewindRing {
     bool has_newest = false;
     std::vector<RewindEntry> older; // oldest first
     size_t delta_bytes = 0;
-    size_t max_entries = 60;
+    size_t max_entries = 72;    // 72 x 25 frames: 30 s or more of every machine's frames
     size_t max_bytes = 64u << 20;
 };
 // Keeps a new state as the newest; the one it replaces becomes a difference.
