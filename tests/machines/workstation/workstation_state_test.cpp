@@ -1,0 +1,235 @@
+// Saved states of the complex, in process: round trips with every processor running a
+// program (the UKNC's synthetic or real ROM, a GPU loop, a KSM and a 15IE program) and
+// every display mode, compared frame for frame; and a table of damaged states that are
+// refused with the running machine untouched.
+#include "dvk_test_support.h"
+#include "state_test_support.h"
+#include "support/test_data.h"
+#include "workstation_programs.h"
+
+#include "machines/terminals/terminals.h"
+#include "machines/workstation/uknc_floppy.h"
+#include "machines/workstation/workstation_state.h"
+
+#include <fstream>
+#include <functional>
+
+namespace {
+
+// A KSM program (Z80): counts through 0x4000-0x4FFF with INC (HL), a push and a pop, and
+// an exchange with the stack, for ever.
+const std::vector<uint8_t> ksm_program = {
+    0x31, 0x00, 0x80,       // LD SP,8000h
+    0x21, 0x00, 0x40,       // LD HL,4000h
+    0x34,                   // INC (HL)
+    0xE5, 0xE3, 0xE1,       // PUSH HL; EX (SP),HL; POP HL
+    0x23,                   // INC HL
+    0x7C, 0xFE, 0x50,       // LD A,H; CP 50h
+    0x20, 0xF6,             // JR NZ,-10
+    0xC3, 0x03, 0x00,       // JP 0003h
+};
+
+// A 15IE program: video on, then characters written into display memory for ever.
+const std::vector<uint8_t> ie15_program = {0xC8, 0x30, 0x41, 0xF0, 0xF0, 0x51, 0x10, 0x02};
+
+// A GPU program: INC (R1)+ over its RAM from 02000 to 020000, for ever.
+const std::vector<uint16_t> gpu_program = {012706, 001000, 012701, 002000, 005221, 020127, 020000, 001374, 000771};
+
+// Every board and both terminals fitted, all processors running programs.
+void full_complex(const std::vector<uint8_t>& rom)
+{
+    dvk_test_complex(gpu_program);
+    std::memcpy(workstation.rom, rom.data(), std::min<size_t>(rom.size(), uknc_rom_size));
+    terminals_allocate();
+    std::memset(ksm_terminal.block, 0, ksm_block_size);
+    std::memcpy(ksm_terminal.block, ksm_program.data(), ksm_program.size());
+    for (uint32_t i = 0; i < ksm_font_size; ++i)
+        ksm_terminal.block[ksm_font_offset + i] = uint8_t(i * 37);
+    std::memset(ie15_terminal.block, 0, ie15_block_size);
+    std::memcpy(ie15_terminal.block, ie15_program.data(), ie15_program.size());
+    for (uint32_t i = 0; i < ie15_font_size; ++i)
+        ie15_terminal.block[ie15_font_offset + i] = uint8_t(i * 91);
+    workstation.ksmPresent = workstation.ie15Present = true;
+    uknc_floppy_reset();
+    workstation_restart();
+}
+
+// What a frame leaves behind: the UKNC picture and the whole state, byte for byte.
+struct Frame {
+    std::vector<uint32_t> picture;
+    MemoryState state;
+    bool operator==(const Frame&) const = default;
+};
+
+Frame capture()
+{
+    Frame f;
+    f.picture.resize(uknc_picture_width * uknc_picture_lines);
+    workstation_render(f.picture.data());
+    f.state = memory_state_save(workstation_state_save);
+    return f;
+}
+
+std::vector<Frame> run(int frames)
+{
+    std::vector<Frame> out;
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < frames; ++i) {
+        workstation_run_frame();
+        out.push_back(capture());
+    }
+    testing::internal::GetCapturedStdout();
+    return out;
+}
+
+struct RoundTrip {
+    const char* name;
+    int save_after;                   // frames before the state is taken
+    std::function<void()> before;     // puts the complex into the case's mode
+};
+
+void check_round_trips(const std::vector<uint8_t>& rom, int later)
+{
+    const RoundTrip cases[] = {
+        {"UKNC at power-on (CPU held)", 0, [] {}},
+        {"UKNC running", 7, [] {}},
+        {"KGD mode over the KSM", 5, [] { workstation_switch_mode(WS_MODE_KGD, true, false); }},
+        {"KGD mode over the 15IE",
+         5,
+         [] {
+             workstation.ie15Selected = true;
+             workstation_switch_mode(WS_MODE_KGD, true, false);
+         }},
+        {"KCGD mode", 6, [] { workstation_switch_mode(WS_MODE_KCGD, true, false); }},
+        {"NEMIGA mode, X-scale 1.0, palette 3",
+         4,
+         [] {
+             workstation.nemigaXScaleCode = 0;
+             workstation.nemigaPaletteIndex = 3;
+             workstation_switch_mode(WS_MODE_NEMIGA, true, false);
+         }},
+        {"E-85 mode, smooth scanlines",
+         3,
+         [] {
+             workstation.display.scanline_mode = uknc_scanlines_smooth;
+             workstation_switch_mode(WS_MODE_E85, true, false);
+         }},
+    };
+    for (const RoundTrip& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::internal::CaptureStdout();
+        full_complex(rom);
+        c.before();
+        testing::internal::GetCapturedStdout();
+        run(c.save_after);
+        const MemoryState saved = memory_state_save(workstation_state_save);
+        const std::vector<Frame> first = run(later);
+
+        // Somewhere else entirely: restarted, other settings, frames on.
+        testing::internal::CaptureStdout();
+        workstation_restart();
+        workstation.paletteIndex = 2;
+        workstation.display.x_scale_code = 0;
+        testing::internal::GetCapturedStdout();
+        run(3);
+
+        std::string why;
+        MemoryReader reader(saved);
+        ASSERT_TRUE(workstation_state_check(reader.get(), &why)) << why;
+        workstation_state_load(reader.get());
+        EXPECT_EQ(memory_state_save(workstation_state_save), saved) << "a field was not restored";
+        const std::vector<Frame> second = run(later);
+        ASSERT_EQ(first.size(), second.size());
+        for (size_t i = 0; i < first.size(); ++i)
+            ASSERT_TRUE(first[i] == second[i]) << "frame " << i + 1 << " after the load differs";
+    }
+}
+
+} // namespace
+
+TEST(WorkstationState, RoundTripsWithEveryProcessorAndDisplayMode)
+{
+    check_round_trips(synthetic_rom(), 12);
+}
+
+TEST(WorkstationState, RoundTripWithTheRealRomBootingADisk)
+{
+    KORVEL_NEED_ROM("uknc/UKNC.rom");
+    std::ifstream file(korvel_test::rom_path("uknc/UKNC.rom"), std::ios::binary);
+    std::vector<uint8_t> rom((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    rom.resize(uknc_rom_size, 0xFF);
+    // A disk in drive 0 whose boot sector loops: the ROM reads it while frames pass.
+    uknc_floppy.inserted[0] = true;
+    std::memset(uknc_floppy.images[0], 0, uknc_image_size);
+    uknc_floppy.images[0][0] = 0xA0; // NOP-filled boot sector up to a BR .
+    check_round_trips(rom, 40);
+    uknc_floppy.inserted[0] = false;
+}
+
+namespace {
+
+// A damage to a valid state and the reason check() must give.
+struct BadState {
+    const char* name;
+    std::function<void(MemoryState&)> damage;
+    const char* reason; // part of the message
+};
+
+// Field offsets inside sections, as the field lists lay them out.
+constexpr size_t cpu_step_offset = 28 * 4;   // after the 28 words of a PDP-11
+constexpr size_t settings_x_scale = 2 * 4;   // after the palette index and step
+constexpr size_t floppy_first_track = 2 + 2 + 2 + 4 * 1024;
+
+void put32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value)
+{
+    for (int k = 0; k < 4; ++k)
+        bytes.at(offset + k) = uint8_t(value >> (8 * k));
+}
+
+} // namespace
+
+TEST(WorkstationState, DamagedStatesAreRefusedAndChangeNothing)
+{
+    testing::internal::CaptureStdout();
+    full_complex(synthetic_rom());
+    testing::internal::GetCapturedStdout();
+    run(4);
+    const MemoryState good = memory_state_save(workstation_state_save);
+    run(2);
+    const MemoryState running = memory_state_save(workstation_state_save);
+
+    const BadState cases[] = {
+        {"no CPU section", [](MemoryState& s) { s.erase(state_tag("UKCP")); }, "no CPU section"},
+        {"short PPU section", [](MemoryState& s) { s[state_tag("UKPP")].pop_back(); }, "PPU section has the wrong size"},
+        {"long device section", [](MemoryState& s) { s[state_tag("UKDV")].push_back(0); }, "wrong size"},
+        {"short main memory", [](MemoryState& s) { s[state_tag("UKMB")].resize(100); }, "UKNC memory"},
+        {"no disk image 1", [](MemoryState& s) { s.erase(state_tag("DSK1")); }, "disk image 1"},
+        {"unknown CPU step", [](MemoryState& s) { put32(s[state_tag("UKPP")], cpu_step_offset, 0xFFFF); }, "step"},
+        {"PPU with no step", [](MemoryState& s) { put32(s[state_tag("UKPP")], cpu_step_offset, 0); }, "step"},
+        {"speed factor 0", [](MemoryState& s) { put32(s[state_tag("UKPP")], 4 * 21, 0); }, "speed factor"},
+        {"X-scale 7", [](MemoryState& s) { put32(s[state_tag("UKST")], settings_x_scale, 7); }, "X-scale"},
+        {"palette 9", [](MemoryState& s) { put32(s[state_tag("UKST")], 0, 9); }, "palette"},
+        {"track 90", [](MemoryState& s) { put32(s[state_tag("FDCR")], floppy_first_track, 90); }, "floppy"},
+        {"unterminated name",
+         [](MemoryState& s) { std::memset(s[state_tag("FDCR")].data() + 6, 'x', 1024); },
+         "not terminated"},
+        {"saved without the KSM", [](MemoryState& s) { s[state_tag("UKCF")][4 + 4] = 0; }, "KSM"},
+        {"other cores", [](MemoryState& s) { s[state_tag("UKCF")][12] ^= 1; }, "processor cores"},
+        {"newer layout", [](MemoryState& s) { s[state_tag("UKCF")][0] = 2; }, "another version"},
+        {"KSM step out of range", [](MemoryState& s) { auto& k = s[state_tag("KSMR")]; k[k.size() - 8] = 0xFF; k[k.size() - 7] = 0xFF; }, "KSM"},
+    };
+    for (const BadState& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryState bad = good;
+        c.damage(bad);
+        MemoryReader reader(bad);
+        std::string why;
+        EXPECT_FALSE(workstation_state_check(reader.get(), &why));
+        EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+        EXPECT_EQ(memory_state_save(workstation_state_save), running) << "the running machine changed";
+    }
+    // The undamaged state passes.
+    MemoryReader reader(good);
+    std::string why;
+    EXPECT_TRUE(workstation_state_check(reader.get(), &why)) << why;
+}
