@@ -219,12 +219,8 @@ template <class IO> void visit_devices(IO& io, Workstation& w)
     io.num(v.scale), io.nums(v.colour_words), io.num(v.cursor_word), io.num(v.bank), io.nums(v.line_colours);
 }
 
-// The picture settings the complex keeps, with the window size they give.
-struct Settings {
-    uint32_t client_width, client_height;
-};
-
-template <class IO> void visit_settings(IO& io, Workstation& w, Settings& s)
+// The picture settings the complex keeps (the host keeps the window size they give).
+template <class IO> void visit_settings(IO& io, Workstation& w)
 {
     io.num(w.paletteIndex), io.num(w.paletteStep);
     io.num(w.display.x_scale_code), io.num(w.display.scanline_mode), io.num(w.display.lines_fit);
@@ -232,7 +228,6 @@ template <class IO> void visit_settings(IO& io, Workstation& w, Settings& s)
     io.num(w.ie15Selected), io.num(w.keepKgd);
     io.num(w.kgdPaletteIndex), io.num(w.kgdPaletteStep), io.num(w.nemigaPaletteIndex), io.num(w.nemigaPaletteStep);
     io.num(w.nemigaXScaleCode), io.num(w.displayMode);
-    io.num(s.client_width), io.num(s.client_height);
 }
 
 template <class IO> void visit_kgd(IO& io, KgdBoard& k) { io.num(k.control), io.num(k.address); }
@@ -335,7 +330,6 @@ struct Scratch {
     Pdp11Cpu cpu[3];
     Pdp11Codes codes[3];
     Workstation* ws; // only the saved fields are used
-    Settings settings;
     KgdBoard kgd;
     KcgdBoard* kcgd;
     NemigaBoard nemiga;
@@ -448,7 +442,7 @@ bool devices_valid(const Workstation& w, std::string* why)
     return true;
 }
 
-bool settings_valid(const Workstation& w, const Settings& s, std::string* why)
+bool settings_valid(const Workstation& w, std::string* why)
 {
     auto in = [](int v, int n) { return v >= 0 && v < n; };
     if (!in(w.paletteIndex, uknc_palette_count) || !in(w.paletteStep, uknc_palette_count) ||
@@ -463,8 +457,6 @@ bool settings_valid(const Workstation& w, const Settings& s, std::string* why)
         return fail(why, "the display mode is out of range");
     if (!in(w.frameDelay, 1000) || !in(w.frameDelayCounter, 1000))
         return fail(why, "the frame delay is out of range");
-    if (s.client_width > 4096 || s.client_height > 4096)
-        return fail(why, "the window size is out of range");
     return true;
 }
 
@@ -546,7 +538,7 @@ bool read_all(const StateReader* r, Scratch& s, Workstation& w, KcgdBoard& kcgd,
             return false;
     return read_fields(r, tag_devices, why, "UKNC devices", [&](auto& io) { visit_devices(io, w); }) &&
            read_fields(r, tag_settings, why, "display settings",
-                       [&](auto& io) { visit_settings(io, w, s.settings); }) &&
+                       [&](auto& io) { visit_settings(io, w); }) &&
            read_fields(r, tag_kgd, why, "KGD", [&](auto& io) { visit_kgd(io, kgd); }) &&
            read_fields(r, tag_kcgd, why, "KCGD", [&](auto& io) { visit_kcgd(io, kcgd); }) &&
            read_fields(r, tag_nemiga, why, "NEMIGA", [&](auto& io) { visit_nemiga(io, nemiga); }) &&
@@ -585,17 +577,28 @@ const char* const board_names[6] = {"the KGD", "the KCGD (KCGD.rom)", "NEMIGA", 
 
 void workstation_state_save(StateWriter* w)
 {
+    Pdp11Codes codes[3] = {pdp11_codes(ws.cpu, ws.cpuHeld), pdp11_codes(ws.ppu, false),
+                           pdp11_codes(dvk.kcgd.gpu, false)};
+    Z80Codes z80 = z80_codes(ksm_terminal.tpu);
+    uint16_t ie15_step = step_unknown;
+    if (!ie15_step_code(ie15_terminal.cpu.step, &ie15_step))
+        ie15_step = step_unknown;
+    // Never met on the scratch processors, so never expected; but a state that could not
+    // be continued is not written at all.
+    for (const Pdp11Codes& c : codes)
+        if (c.step == step_unknown || c.continuation == step_unknown || c.bus == bus_unknown)
+            state_fail(w, "a PDP-11 processor of the complex stands at a step that cannot be saved");
+    if (z80.step == step_unknown || z80.bus == bus_unknown || z80.index == bus_unknown || ie15_step == step_unknown)
+        state_fail(w, "a terminal's processor stands at a step that cannot be saved");
+
     Config config = current_config();
     put_fields(w, tag_config, buffers[0], [&](auto& io) { visit_config(io, config); });
     state_put(w, tag_main_block, ws.mainBlock, main_block_stored);
-    Pdp11Codes codes[3] = {pdp11_codes(ws.cpu, ws.cpuHeld), pdp11_codes(ws.ppu, false),
-                           pdp11_codes(dvk.kcgd.gpu, false)};
     put_fields(w, tag_cpu, buffers[1], [&](auto& io) { visit_pdp11(io, ws.cpu, codes[0]); });
     put_fields(w, tag_ppu, buffers[2], [&](auto& io) { visit_pdp11(io, ws.ppu, codes[1]); });
     put_fields(w, tag_gpu, buffers[3], [&](auto& io) { visit_pdp11(io, dvk.kcgd.gpu, codes[2]); });
     put_fields(w, tag_devices, buffers[4], [&](auto& io) { visit_devices(io, ws); });
-    Settings settings{requested_client_width, requested_client_height};
-    put_fields(w, tag_settings, buffers[5], [&](auto& io) { visit_settings(io, ws, settings); });
+    put_fields(w, tag_settings, buffers[5], [&](auto& io) { visit_settings(io, ws); });
 
     put_fields(w, tag_kgd, buffers[6], [&](auto& io) { visit_kgd(io, dvk.kgd); });
     state_put(w, tag_kgd_memory, dvk.kgd.memory, kgd_memory_size);
@@ -606,12 +609,8 @@ void workstation_state_save(StateWriter* w)
     put_fields(w, tag_e85, buffers[9], [&](auto& io) { visit_e85(io, dvk.e85); });
     state_put(w, tag_e85_memory, dvk.e85.memory, e85_memory_size);
 
-    Z80Codes z80 = z80_codes(ksm_terminal.tpu);
     put_fields(w, tag_ksm, buffers[10], [&](auto& io) { visit_ksm(io, ksm_terminal, z80); });
     state_put(w, tag_ksm_memory, ksm_terminal.block + ksm_rom_size, ksm_ram_size);
-    uint16_t ie15_step = step_unknown;
-    if (!ie15_step_code(ie15_terminal.cpu.step, &ie15_step))
-        ie15_step = step_unknown;
     put_fields(w, tag_ie15, buffers[11], [&](auto& io) { visit_ie15(io, ie15_terminal, ie15_step); });
     put_fields(w, tag_terminals, buffers[12], [&](auto& io) { visit_terminals(io, terminals); });
     state_put(w, tag_ie15_display, ie15_terminal.block + ie15_display_offset, 0x1000);
@@ -648,7 +647,7 @@ bool workstation_state_check(const StateReader* r, std::string* why)
         if (!pdp11_valid(s.cpu[k], names[k], why) ||
             !pdp11_codes_valid(s.codes[k], k == 0 && s.ws->cpuHeld, names[k], why))
             return false;
-    return devices_valid(*s.ws, why) && settings_valid(*s.ws, s.settings, why) && boards_valid(s, why) &&
+    return devices_valid(*s.ws, why) && settings_valid(*s.ws, why) && boards_valid(s, why) &&
            terminals_valid(s, why) && floppy_valid(*s.floppy, why);
 }
 
@@ -695,10 +694,7 @@ void workstation_state_load(const StateReader* r)
     workstation_install_ppu_io();
     gpu_install_io();
 
-    // The window as the saved run had it: size, a cleared picture, the title.
-    if (s.settings.client_width && s.settings.client_height &&
-        (s.settings.client_width != requested_client_width || s.settings.client_height != requested_client_height))
-        set_client_size(s.settings.client_width, s.settings.client_height);
+    // The picture starts cleared (the host restores the window size), with its title.
     clear_back_buffer();
     if (ws.PictureBuffer)
         std::memset(ws.PictureBuffer, 0, uknc_picture_buffer_pixels * 4);

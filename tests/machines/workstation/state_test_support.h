@@ -1,57 +1,45 @@
-// States held in memory for the in-process state tests (one test file includes this: it
-// defines the session layer's section calls): the sections a machine writes,
-// by tag, and a reader over them.
+// States held in memory for the in-process state tests, through the session layer's own
+// section writer and reader: the sections a machine writes, by tag.
 #pragma once
 
-#include "host/session.h"
+#include "host/session_internal.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 using MemoryState = std::map<uint32_t, std::vector<uint8_t>>;
 
-struct StateWriter {
-    MemoryState sections;
-};
-
-struct StateReader {
-    const MemoryState* sections;
-};
-
-void state_put(StateWriter* writer, uint32_t tag, const void* data, size_t size)
-{
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    writer->sections[tag].assign(bytes, bytes + size);
-}
-
-const uint8_t* state_get(const StateReader* reader, uint32_t tag, size_t* size)
-{
-    auto it = reader->sections->find(tag);
-    if (it == reader->sections->end()) {
-        *size = 0;
-        return nullptr;
-    }
-    *size = it->second.size();
-    return it->second.data();
-}
-
-const uint8_t* state_get_exact(const StateReader* reader, uint32_t tag, size_t size)
-{
-    size_t got = 0;
-    const uint8_t* data = state_get(reader, tag, &got);
-    return data && got == size ? data : nullptr;
-}
-
+// The sections of a state as the machine writes them (a failed save gives none).
 inline MemoryState memory_state_save(void (*save)(StateWriter*))
 {
-    StateWriter writer;
+    static StateWriter writer;
+    state_writer_reset(&writer, true);
     save(&writer);
-    return writer.sections;
+    MemoryState state;
+    StateReader reader;
+    std::string why;
+    EXPECT_TRUE(writer.failure.empty()) << writer.failure;
+    EXPECT_TRUE(state_parse_sections(writer.bytes.data(), writer.bytes.size(), true, &reader, &why)) << why;
+    for (const StateSection& s : reader.sections)
+        state[s.tag].assign(s.data, s.data + s.size);
+    return state;
 }
 
+// A reader over the sections, as the session layer gives one to check and load.
 struct MemoryReader {
-    explicit MemoryReader(const MemoryState& state) : reader{&state} {}
+    explicit MemoryReader(const MemoryState& state)
+    {
+        state_writer_reset(&writer, true);
+        for (const auto& [tag, bytes] : state)
+            state_put(&writer, tag, bytes.data(), bytes.size());
+        std::string why;
+        EXPECT_TRUE(state_parse_sections(writer.bytes.data(), writer.bytes.size(), true, &reader, &why)) << why;
+    }
     const StateReader* get() const { return &reader; }
+    StateWriter writer;
     StateReader reader;
 };

@@ -3,6 +3,7 @@
 // every display mode, compared frame for frame; and a table of damaged states that are
 // refused with the running machine untouched.
 #include "dvk_test_support.h"
+#include "support/headless.h"
 #include "state_test_support.h"
 #include "support/test_data.h"
 #include "workstation_programs.h"
@@ -232,4 +233,61 @@ TEST(WorkstationState, DamagedStatesAreRefusedAndChangeNothing)
     MemoryReader reader(good);
     std::string why;
     EXPECT_TRUE(workstation_state_check(reader.get(), &why)) << why;
+}
+
+// Through the program: the real ROM boots a disk whose boot sector keeps writing the video
+// planes through the CPU's window. A state saved at frame 250 and loaded by a second run
+// (without the disk image file: it comes from the state) gives the same pictures later on;
+// a third run with another UKNC.rom refuses the state, naming the file.
+TEST(WorkstationState, TheProgramSavesAndLoadsStatesWithTheRealRom)
+{
+    KORVEL_NEED_ROM("uknc/UKNC.rom");
+    namespace fs = std::filesystem;
+    const fs::path rom = korvel_test::rom_path("uknc/UKNC.rom");
+    const fs::path first = korvel_test::make_data_dir("korvel_uknc_state_a");
+    const fs::path second = korvel_test::make_data_dir("korvel_uknc_state_b");
+    const fs::path third = korvel_test::make_data_dir("korvel_uknc_state_c");
+    for (const fs::path& dir : {first, second})
+        fs::copy_file(rom, dir / "UKNC.rom");
+    std::vector<uint8_t> other_rom(fs::file_size(rom));
+    std::ifstream(rom, std::ios::binary).read(reinterpret_cast<char*>(other_rom.data()), long(other_rom.size()));
+    other_rom[100] ^= 1;
+    korvel_test::write_file(third / "UKNC.rom", other_rom);
+
+    // NOP; MTPS #340; MOV #20000,R0; loop: MOV R0,@#176640; MOV R1,@#176642; INC R1;
+    // INC R0; BIS #20000,R0; BR loop (video addresses from 020000 up: the program's own
+    // words, video words 0-17, stay untouched)
+    std::vector<uint8_t> image(uknc_image_size, 0);
+    const uint16_t program[] = {0240,   0106427, 0340,   012700, 020000, 010037, 0176640,
+                                010137, 0176642, 005201, 005200, 052700, 020000, 000767};
+    for (size_t i = 0; i < std::size(program); ++i)
+        poke_word(image.data(), uint32_t(2 * i), program[i]);
+    korvel_test::write_file(first / "System.dsk", image);
+
+    const char* keys = "150 1 down\n153 1 up\n200 ENTER down\n203 ENTER up\n";
+    const std::string shots = " --frames 400 --screenshot-at 300 --screenshot-at 390";
+    korvel_test::HeadlessRun a = korvel_test::run_headless(first, "uknc", "--save-state-at 250" + shots, "", keys);
+    ASSERT_EQ(a.status, 0) << a.console;
+    ASSERT_NE(a.console.find("Saving State_000.kst"), std::string::npos) << a.console;
+    fs::copy_file(first / "State_000.kst", second / "saved.kst");
+    fs::copy_file(first / "State_000.kst", third / "saved.kst");
+
+    korvel_test::HeadlessRun b = korvel_test::run_headless(second, "uknc", "--load-state saved.kst" + shots);
+    ASSERT_EQ(b.status, 0) << b.console;
+    std::vector<uint8_t> pictures[2];
+    for (int n = 0; n < 2; ++n) {
+        korvel_test::Shot saved_run, loaded_run;
+        ASSERT_TRUE(korvel_test::read_png(first / korvel_test::screenshot_name(n), &saved_run)) << a.console;
+        ASSERT_TRUE(korvel_test::read_png(second / korvel_test::screenshot_name(n), &loaded_run)) << b.console;
+        EXPECT_EQ(saved_run.width, loaded_run.width);
+        EXPECT_TRUE(saved_run.rgb == loaded_run.rgb) << "screenshot " << n << " differs";
+        pictures[n] = saved_run.rgb;
+    }
+    EXPECT_FALSE(pictures[0] == pictures[1]) << "the boot sector's program did not run";
+
+    korvel_test::HeadlessRun c = korvel_test::run_headless(third, "uknc", "--load-state saved.kst --frames 10");
+    EXPECT_EQ(c.status, 1) << c.console;
+    EXPECT_NE(c.console.find("UKNC.rom"), std::string::npos) << c.console;
+    for (const fs::path& dir : {first, second, third})
+        fs::remove_all(dir);
 }
