@@ -150,20 +150,63 @@ void check_round_trips(const std::vector<uint8_t>& rom, int later)
 
 TEST(WorkstationState, RoundTripsWithEveryProcessorAndDisplayMode)
 {
-    check_round_trips(synthetic_rom(), 12);
+    check_round_trips(synthetic_rom(), 10);
 }
 
-TEST(WorkstationState, RoundTripWithTheRealRomBootingADisk)
+// The real ROM boots a disk in the complex with every board: states taken while the boot
+// sector is being read (the floppy controller in the middle of its sector stream) and
+// while the booted program runs.
+TEST(WorkstationState, RoundTripsWhileTheRealRomBootsADisk)
 {
     KORVEL_NEED_ROM("uknc/UKNC.rom");
     std::ifstream file(korvel_test::rom_path("uknc/UKNC.rom"), std::ios::binary);
     std::vector<uint8_t> rom((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     rom.resize(uknc_rom_size, 0xFF);
-    // A disk in drive 0 whose boot sector loops: the ROM reads it while frames pass.
-    uknc_floppy.inserted[0] = true;
+    // The boot sector: NOP, then BR . with the drive's motor still turning.
     std::memset(uknc_floppy.images[0], 0, uknc_image_size);
-    uknc_floppy.images[0][0] = 0xA0; // NOP-filled boot sector up to a BR .
-    check_round_trips(rom, 40);
+    poke_word(uknc_floppy.images[0], 0, 0240);
+    poke_word(uknc_floppy.images[0], 2, 000777);
+    uknc_floppy.inserted[0] = true;
+    // "1" then Enter choose drive 0 in the ROM's menu.
+    auto frames = [](int from, int to) {
+        testing::internal::CaptureStdout();
+        for (int frame = from; frame < to; ++frame) {
+            std::memcpy(KeySnapshotPrev, KeySnapshot, 256);
+            std::memset(KeySnapshot, 0, 256);
+            if (frame >= 150 && frame < 153)
+                KeySnapshot[0x02] = 0x80;
+            if (frame >= 200 && frame < 203)
+                KeySnapshot[0x1C] = 0x80;
+            workstation_run_frame();
+        }
+        testing::internal::GetCapturedStdout();
+    };
+    bool saw_reading = false;
+    for (int save_at : {205, 209, 260}) {
+        SCOPED_TRACE(save_at);
+        testing::internal::CaptureStdout();
+        full_complex(rom);
+        testing::internal::GetCapturedStdout();
+        frames(0, save_at);
+        // From 209 on to the first frame that ends with the drive inside a sector.
+        const FloppyDrive& drive = uknc_floppy.drives[0];
+        for (int frame = save_at; save_at == 209 && frame < 260 && drive.state == UKNC_DRIVE_IDLE; ++frame)
+            frames(frame, frame + 1);
+        saw_reading = saw_reading || drive.state != UKNC_DRIVE_IDLE;
+        const MemoryState saved = memory_state_save(workstation_state_save);
+        const std::vector<Frame> first = run(15);
+        testing::internal::CaptureStdout();
+        workstation_restart();
+        testing::internal::GetCapturedStdout();
+        MemoryReader reader(saved);
+        std::string why;
+        ASSERT_TRUE(workstation_state_check(reader.get(), &why)) << why;
+        workstation_state_load(reader.get());
+        const std::vector<Frame> second = run(15);
+        for (size_t i = 0; i < first.size(); ++i)
+            ASSERT_TRUE(first[i] == second[i]) << "frame " << i + 1 << " after the load differs";
+    }
+    EXPECT_TRUE(saw_reading) << "no state was taken while the drive was at work";
     uknc_floppy.inserted[0] = false;
 }
 
