@@ -4,9 +4,10 @@
 #include <benchmark/benchmark.h>
 
 #include "machines/terminals/terminals.h"
-#include "machines/workstation/dvk_boards.h"
-#include "machines/workstation/uknc_floppy.h"
-#include "machines/workstation/workstation.h"
+#include "machines/dvk/dvk_boards.h"
+#include "machines/uknc/uknc_floppy.h"
+#include "machines/uknc/workstation.h"
+#include "machines/workstation/workstation_run.h"
 #include "machines/workstation/workstation_state.h"
 
 #include "host/session_internal.h"

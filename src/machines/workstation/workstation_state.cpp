@@ -6,9 +6,10 @@
 // Board ROMs, fonts and the PPU ROM are not stored: the host keeps their hashes.
 #include "machines/workstation/workstation_state.h"
 
-#include "machines/workstation/dvk_boards.h"
-#include "machines/workstation/uknc_floppy.h"
-#include "machines/workstation/workstation.h"
+#include "machines/dvk/dvk_boards.h"
+#include "machines/uknc/uknc_floppy.h"
+#include "machines/uknc/workstation.h"
+#include "machines/workstation/workstation_boards.h"
 
 #include "machines/terminals/terminals.h"
 

@@ -2,14 +2,14 @@
 // program (the UKNC's synthetic or real ROM, a GPU loop, a KSM and a 15IE program) and
 // every display mode, compared frame for frame; and a table of damaged states that are
 // refused with the running machine untouched.
-#include "dvk_test_support.h"
+#include "machines/dvk/dvk_test_support.h"
 #include "support/headless.h"
 #include "state_test_support.h"
 #include "support/test_data.h"
 #include "workstation_programs.h"
 
 #include "machines/terminals/terminals.h"
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/uknc/uknc_floppy.h"
 #include "machines/workstation/workstation_state.h"
 
 #include <fstream>
