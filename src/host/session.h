@@ -44,6 +44,10 @@ const uint8_t* state_get_exact(const StateReader* reader, uint32_t tag, size_t s
 // A save that cannot describe the machine right now (a processor stopped inside an
 // instruction it cannot name) refuses with a one-line reason; nothing is written then.
 void state_fail(StateWriter* writer, const char* why);
+// True while writing one of rewind's states, which stay in memory within this run: a
+// machine may leave out large sections that cannot have changed since start-up (a disk
+// image its controller never writes); its check then takes their absence as "keep".
+bool state_is_rewind(const StateWriter* writer);
 // The tags "HOST" and "THMB" belong to the host (window size, thumbnail): machines use others.
 
 struct MachineStateOps {

@@ -81,8 +81,8 @@ void capture_rewind_state()
     std::string why;
     if (!session_capture(&session.rewind_writer, false, &why))
         return; // a machine that cannot be saved right now: try again next frame
-    rewind_push(&session.rewind, session.rewind_writer.bytes.data(), session.rewind_writer.bytes.size(),
-                host_frame_count);
+    rewind_push_taking(&session.rewind, &session.rewind_writer.bytes, session.rewind_writer.bytes.size(),
+                       host_frame_count);
     session.frames_since_capture = 0;
 }
 
@@ -225,11 +225,12 @@ bool session_skip_present()
 {
     if (!session_fast_forward() || !window_run())
         return false;
-    // Fast-forward shows about 60 pictures a second; the frames between are not drawn.
+    // Fast-forward shows 25 pictures a second; the frames between are not drawn (a window
+    // drawn by the processor, with no graphics card, would otherwise take the time).
     using Clock = std::chrono::steady_clock;
     static Clock::time_point last;
     const Clock::time_point now = Clock::now();
-    if (now - last < std::chrono::milliseconds(16))
+    if (now - last < std::chrono::milliseconds(40))
         return true;
     last = now;
     return false;

@@ -56,6 +56,13 @@ bool get_text(const uint8_t* at, size_t width, std::string* text)
 
 size_t padded(size_t size) { return (size + 7) & ~size_t(7); }
 
+// A section's checksum covers its tag and length too, so a changed tag is caught.
+uint64_t section_sum(uint32_t tag, uint64_t length, const void* data)
+{
+    return state_checksum(data, size_t(length)) ^
+           std::rotl(uint64_t(tag) * 0x9E3779B97F4A7C15ull + length * 0xC2B2AE3D27D4EB4Full, 17);
+}
+
 } // namespace
 
 uint64_t state_checksum(const void* data, size_t size)
@@ -96,13 +103,15 @@ void state_put(StateWriter* w, uint32_t tag, const void* data, size_t size)
     const size_t at = w->bytes.size();
     w->bytes.resize(at + state_section_header_bytes + padded(size), 0);
     uint8_t* p = w->bytes.data() + at;
-    const uint64_t length = size, sum = w->checksums ? state_checksum(data, size) : 0;
+    const uint64_t length = size, sum = w->checksums ? section_sum(tag, size, data) : 0;
     std::memcpy(p, &tag, 4);
     std::memcpy(p + 8, &length, 8);
     std::memcpy(p + 16, &sum, 8);
     if (size)
         std::memcpy(p + state_section_header_bytes, data, size);
 }
+
+bool state_is_rewind(const StateWriter* w) { return !w->checksums; }
 
 void state_fail(StateWriter* w, const char* why)
 {
@@ -170,8 +179,17 @@ bool state_parse_sections(const uint8_t* data, size_t size, bool verify, StateRe
         for (char& c : name)
             if (c && (c < 0x20 || c > 0x7E))
                 c = '?';
-        if (verify && state_checksum(bytes, length) != sum) {
+        if (verify && section_sum(tag, length, bytes) != sum) {
             *why = std::string("bad checksum in section ") + name + " (the file is damaged)";
+            return false;
+        }
+        for (size_t i = length; i < padded(length); ++i)
+            if (verify && bytes[i] != 0) {
+                *why = std::string("damaged section ") + name + " (padding)";
+                return false;
+            }
+        if (verify && get<uint32_t>(data + at - state_section_header_bytes + 4) != 0) {
+            *why = std::string("damaged section ") + name + " (header)";
             return false;
         }
         for (const StateSection& s : r->sections)

@@ -87,6 +87,9 @@ struct RewindRing {
 };
 // Keeps a new state as the newest; the one it replaces becomes a difference.
 void rewind_push(RewindRing* ring, const uint8_t* state, size_t size, uint64_t frame);
+// The same without a copy: takes the bytes of *state (the first `size` of them) as the
+// newest and hands back the buffer of the one it replaced (to be reused).
+void rewind_push_taking(RewindRing* ring, std::vector<uint8_t>* state, size_t size, uint64_t frame);
 // Steps the newest back to the state before it; false when there is none.
 bool rewind_pop(RewindRing* ring);
 void rewind_clear(RewindRing* ring);

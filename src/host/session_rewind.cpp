@@ -27,10 +27,14 @@ void encode_difference(const std::vector<uint8_t>& older, const std::vector<uint
                        std::vector<uint8_t>* delta)
 {
     const size_t words = std::max(older.size(), newer.size()) / 8;
+    const size_t common = std::min(older.size(), newer.size()) / 8;
+    constexpr size_t block = 512; // words compared at once while they are equal
     delta->clear();
     size_t w = 0;
     while (w < words) {
         size_t start = w;
+        while (w + block <= common && std::memcmp(older.data() + w * 8, newer.data() + w * 8, block * 8) == 0)
+            w += block;
         while (w < words && word_at(older, w) == word_at(newer, w))
             ++w;
         const size_t skip = w - start;
@@ -58,6 +62,13 @@ void rewind_push(RewindRing* ring, const uint8_t* state, size_t size, uint64_t f
     std::vector<uint8_t> incoming((size + 7) & ~size_t(7), 0);
     if (size)
         std::memcpy(incoming.data(), state, size);
+    rewind_push_taking(ring, &incoming, size, frame);
+}
+
+void rewind_push_taking(RewindRing* ring, std::vector<uint8_t>* state, size_t size, uint64_t frame)
+{
+    std::vector<uint8_t>& incoming = *state;
+    incoming.resize((size + 7) & ~size_t(7), 0);
     if (ring->has_newest) {
         RewindEntry entry;
         entry.frame = ring->newest_frame;
