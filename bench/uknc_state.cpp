@@ -13,6 +13,7 @@
 #include "host/session_internal.h"
 
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,39 @@ void BM_LoadUkncState(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LoadUkncState)->Unit(benchmark::kMillisecond);
+
+// Processor time of this thread in nanoseconds: the machine this runs on is shared.
+int64_t thread_ns()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+void BM_UkncRewindOverhead(benchmark::State& state)
+{
+    complex_with_every_board();
+    session_register_machine(&workstation_state_ops);
+    RewindRing ring;
+    StateWriter writer;
+    std::string why;
+    int64_t frames = 0, states = 0;
+    for (auto _ : state) {
+        const int64_t a = thread_ns();
+        for (int i = 0; i < 25; ++i)
+            workstation_run_frame();
+        const int64_t b = thread_ns();
+        if (!session_capture(&writer, false, &why))
+            return state.SkipWithError(why.c_str());
+        rewind_push_taking(&ring, &writer.bytes, writer.bytes.size(), 0);
+        states += thread_ns() - b;
+        frames += b - a;
+    }
+    state.counters["rewind_%"] = 100.0 * double(states) / double(frames);
+    state.counters["state_us"] = double(states) / 1000.0 / double(state.iterations());
+    state.counters["ring_MB"] = double(rewind_memory(ring)) / (1 << 20);
+}
+BENCHMARK(BM_UkncRewindOverhead)->Unit(benchmark::kMillisecond)->Iterations(60);
 
 } // namespace
 
