@@ -17,8 +17,10 @@
 #include "cpu/pdp11/pdp11_step_codes.h"
 #include "cpu/z80/z80_step_codes.h"
 
+#include "host/beeper.h"
 #include "host/host.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -218,6 +220,12 @@ template <class IO> void visit_devices(IO& io, Workstation& w)
     io.num(kb.combination), io.num(kb.blocked_key);
     UkncVideoState& v = w.video;
     io.num(v.scale), io.nums(v.colour_words), io.num(v.cursor_word), io.num(v.bank), io.nums(v.line_colours);
+    // The speaker's level changes not yet made into samples (those past the frame's end).
+    io.num(w.speakerEdgeCount);
+    const int edges = w.speakerEdgeCount < 0 ? 0 : std::min(w.speakerEdgeCount, uknc_speaker_edge_capacity);
+    for (int k = 0; k < edges; ++k)
+        io.num(w.speakerEdges[k]);
+    io.num(w.speakerLevel), io.num(w.speakerPartialSum), io.num(w.speakerFrameEnded);
 }
 
 // The picture settings the complex keeps (the host keeps the window size they give).
@@ -440,6 +448,9 @@ bool devices_valid(const Workstation& w, std::string* why)
         return fail(why, "the UKNC keyboard's ring is out of range");
     if (w.video.scale < 0 || w.video.scale > 3 || w.video.bank < 0 || w.video.bank > 7)
         return fail(why, "the UKNC video scale or palette bank is out of range");
+    if (w.speakerEdgeCount < 0 || w.speakerEdgeCount > uknc_speaker_edge_capacity ||
+        (w.speakerLevel != beeper_high && w.speakerLevel != beeper_low))
+        return fail(why, "the speaker's level or edge count is out of range");
     return true;
 }
 
