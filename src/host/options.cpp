@@ -30,7 +30,8 @@ const char* host_usage_text()
            "  --help              this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
-           "goes to the machine, e.g. the ZX snapshot name or the disk image names.\n";
+           "goes to the machine, e.g. the ZX snapshot name or the disk image names.\n"
+           "In the window, Pause (alone) or the right mouse button opens the menus.\n";
 }
 
 static bool parse_count(const char* text, uint32_t* value)

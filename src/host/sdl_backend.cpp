@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/host_ui.h"
 #include "host/load_meter.h"
 #include "host/sdl_audio.h"
 
@@ -37,6 +38,7 @@ struct SdlHost {
     SDL_Texture* meter = nullptr;
     uint32_t meter_pixels[load_meter_width * load_meter_height];
     bool shown = false;
+    bool interface_shown = false;
     bool in_fullscreen = false;
     int saved_x = 0, saved_y = 0, saved_width = 0, saved_height = 0;
     int display_rate = 0;
@@ -132,6 +134,8 @@ bool sdl_open(const HostOptions& options, std::string* error)
 
     sdl_audio_open(rate_x256);
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    if (host_ui_hooks.attach)
+        host_ui_hooks.attach(sdl.window, sdl.renderer);
     sdl.next_deadline = Clock::now() + sdl.frame_period;
     sdl.last_present = sdl.frame_end = Clock::now();
     return true;
@@ -139,6 +143,8 @@ bool sdl_open(const HostOptions& options, std::string* error)
 
 void sdl_close()
 {
+    if (host_ui_hooks.detach && sdl.renderer)
+        host_ui_hooks.detach();
     sdl_audio_close();
     if (sdl.picture)
         SDL_DestroyTexture(sdl.picture);
@@ -279,7 +285,14 @@ void present(uint64_t emulation_us)
             changed = upload_changed_rows(src);
     }
     const bool meter = host.options.meter && !fullscreen && w > 300 && sdl.meter;
-    if (!changed && !meter && !sdl.vsync && !sdl.redraw && w == sdl.presented_w && h == sdl.presented_h)
+    // The interface over the picture is drawn every frame while it shows anything, and once
+    // more when it goes, to take it off the picture.
+    const bool interface = host_ui_hooks.visible && host_ui_hooks.visible();
+    if (interface != sdl.interface_shown)
+        sdl.redraw = true;
+    sdl.interface_shown = interface;
+    if (!changed && !meter && !interface && !sdl.vsync && !sdl.redraw && w == sdl.presented_w &&
+        h == sdl.presented_h)
         return; // the window already shows this picture
     sdl.redraw = false;
     sdl.presented_w = w;
@@ -291,6 +304,8 @@ void present(uint64_t emulation_us)
         SDL_RenderCopy(sdl.renderer, sdl.picture, nullptr, &dst);
     }
     draw_meter(w, emulation_us);
+    if (interface)
+        host_ui_hooks.draw();
     SDL_RenderPresent(sdl.renderer);
 }
 
@@ -298,6 +313,10 @@ void handle_events()
 {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (host_ui_hooks.event && host_ui_hooks.event(&e)) {
+            sdl.redraw = true;
+            continue; // the interface's
+        }
         switch (e.type) {
         case SDL_QUIT:
             shutdown_host();
@@ -345,6 +364,8 @@ void sdl_frame(bool with_audio)
     }
     Clock::time_point presented = Clock::now();
     handle_events();
+    if (host_ui_hooks.frame)
+        host_ui_hooks.frame();
     sdl.frame_end = Clock::now();
     sdl.presentation_time = sdl.frame_end - presented;
 }
@@ -384,9 +405,12 @@ void sdl_set_title(const char* title)
 
 bool sdl_show_error(const char* text)
 {
-    if (!sdl.window || !sdl.shown)
+    // With the interface, an error before the machine showed its window (a missing ROM)
+    // gets its box too, on its own.
+    if (!sdl.window || (!sdl.shown && !host_ui_hooks.attach))
         return false;
-    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text, sdl.window) == 0;
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text,
+                                    sdl.shown ? sdl.window : nullptr) == 0;
 }
 
 uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate) * 256 : 0; }
@@ -400,8 +424,19 @@ const HostBackend sdl_backend = {
 
 const HostBackend* const host_sdl_backend = &sdl_backend;
 
+void host_ui_idle_frame()
+{
+    if (!sdl.window)
+        return;
+    if (!sdl.vsync)
+        wait_for_deadline();
+    present(0);
+    handle_events();
+}
+
 #else
 
 const HostBackend* const host_sdl_backend = nullptr;
+void host_ui_idle_frame() {}
 
 #endif
