@@ -181,6 +181,7 @@ void ms0515_main()
 {
     machine_ui_register(&ms0515_machine_ui);
     ms0515_startup();
+    ms0515_register_state();
     for (;;)
         ms0515_run_frame();
 }

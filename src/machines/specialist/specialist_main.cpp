@@ -74,6 +74,7 @@ void specialist_main()
 {
     machine_ui_register(&specialist_machine_ui);
     specialist_start();
+    specialist_register_state();
     std::printf("CPU: %s\n", z80_8080_mode(&specialist.cpu) ? "8080" : "Z80");
     set_client_size(specialist_picture_width, specialist_picture_height);
     for (;;) {

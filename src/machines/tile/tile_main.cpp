@@ -165,6 +165,7 @@ void tile_main()
 {
     machine_ui_register(&tile_machine_ui);
     tile_start();
+    tile_register_state();
     set_client_size(960, 768);
     for (;;) {
         tile_run_frame();

@@ -5,6 +5,7 @@
 
 #include "host/host.h"
 #include "host/machine_ui.h"
+#include "host/session.h"
 #include "machines/zx/zx.h"
 #include "machines/zx/zx_tape.h"
 
@@ -34,6 +35,7 @@ void load_rom()
     FILE* file = open_data_file_or_fail("48.rom", "Can't open file!");
     read_data_or_fail(file, zx.memory, 0x4000, "48.rom", "Can't open file!");
     std::fclose(file);
+    session_note_rom("48.rom", zx.memory, 0x4000);
 }
 
 } // namespace
@@ -116,6 +118,7 @@ void zx_main()
 {
     machine_ui_register(&zx_machine_ui);
     zx_start(argument_text());
+    zx_register_state();
     for (;;) {
         zx_frame();
         end_frame();
