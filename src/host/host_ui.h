@@ -35,6 +35,3 @@ extern HostUiHooks host_ui_hooks;
 void host_set_volume(uint32_t percent);
 uint32_t host_volume();
 
-// One frame of the window without an emulated frame (the machine stands paused): paces,
-// presents the last picture with the interface over it and handles the events.
-void host_ui_idle_frame();

@@ -45,8 +45,9 @@ struct UiState {
     bool attached = false;
     bool open = false;          // the menus are shown
     bool pause_when_open = false;
-    bool paused = false;        // Machine > Pause (or the menus with pause_when_open)
-    bool in_pause_loop = false;
+    bool paused_by_menus = false; // the menus paused the machine (pause_when_open)
+    std::string session_message;  // the session layer's last message, already shown
+    uint32_t session_message_frame = 0;
     Settings settings;
     std::string settings_path;
     bool settings_usable = true; // false: the file is damaged and kept until the first change
@@ -57,6 +58,7 @@ struct UiState {
     KeyPresses presses;
     UiBrowser browser;
     bool quit_dialog = false;
+    bool item_chosen = false; // a menu entry was chosen this frame
     bool help_open = false;
     std::string error_box; // a message box over the picture
     std::string restart_machine;

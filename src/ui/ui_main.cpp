@@ -11,6 +11,7 @@
 
 #include "host/host_internal.h"
 #include "host/host_ui.h"
+#include "host/session.h"
 #include "ui/ui.h"
 #include "ui/ui_internal.h"
 
@@ -277,34 +278,21 @@ void frame_work()
         ui.quit = false;
         shutdown_host();
     }
+    // The session layer's messages (saved, loaded, refused, paused) on screen too.
+    uint32_t message_frame = 0;
+    const std::string& message = session_last_message(&message_frame);
+    if (!message.empty() && (message_frame != ui.session_message_frame || message != ui.session_message)) {
+        ui.session_message_frame = message_frame;
+        ui.session_message = message;
+        ui_notify(message);
+    }
     // Expired messages leave the screen.
     uint32_t now = SDL_GetTicks();
     while (!ui.notes.empty() && int32_t(now - ui.notes.front().until_ms) >= 0)
         ui.notes.pop_front();
 }
 
-void pause_loop()
-{
-    // The machine stands still: the picture stays, the interface keeps working.
-    ui.in_pause_loop = true;
-    bool was_muted = host.muted;
-    if (host.backend)
-        host.backend->set_muted(true);
-    while (ui.paused || (ui.open && ui.pause_when_open)) {
-        host_ui_idle_frame();
-        frame_work();
-    }
-    if (host.backend)
-        host.backend->set_muted(was_muted);
-    ui.in_pause_loop = false;
-}
-
-void frame()
-{
-    frame_work();
-    if (!ui.in_pause_loop && (ui.paused || (ui.open && ui.pause_when_open)))
-        pause_loop();
-}
+void frame() { frame_work(); }
 
 bool visible() { return ui.open || !ui.notes.empty() || any_window_open() || !ui.error_box.empty(); }
 
@@ -368,13 +356,22 @@ void ui_set_open(bool open)
     ui.open = open;
     if (open)
         release_machine_keys();
+    // Pausing with the menus: the machine stops while they are open, unless it was paused
+    // before they opened (it then stays paused after).
+    if (ui.pause_when_open && open && !session_paused()) {
+        ui.paused_by_menus = true;
+        session_set_paused(true);
+    } else if (!open && ui.paused_by_menus) {
+        ui.paused_by_menus = false;
+        session_set_paused(false);
+    }
     if (ui.window)
         SDL_SetWindowGrab(ui.window, SDL_FALSE);
 }
 
 bool ui_is_open() { return ui.open; }
 
-void ui_set_paused(bool paused) { ui.paused = paused; }
+void ui_set_paused(bool paused) { session_set_paused(paused); }
 
 void ui_add_window(const char* menu_label, void (*draw_routine)(bool* open))
 {

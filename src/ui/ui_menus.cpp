@@ -3,10 +3,13 @@
 // frames by ui_actions.cpp.
 #include <imgui.h>
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "host/host_internal.h"
 #include "host/host_ui.h"
+#include "host/session.h"
 #include "ui/ui.h"
 #include "ui/ui_internal.h"
 
@@ -21,6 +24,14 @@ const KnownMachine known_machines[] = {
     {"specialist", "Specialist"}, {"tile", "Tile-and-sprite machine"}, {"uknc", "UKNC"},
 };
 
+// A menu entry; choosing one closes the menus (unless it opened a window of theirs).
+bool menu_item(const char* label, const char* shortcut = nullptr, bool selected = false, bool enabled = true)
+{
+    bool chosen = ImGui::MenuItem(label, shortcut, selected, enabled);
+    ui.item_chosen = ui.item_chosen || chosen;
+    return chosen;
+}
+
 void hot_key_items(MachineHotKey::Role role)
 {
     const MachineUi* m = machine_ui();
@@ -31,7 +42,7 @@ void hot_key_items(MachineHotKey::Role role)
         if (k.role != role)
             continue;
         std::string label = std::string(k.menu ? k.menu : k.action) + "##" + std::to_string(i);
-        if (ImGui::MenuItem(label.c_str(), k.keys))
+        if (menu_item(label.c_str(), k.keys))
             ui_press_hot_key(int(i));
     }
 }
@@ -44,7 +55,7 @@ void file_menu()
     if (m) {
         for (size_t d = 0; d < m->drive_count; ++d) {
             std::string label = std::string("Open into ") + m->drives[d].label + "...";
-            if (ImGui::MenuItem(label.c_str()))
+            if (menu_item(label.c_str()))
                 ui_browser_show(int(d));
         }
         std::vector<std::string> recent = ui_recent_files();
@@ -59,7 +70,7 @@ void file_menu()
                     continue;
                 std::string label = std::filesystem::path(path).filename().string() + "  (" +
                                     m->drives[drive].label + ")##" + r;
-                if (ImGui::MenuItem(label.c_str()))
+                if (menu_item(label.c_str()))
                     ui_open_file(drive, path);
                 if (ImGui::IsItemHovered())
                     ImGui::SetTooltip("%s", path.c_str());
@@ -70,37 +81,145 @@ void file_menu()
             ImGui::Separator();
             for (size_t d = 0; d < m->drive_count; ++d) {
                 std::string label = std::string("Save ") + m->drives[d].label;
-                if (ImGui::MenuItem(label.c_str(), nullptr, false, m->changed(int(d))))
+                if (menu_item(label.c_str(), nullptr, false, m->changed(int(d))))
                     m->save(int(d));
             }
         }
         ImGui::Separator();
     }
-    if (ImGui::MenuItem("Screenshot"))
+    if (menu_item("Screenshot"))
         ui.screenshot = true;
-    if (ImGui::MenuItem("Quit"))
+    if (menu_item("Quit"))
         ui_request_quit();
     ImGui::EndMenu();
 }
 
+// The slots' times and pictures, read again at most once a second while the menu shows.
+struct SlotView {
+    bool valid = false;
+    SlotInfo info;
+    SDL_Texture* picture = nullptr;
+};
+SlotView slot_views[10];
+uint32_t slots_read_ms = 0;
+bool slots_read = false;
+
+void read_slots()
+{
+    uint32_t now = SDL_GetTicks();
+    if (slots_read && now - slots_read_ms < 1000)
+        return;
+    slots_read = true;
+    slots_read_ms = now;
+    for (int slot = 1; slot <= 9; ++slot) {
+        SlotView& v = slot_views[slot];
+        SlotInfo info;
+        bool valid = session_slot_info(slot, &info);
+        if (valid && v.valid && info.saved_time == v.info.saved_time && info.frame == v.info.frame)
+            continue; // unchanged: keep the picture
+        if (v.picture)
+            SDL_DestroyTexture(v.picture);
+        v.picture = nullptr;
+        v.valid = valid;
+        v.info = std::move(info);
+        if (valid && ui.renderer && v.info.width && v.info.height &&
+            v.info.pixels.size() == size_t(v.info.width) * v.info.height) {
+            v.picture = SDL_CreateTexture(ui.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC,
+                                          int(v.info.width), int(v.info.height));
+            if (v.picture)
+                SDL_UpdateTexture(v.picture, nullptr, v.info.pixels.data(), int(v.info.width * 4));
+        }
+    }
+}
+
+std::string slot_label(int slot)
+{
+    const SlotView& v = slot_views[slot];
+    char text[96];
+    if (!v.valid) {
+        std::snprintf(text, sizeof text, "Slot %d: empty", slot);
+        return text;
+    }
+    std::time_t t = std::time_t(v.info.saved_time);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+    std::snprintf(text, sizeof text, "Slot %d: %s", slot, when);
+    return text;
+}
+
+void slot_picture(int slot)
+{
+    const SlotView& v = slot_views[slot];
+    if (!v.picture || !ImGui::IsItemHovered())
+        return;
+    ImGui::BeginTooltip();
+    float scale = v.info.width > 320 ? 320.0f / float(v.info.width) : 1.0f;
+    ImGui::Image(reinterpret_cast<ImTextureID>(v.picture),
+                 ImVec2(float(v.info.width) * scale, float(v.info.height) * scale));
+    ImGui::Text("frame %llu", static_cast<unsigned long long>(v.info.frame));
+    ImGui::EndTooltip();
+}
+
+void state_menus()
+{
+    if (!session_available()) {
+        ImGui::TextDisabled("Save states: not for this machine");
+        return;
+    }
+    read_slots();
+    if (ImGui::BeginMenu("Save state")) {
+        for (int slot = 1; slot <= 9; ++slot) {
+            std::string label = slot_label(slot);
+            if (menu_item(label.c_str(), ("Host+Shift+F" + std::to_string(slot)).c_str()))
+                session_request_save_slot(slot);
+            slot_picture(slot);
+        }
+        ImGui::EndMenu();
+    }
+    if (ImGui::BeginMenu("Load state")) {
+        for (int slot = 1; slot <= 9; ++slot) {
+            std::string label = slot_label(slot);
+            if (menu_item(label.c_str(), ("Host+F" + std::to_string(slot)).c_str(), false,
+                                slot_views[slot].valid))
+                session_request_load_slot(slot);
+            slot_picture(slot);
+        }
+        ImGui::EndMenu();
+    }
+}
+
 void machine_menu()
 {
-    if (!ImGui::BeginMenu("Machine"))
+    if (!ImGui::BeginMenu("Machine")) {
+        slots_read = false; // read afresh when it opens
         return;
+    }
     hot_key_items(MachineHotKey::RESET);
     hot_key_items(MachineHotKey::RESTART);
     hot_key_items(MachineHotKey::MENU);
     ImGui::Separator();
-    if (ImGui::MenuItem("Pause", nullptr, ui.paused))
-        ui_set_paused(!ui.paused);
-    if (ImGui::MenuItem("Pause while the menus are open", nullptr, ui.pause_when_open)) {
+    if (menu_item("Pause", "Host+F10", session_paused())) {
+        ui.paused_by_menus = false;
+        session_set_paused(!session_paused());
+    }
+    if (menu_item("One frame", "Host+F11"))
+        session_request_frame_advance();
+    if (menu_item("Fast-forward", "Host+Shift+F12", session_fast_forward()))
+        session_set_fast_forward(!session_fast_forward());
+    if (menu_item("Rewind one step", "Host+Backspace"))
+        session_request_rewind_step();
+    if (menu_item("Pause while the menus are open", nullptr, ui.pause_when_open)) {
         ui.pause_when_open = !ui.pause_when_open;
         ui_settings_changed();
     }
     ImGui::Separator();
+    state_menus();
+    ImGui::Separator();
     if (ImGui::BeginMenu("Start another machine")) {
         for (const KnownMachine& k : known_machines)
-            if (ImGui::MenuItem(k.title, k.name, ui.machine == k.name))
+            if (menu_item(k.title, k.name, ui.machine == k.name))
                 if (ui.machine != k.name)
                     ui.restart_machine = k.name;
         ImGui::EndMenu();
@@ -114,11 +233,11 @@ void view_menu()
         return;
     hot_key_items(MachineHotKey::DISPLAY);
     ImGui::Separator();
-    if (ImGui::MenuItem("Full screen", nullptr, fullscreen != 0)) {
+    if (menu_item("Full screen", nullptr, fullscreen != 0)) {
         fullscreen = fullscreen ? 0 : 1;
         set_client_size(0, 0);
     }
-    if (ImGui::MenuItem("Load meter", nullptr, host.options.meter))
+    if (menu_item("Load meter", nullptr, host.options.meter))
         host.options.meter = !host.options.meter;
     ImGui::EndMenu();
 }
@@ -134,7 +253,7 @@ void sound_menu()
     }
     if (ImGui::IsItemDeactivatedAfterEdit())
         ui_settings_changed();
-    if (ImGui::MenuItem("Mute", nullptr, ui.muted)) {
+    if (menu_item("Mute", nullptr, ui.muted)) {
         ui.muted = !ui.muted;
         host_set_volume(ui.muted ? 0 : ui.volume);
         ui_settings_changed();
@@ -155,16 +274,16 @@ void input_menu()
     const char* joystick_label = joystick == MachineJoystick::KEMPSTON ? "Stick: Kempston joystick (port 0x1F)"
                                  : joystick == MachineJoystick::KEYS   ? "Stick: the machine's joystick"
                                                                        : "Stick: the machine's joystick (none: arrows)";
-    if (ImGui::MenuItem(joystick_label, nullptr, mapping.target == PadTarget::JOYSTICK))
+    if (menu_item(joystick_label, nullptr, mapping.target == PadTarget::JOYSTICK))
         mapping.target = PadTarget::JOYSTICK;
-    if (ImGui::MenuItem("Stick: arrow keys", nullptr, mapping.target == PadTarget::ARROWS))
+    if (menu_item("Stick: arrow keys", nullptr, mapping.target == PadTarget::ARROWS))
         mapping.target = PadTarget::ARROWS;
     static const char* const buttons[pad_buttons] = {"Button A", "Button B", "Button X", "Button Y"};
     for (int b = 0; b < pad_buttons; ++b) {
         if (!ImGui::BeginMenu(buttons[b]))
             continue;
         for (int a = 0; a <= int(PadAction::CTRL); ++a)
-            if (ImGui::MenuItem(pad_action_name(PadAction(a)), nullptr, mapping.buttons[b] == PadAction(a)))
+            if (menu_item(pad_action_name(PadAction(a)), nullptr, mapping.buttons[b] == PadAction(a)))
                 mapping.buttons[b] = PadAction(a);
         ImGui::EndMenu();
     }
@@ -172,11 +291,11 @@ void input_menu()
         ui_set_pad_mapping(mapping);
     if (ui.machine == "zx") {
         ImGui::Separator();
-        if (ImGui::MenuItem("Keyboard: by position (ZX keys)", nullptr, !ui.typing_mode)) {
+        if (menu_item("Keyboard: by position (ZX keys)", nullptr, !ui.typing_mode)) {
             ui.typing_mode = false;
             ui_settings_changed();
         }
-        if (ImGui::MenuItem("Keyboard: typing (PC characters)", nullptr, ui.typing_mode)) {
+        if (menu_item("Keyboard: typing (PC characters)", nullptr, ui.typing_mode)) {
             ui.typing_mode = true;
             ui_settings_changed();
         }
@@ -219,7 +338,7 @@ void help_menu()
 {
     if (!ImGui::BeginMenu("Help"))
         return;
-    if (ImGui::MenuItem("Keys"))
+    if (menu_item("Keys"))
         ui.help_open = true;
     ImGui::TextDisabled("Korvel %s", korvel_version);
     ImGui::EndMenu();
@@ -230,7 +349,7 @@ void debug_menu()
     if (ui.windows.empty() || !ImGui::BeginMenu("Debug"))
         return;
     for (UiWindow& w : ui.windows)
-        if (ImGui::MenuItem(w.label, nullptr, w.open))
+        if (menu_item(w.label, nullptr, w.open))
             w.open = !w.open;
     ImGui::EndMenu();
 }
@@ -248,10 +367,17 @@ void ui_draw_menus()
     input_menu();
     help_menu();
     debug_menu();
-    if (ui.paused)
+    if (session_paused())
         ImGui::TextDisabled("  (paused)");
+    else if (session_fast_forward())
+        ImGui::TextDisabled("  (fast-forward)");
     ImGui::EndMainMenuBar();
     help_window();
+    if (ui.item_chosen) {
+        ui.item_chosen = false;
+        if (!ui.browser.open && !ui.help_open && !ui.quit_dialog)
+            ui_set_open(false);
+    }
 }
 
 void ui_draw_dialogs()
