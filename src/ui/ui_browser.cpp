@@ -82,7 +82,7 @@ void ui_draw_browser()
             ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled));
         if (ImGui::Selectable(label.c_str(), b.selected == int(i), ImGuiSelectableFlags_AllowDoubleClick)) {
             b.selected = int(i);
-            if (ImGui::IsMouseDoubleClicked(0))
+            if (ImGui::IsMouseDoubleClicked(0) || ui.double_click)
                 chosen = &e;
         }
         if (!e.folder && !e.of_kind)

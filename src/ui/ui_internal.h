@@ -59,6 +59,7 @@ struct UiState {
     UiBrowser browser;
     bool quit_dialog = false;
     bool item_chosen = false; // a menu entry was chosen this frame
+    bool double_click = false; // the window system saw a double click not yet used
     bool help_open = false;
     std::string error_box; // a message box over the picture
     std::string restart_machine;

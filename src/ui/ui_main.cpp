@@ -215,6 +215,9 @@ bool event(void* raw)
                 ui_set_open(false);
             return true;
         }
+        // A double click whose two clicks fall in one slow frame still counts as one.
+        if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_LEFT && e.button.clicks >= 2)
+            ui.double_click = true;
         if (ui.attached)
             ImGui_ImplSDL2_ProcessEvent(&e);
         return true;
@@ -329,6 +332,8 @@ void draw()
         if (w.open)
             w.draw(&w.open);
     draw_notes();
+    if (!ImGui::IsMouseDown(0) && !ImGui::IsMouseReleased(0))
+        ui.double_click = false;
     ImGui::Render();
     ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
 }

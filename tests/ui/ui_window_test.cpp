@@ -7,12 +7,13 @@
 #include <cstdlib>
 
 #include "host/host_test_support.h"
+#include "support/test_data.h"
 
 namespace {
 
 // Places in the 320 x 201 window of the host's test picture (ImGui's built-in font).
 constexpr const char* open_menus = "click_at 100 100 3";
-constexpr const char* file_quit = "click_at 25 8 1; click_at 40 42 1";
+constexpr const char* file_quit = "click_at 25 8 1; click_at 40 51 1";
 constexpr const char* sound_mute = "click_at 180 8 1; click_at 70 57 1";
 constexpr const char* machine_pause_with_menus = "click_at 75 8 1; click_at 60 105 1";
 
@@ -24,11 +25,12 @@ bool tools_present()
 // Runs the test picture in a window with XDG_CONFIG_HOME=<dir>/config, does the actions
 // (shell lines using click_at X Y BUTTON and shot NAME), waits up to 20 s for the program to
 // end by itself, and returns its exit status ("timeout" when it had to be stopped).
-std::string run_window(const host_test::TempDir& dir, const std::string& actions)
+std::string run_window(const host_test::TempDir& dir, const std::string& actions,
+                       const std::string& machine_arguments = "--machine host-test-pattern --data-dir \"$1\"")
 {
     std::string script = std::string(host_test::xvfb_script_start) + R"SH(
 export XDG_CONFIG_HOME="$1/config"
-ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" SDL_AUDIODRIVER=dummy "$2" --machine host-test-pattern --fps 60 --data-dir "$1" >>korvel.log 2>&1 &
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" SDL_AUDIODRIVER=dummy "$2" --fps 60 )SH" + machine_arguments + R"SH( >>korvel.log 2>&1 &
 kpid=$!
 wid=""
 for i in $(seq 100); do wid=$(xdotool search --name "^Korvel" 2>/dev/null | tail -n1); [ -n "$wid" ] && break; sleep 0.1; done
@@ -113,6 +115,32 @@ TEST(UiWindow, SettingsChosenInTheMenusSurviveARestart)
     EXPECT_NE(second.find("mute = 1"), std::string::npos) << second;
     EXPECT_NE(second.find("pause_when_open = 1"), std::string::npos) << second;
     EXPECT_EQ(host_test::read_file(dir.file("korvel.log")).find("damaged"), std::string::npos);
+}
+
+TEST(UiWindow, ADiskChosenInTheFileBrowserGoesIntoTheUkncDrive)
+{
+    KORVEL_NEED_ROM("uknc/UKNC.rom");
+    if (!tools_present())
+        GTEST_SKIP() << "Xvfb, xdotool or import (imagemagick) not installed";
+    host_test::TempDir dir;
+    // The browser starts in the folder the settings remember for the machine.
+    std::filesystem::create_directories(dir.path / "config/korvel");
+    std::filesystem::create_directories(dir.path / "disks");
+    host_test::write_file(dir.file("disks/boot.dsk"), std::string(819200, '\0'));
+    host_test::write_file(dir.file("disks/notes.txt"), "not a disk");
+    host_test::write_file(dir.file("config/korvel/korvel.conf"), "[uknc]\nfolder = " + dir.file("disks") + "\n");
+    // The UKNC's 800 x 553 window: File > Open into Drive 0..., then a double click on the
+    // browser's second row (the first is "..", and the text file is not listed).
+    std::string status = run_window(dir, "click_at 300 300 3\nclick_at 25 8 1\nclick_at 60 34 1\n"
+                                         "xdotool mousemove --window \"$wid\" 122 168 click --repeat 2 --delay 80 1\n"
+                                         "sleep 1\n",
+                                    "--machine uknc --frames 900 --data-dir " +
+                                        host_test::quote(korvel_test::rom_path("uknc")));
+    std::string log = host_test::read_file(dir.file("korvel.log"));
+    EXPECT_EQ(status, "0") << log;
+    EXPECT_NE(log.find("Open Disk Image-0: " + dir.file("disks/boot.dsk")), std::string::npos) << log;
+    std::string conf = host_test::read_file(dir.file("config/korvel/korvel.conf"));
+    EXPECT_NE(conf.find("recent = 0 " + dir.file("disks/boot.dsk")), std::string::npos) << conf;
 }
 
 } // namespace
