@@ -19,8 +19,12 @@ struct HostUiHooks {
     bool (*event)(void* event);
     // Once per frame after the events: carry out what the user chose.
     void (*frame)();
-    // True while the interface has anything on screen; the window is then drawn every frame.
+    // True while the interface has anything on screen: it is drawn over every picture
+    // presented, and once more when it goes.
     bool (*visible)();
+    // True while it must be drawn again although the picture did not change (it answered an
+    // event, a message came or went). A still interface over a still picture costs nothing.
+    bool (*needs_drawing)();
     // Draws over the presented picture, before the present.
     void (*draw)();
     // A message that matters to the user, shown on screen for a few seconds.

@@ -292,7 +292,8 @@ void present(uint64_t emulation_us)
     if (interface != sdl.interface_shown)
         sdl.redraw = true;
     sdl.interface_shown = interface;
-    if (!changed && !meter && !interface && !sdl.vsync && !sdl.redraw && w == sdl.presented_w &&
+    const bool interface_changed = interface && host_ui_hooks.needs_drawing && host_ui_hooks.needs_drawing();
+    if (!changed && !meter && !interface_changed && !sdl.vsync && !sdl.redraw && w == sdl.presented_w &&
         h == sdl.presented_h)
         return; // the window already shows this picture
     sdl.redraw = false;
@@ -314,10 +315,8 @@ void handle_events()
 {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
-        if (host_ui_hooks.event && host_ui_hooks.event(&e)) {
-            sdl.redraw = true;
+        if (host_ui_hooks.event && host_ui_hooks.event(&e))
             continue; // the interface's
-        }
         switch (e.type) {
         case SDL_QUIT:
             shutdown_host();

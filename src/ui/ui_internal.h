@@ -59,7 +59,8 @@ struct UiState {
     UiBrowser browser;
     bool quit_dialog = false;
     bool item_chosen = false; // a menu entry was chosen this frame
-    bool double_click = false; // the window system saw a double click not yet used
+    bool double_click = false;
+    int draw_frames = 0; // frames the interface is drawn again although nothing else changed // the window system saw a double click not yet used
     bool help_open = false;
     std::string error_box; // a message box over the picture
     std::string restart_machine;

@@ -150,9 +150,20 @@ void watch_display_keys(const SDL_Event& e)
     }
 }
 
+bool handle_event(const SDL_Event& e);
+
 bool event(void* raw)
 {
     const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
+    bool taken = handle_event(e);
+    // ImGui settles an input over a few frames (hover, then press, then release).
+    if (taken || (ui.open && e.type != SDL_USEREVENT))
+        ui.draw_frames = 4;
+    return taken;
+}
+
+bool handle_event(const SDL_Event& e)
+{
     if (ui_gamepad_event(e))
         return true;
     if (e.type == SDL_QUIT) {
@@ -291,13 +302,18 @@ void frame_work()
     }
     // Expired messages leave the screen.
     uint32_t now = SDL_GetTicks();
-    while (!ui.notes.empty() && int32_t(now - ui.notes.front().until_ms) >= 0)
+    while (!ui.notes.empty() && int32_t(now - ui.notes.front().until_ms) >= 0) {
         ui.notes.pop_front();
+        ui.draw_frames = 2;
+    }
 }
 
 void frame() { frame_work(); }
 
 bool visible() { return ui.open || !ui.notes.empty() || any_window_open() || !ui.error_box.empty(); }
+
+// Open windows of others (the debuggers) change with the machine: drawn every frame.
+bool needs_drawing() { return ui.draw_frames > 0 || any_window_open(); }
 
 void draw_notes()
 {
@@ -320,6 +336,8 @@ void draw()
 {
     if (!ui.attached)
         return;
+    if (ui.draw_frames > 0)
+        --ui.draw_frames;
     ImGui_ImplSDLRenderer_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
@@ -352,6 +370,7 @@ void ui_notify(const std::string& text)
     if (ui.notes.size() >= 6)
         ui.notes.pop_front();
     ui.notes.push_back({t, SDL_GetTicks() + note_ms});
+    ui.draw_frames = 2;
 }
 
 void ui_set_open(bool open)
@@ -359,6 +378,7 @@ void ui_set_open(bool open)
     if (open == ui.open)
         return;
     ui.open = open;
+    ui.draw_frames = 4;
     if (open)
         release_machine_keys();
     // Pausing with the menus: the machine stops while they are open, unless it was paused
@@ -424,5 +444,5 @@ void ui_install(HostOptions* options)
     pad_mapping_parse(settings_get(ui.settings, ui.machine, "gamepad"), &mapping);
     ui.pad_mapping = mapping;
     host_set_volume(ui.muted ? 0 : ui.volume);
-    host_ui_hooks = HostUiHooks{attach, detach, event, frame, visible, draw, notify, nullptr};
+    host_ui_hooks = HostUiHooks{attach, detach, event, frame, visible, needs_drawing, draw, notify, nullptr};
 }
