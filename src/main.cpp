@@ -10,6 +10,9 @@
 #include "host/host_internal.h"
 #include "host/options.h"
 #include "host/usage.h"
+#ifdef KORVEL_HAVE_UI
+#include "ui/ui.h"
+#endif
 
 [[noreturn]] void zx_main();
 [[noreturn]] void ms0515_main();
@@ -121,6 +124,9 @@ int main(int argc, char** argv)
         return 2;
     }
     host_set_title_machine(title_of(machine->name));
+#ifdef KORVEL_HAVE_UI
+    ui_install(&options); // the on-screen interface of a window run
+#endif
     host_startup(options, machine->mode);
     machine->main_routine();
     shutdown_host(); // a machine routine never returns; this keeps the end orderly if one does

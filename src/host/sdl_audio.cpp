@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "host/host_internal.h"
+#include "host/host_ui.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ void sdl_audio_open(uint32_t refresh_x256)
                 int(have.channels));
     std::printf("Audiobuffer size: 0x%X\n", ring_size);
     std::memset(audio.ring, 0, sizeof audio.ring);
+    audio.gain = device_gain();
     audio_steering_init(&audio.steering, refresh_x256, ring_size);
     // The dummy driver takes the samples without playing them: it has no clock to follow.
     const char* driver = SDL_GetCurrentAudioDriver();
@@ -119,6 +121,19 @@ void sdl_audio_set_muted(bool muted)
         audio.steering.resync_pending = true;
     audio.muted = muted;
 }
+
+void host_set_volume(uint32_t percent)
+{
+    host.volume_percent = percent > 100 ? 100 : percent;
+    if (!audio.device)
+        return;
+    SDL_LockAudioDevice(audio.device);
+    if (!audio.muted)
+        audio.gain = device_gain();
+    SDL_UnlockAudioDevice(audio.device);
+}
+
+uint32_t host_volume() { return host.volume_percent; }
 
 void sdl_audio_frame()
 {
@@ -158,5 +173,7 @@ void sdl_audio_close() {}
 void sdl_audio_frame() {}
 void sdl_audio_set_muted(bool) {}
 bool sdl_audio_keeps_time() { return true; }
+void host_set_volume(uint32_t percent) { host.volume_percent = percent > 100 ? 100 : percent; }
+uint32_t host_volume() { return host.volume_percent; }
 
 #endif

@@ -55,6 +55,7 @@ PresentLayout host_present_layout(int window_w, int window_h, int picture_w, int
 #include <thread>
 #include <vector>
 
+#include "host/host_ui.h"
 #include "host/load_meter.h"
 #include "host/sdl_audio.h"
 
@@ -79,6 +80,7 @@ struct SdlHost {
     SDL_Texture* meter = nullptr;
     uint32_t meter_pixels[load_meter_width * load_meter_height];
     bool shown = false;
+    bool interface_shown = false;
     bool in_fullscreen = false;
     int saved_x = 0, saved_y = 0, saved_width = 0, saved_height = 0;
     int display_rate = 0;
@@ -175,6 +177,8 @@ bool sdl_open(const HostOptions& options, std::string* error)
 
     sdl_audio_open(rate_x256);
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    if (host_ui_hooks.attach)
+        host_ui_hooks.attach(sdl.window, sdl.renderer);
     sdl.next_deadline = Clock::now() + sdl.frame_period;
     sdl.last_present = sdl.frame_end = Clock::now();
     return true;
@@ -182,6 +186,8 @@ bool sdl_open(const HostOptions& options, std::string* error)
 
 void sdl_close()
 {
+    if (host_ui_hooks.detach && sdl.renderer)
+        host_ui_hooks.detach();
     sdl_audio_close();
     if (sdl.picture)
         SDL_DestroyTexture(sdl.picture);
@@ -319,7 +325,15 @@ void present(uint64_t emulation_us)
         }
     }
     const bool meter = host.options.meter && !fullscreen && w > 300 && sdl.meter;
-    if (!changed && !meter && !sdl.vsync && !sdl.redraw && w == sdl.presented_w && h == sdl.presented_h)
+    // The interface over the picture is drawn every frame while it shows anything, and once
+    // more when it goes, to take it off the picture.
+    const bool interface = host_ui_hooks.visible && host_ui_hooks.visible();
+    if (interface != sdl.interface_shown)
+        sdl.redraw = true;
+    sdl.interface_shown = interface;
+    const bool interface_changed = interface && host_ui_hooks.needs_drawing && host_ui_hooks.needs_drawing();
+    if (!changed && !meter && !interface_changed && !sdl.vsync && !sdl.redraw && w == sdl.presented_w &&
+        h == sdl.presented_h)
         return; // the window already shows this picture
     sdl.redraw = false;
     sdl.presented_w = w;
@@ -331,6 +345,8 @@ void present(uint64_t emulation_us)
         SDL_RenderCopy(sdl.renderer, sdl.picture, nullptr, &dst);
     }
     draw_meter(w, emulation_us);
+    if (interface)
+        host_ui_hooks.draw();
     SDL_RenderPresent(sdl.renderer);
 }
 
@@ -338,6 +354,8 @@ void handle_events()
 {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (host_ui_hooks.event && host_ui_hooks.event(&e))
+            continue; // the interface's
         switch (e.type) {
         case SDL_QUIT:
             shutdown_host();
@@ -393,6 +411,8 @@ void sdl_frame(bool with_audio)
     }
     Clock::time_point presented = Clock::now();
     handle_events();
+    if (host_ui_hooks.frame)
+        host_ui_hooks.frame();
     sdl.frame_end = Clock::now();
     sdl.presentation_time = sdl.frame_end - presented;
 }

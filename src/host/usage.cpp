@@ -48,6 +48,7 @@ const HostMachineDoc machine_rows[] = {
 };
 
 const HostKeyDoc key_rows[] = {
+    {"*", "Pause (alone) or the right mouse button", "open the on-screen menus (window only)"},
     {"*", "Left Windows + F", "full screen on/off"},
     {"*", "Left Windows + C", "screenshot: ScreenShot_NNN.png in the data directory"},
     {"*", "Right Windows + F1 ... F9", "load save-state slot 1-9"},

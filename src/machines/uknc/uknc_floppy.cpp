@@ -228,6 +228,7 @@ bool uknc_floppy_open(int image, const char* path)
     }
     if (failed) {
         std::printf("Can't open Disk Image: %s\n", path);
+        host_notifyf("Can't open Disk Image: %s\n", path);
         return false;
     }
     // Bytes a short file lacks stay 0xFF. A file far shorter than a disk is most likely
@@ -237,9 +238,12 @@ bool uknc_floppy_open(int image, const char* path)
     uknc_floppy.modified[image] = false;
     uknc_floppy.inserted[image] = true;
     std::printf("Open Disk Image-%d: %s\n", image, path);
-    if (got < uknc_image_size)
+    host_notifyf("Open Disk Image-%d: %s\n", image, path);
+    if (got < uknc_image_size) {
         std::printf("Disk image %s is only %zu bytes long (a disk holds %u): the rest reads as 0xFF\n", path, got,
                     uknc_image_size);
+        host_notifyf("Disk image %s is only %zu bytes long (a disk holds %u)\n", path, got, uknc_image_size);
+    }
     return true;
 }
 
@@ -255,18 +259,23 @@ void uknc_floppy_save(int image)
     if (!file && errno == ENOENT)
         file = open_data_file(path, "wb");
     if (!file) {
-        std::printf("Can't save Disk Image-%d: %s (%s)\n", image, path, std::strerror(errno));
+        const char* reason = std::strerror(errno);
+        std::printf("Can't save Disk Image-%d: %s (%s)\n", image, path, reason);
+        host_notifyf("Can't save Disk Image-%d: %s (%s)\n", image, path, reason);
         return;
     }
     const bool written = std::fwrite(uknc_floppy.images[image], 1, uknc_image_size, file) == uknc_image_size;
     const int write_error = errno;
     // A full disk shows up at the write or at the close; the image then stays marked changed.
     if (std::fclose(file) != 0 || !written) {
-        std::printf("Can't save Disk Image-%d: %s (%s)\n", image, path, std::strerror(written ? errno : write_error));
+        const char* reason = std::strerror(written ? errno : write_error);
+        std::printf("Can't save Disk Image-%d: %s (%s)\n", image, path, reason);
+        host_notifyf("Can't save Disk Image-%d: %s (%s)\n", image, path, reason);
         return;
     }
     uknc_floppy.modified[image] = false;
     std::printf("Save Disk Image-%d: %s\n", image, path);
+    host_notifyf("Save Disk Image-%d: %s\n", image, path);
 }
 
 bool uknc_floppy_modified(int image) { return image >= 0 && image <= 1 && uknc_floppy.modified[image]; }
