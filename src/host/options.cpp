@@ -27,6 +27,8 @@ const char* host_usage_text()
            "  --cpu z80|8080      processor of the PK8000 and the Specialist (default 8080);\n"
            "                      the other machines have a Z80 only\n"
            "  --no-fast-tape      load tapes in real time in the window (default: unpaced)\n"
+           "  --rzx FILE          ZX: play the input recording FILE (.rzx)\n"
+           "  --record-rzx FILE   ZX: record the session's input as FILE (.rzx)\n"
            "  --help              this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
@@ -154,13 +156,18 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->screenshot_at.push_back(n);
-        } else if (name == "--keys" || name == "--wav" || name == "--data-dir") {
+        } else if (name == "--keys" || name == "--wav" || name == "--data-dir" || name == "--rzx" ||
+                   name == "--record-rzx") {
             if (!value(&v)) return false;
             if (!*v) {
                 *error = name + " needs a file name";
                 return false;
             }
-            (name == "--keys" ? o->keys_file : name == "--wav" ? o->wav_file : o->data_dir) = v;
+            (name == "--keys"    ? o->keys_file
+             : name == "--wav"   ? o->wav_file
+             : name == "--rzx"   ? o->rzx_file
+             : name == "--record-rzx" ? o->record_rzx_file
+                                 : o->data_dir) = v;
         } else if (name == "--cpu") {
             if (!value(&v)) return false;
             if (std::strcmp(v, "z80") != 0 && std::strcmp(v, "8080") != 0) {
