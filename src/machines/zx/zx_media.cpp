@@ -72,7 +72,18 @@ ZxFileKind zx_file_kind(const char* name)
     std::vector<uint8_t> bytes;
     std::string why;
     const bool read = zx_read_whole_file(name, &bytes, &why);
-    if (ends_with(name, ".sna") || !read || bytes.size() == zx_sna_size)
+    if (!read) {
+        // Its reader says why it can't be read.
+        if (zx_is_tape_name(name))
+            return ends_with(name, ".tap") ? ZxFileKind::tap : ends_with(name, ".tzx") ? ZxFileKind::tzx : ZxFileKind::tape;
+        if (ends_with(name, ".rzx"))
+            return ZxFileKind::rzx;
+        for (const char* e : {".szx", ".sp", ".snp", ".zxs"})
+            if (ends_with(name, e))
+                return ZxFileKind::snapshot;
+        return ends_with(name, ".z80") ? ZxFileKind::z80 : ZxFileKind::sna;
+    }
+    if (ends_with(name, ".sna") || bytes.size() == zx_sna_size)
         return ZxFileKind::sna;
     zx_libspectrum_start();
     zx_libspectrum_clear();

@@ -194,7 +194,9 @@ bool zx_tape_insert(const char* name)
         return false;
     }
     std::vector<ZxTapeBlock> blocks;
-    libspectrum_tape* tape = zx_read_tape(image, name, &blocks, &why);
+    // libspectrum opens some kinds (.wav) by their name itself: it gets the full path.
+    const std::string path = data_path(name);
+    libspectrum_tape* tape = zx_read_tape(image, path.c_str(), &blocks, &why);
     if (!tape) {
         std::printf("Can't open tape %s: %s\n", name, why.c_str());
         std::printf("Tape %s not inserted\n", name);
@@ -224,7 +226,7 @@ bool zx_tape_restore_position()
         return true;
     std::string why;
     std::vector<ZxTapeBlock> blocks;
-    d.tape = zx_read_tape(d.image, d.name.c_str(), &blocks, &why);
+    d.tape = zx_read_tape(d.image, data_path(d.name.c_str()), &blocks, &why);
     if (!d.tape || blocks.size() != d.blocks.size() || d.block >= blocks.size()) {
         zx_tape_eject();
         return false;

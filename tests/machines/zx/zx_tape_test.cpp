@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <libspectrum.h>
+
 #include "machines/zx/zx_tape.h"
 #include "support/headless.h"
 #include "zx_test_support.h"
@@ -536,6 +538,93 @@ TEST(ZxTapeHeadless, OpenSeLoadsATzxWithTurboBlocksAndPauses)
                              "Tape block 12/12: turbo speed data", "Tape end"})
         EXPECT_NE(run.console.find(line), std::string::npos) << line << "\n" << run.console;
     expect_program_screen(dir, 0x16, run.console);
+    std::filesystem::remove_all(dir);
+}
+
+// A .tap as PZX, built here by the PZX layout (libspectrum reads PZX but does not write
+// it): per block a PULS of the ROM's pilot and sync pulses, a DATA of its bits (two
+// 855 T pulses for a 0, two 1710 T for a 1, starting at the level the pulses left) and a
+// one-second PAUS.
+Bytes pzx_from_tap(const Bytes& tap)
+{
+    Bytes pzx;
+    auto put32 = [](Bytes& b, uint32_t v) { put16(b, v & 0xFFFF), put16(b, v >> 16); };
+    auto block = [&](const char* tag, const Bytes& body) {
+        pzx.insert(pzx.end(), tag, tag + 4);
+        put32(pzx, uint32_t(body.size()));
+        append(pzx, body);
+    };
+    block("PZXT", {1, 0});
+    for (size_t at = 0; at + 2 <= tap.size();) {
+        const size_t length = tap[at] | tap[at + 1] << 8;
+        const Bytes data(tap.begin() + long(at) + 2, tap.begin() + long(at + 2 + length));
+        at += 2 + length;
+        const uint16_t pilot = data[0] < 0x80 ? 8063 : 3223;
+        Bytes pulses;
+        put16(pulses, 0x8000 | pilot), put16(pulses, 2168), put16(pulses, 667), put16(pulses, 735);
+        block("PULS", pulses);
+        Bytes bits;
+        put32(bits, uint32_t(8 * data.size()) | (pilot % 2 == 1 ? 0x80000000u : 0)); // an odd count ends high
+        put16(bits, 945);
+        bits.insert(bits.end(), {2, 2});
+        put16(bits, 855), put16(bits, 855), put16(bits, 1710), put16(bits, 1710);
+        append(bits, data);
+        block("DATA", bits);
+        Bytes pause;
+        put32(pause, 3500000);
+        block("PAUS", pause);
+    }
+    return pzx;
+}
+
+// The pasmo program as PZX and converted by libspectrum into CSW (sampled pulses) and TZX
+// loads through OpenSE BASIC's LOAD "" to the same screen as the .tap; a file of an
+// unknown kind given as a tape ends the start with libspectrum's reason.
+TEST(ZxTapeHeadless, OpenSeLoadsTheProgramFromEveryTapeFormatLibspectrumWrites)
+{
+    if (!std::filesystem::exists(opense_rom))
+        GTEST_SKIP() << "opense-basic is not installed";
+    const auto dir = korvel_test::make_data_dir("korvel_zx_formats");
+    Bytes tap;
+    if (!make_program_tap(dir, 0x0E, &tap))
+        GTEST_SKIP() << "pasmo is not installed";
+    korvel_test::write_file(dir / "48.rom", zx_test_read_file(opense_rom));
+    zx_libspectrum_start();
+    const struct {
+        const char* name;
+        libspectrum_id_t format;
+        const char* inserted;
+    } formats[] = {
+        {"prog.pzx", LIBSPECTRUM_ID_UNKNOWN, "(PZX)"},
+        {"prog.csw", LIBSPECTRUM_ID_TAPE_CSW, "(CSW)"},
+        {"prog.tzx", LIBSPECTRUM_ID_TAPE_TZX, "(TZX)"},
+    };
+    for (const auto& f : formats) {
+        SCOPED_TRACE(f.name);
+        if (f.format == LIBSPECTRUM_ID_UNKNOWN) {
+            korvel_test::write_file(dir / f.name, pzx_from_tap(tap));
+        } else {
+            libspectrum_tape* tape = libspectrum_tape_alloc();
+            ASSERT_EQ(libspectrum_tape_read(tape, tap.data(), tap.size(), LIBSPECTRUM_ID_TAPE_TAP, "prog.tap"),
+                      LIBSPECTRUM_ERROR_NONE);
+            libspectrum_byte* buffer = nullptr;
+            size_t length = 0;
+            ASSERT_EQ(libspectrum_tape_write(&buffer, &length, tape, f.format), LIBSPECTRUM_ERROR_NONE);
+            korvel_test::write_file(dir / f.name, Bytes(buffer, buffer + length));
+            libspectrum_free(buffer);
+            libspectrum_tape_free(tape);
+        }
+        const auto run = korvel_test::run_headless(
+            dir, "zx", std::string("--frames 1500 --screenshot-at 1500 ") + f.name, "", load_keys());
+        ASSERT_EQ(run.status, 0) << run.console;
+        EXPECT_NE(run.console.find(f.inserted), std::string::npos) << run.console;
+        EXPECT_NE(run.console.find("Tape end"), std::string::npos) << run.console;
+        expect_program_screen(dir, 0x0E, run.console);
+    }
+    korvel_test::write_file(dir / "noise.pzx", Bytes(100, 0x55));
+    const auto run = korvel_test::run_headless(dir, "zx", "--frames 3 noise.pzx");
+    EXPECT_EQ(run.status, 1) << run.console;
+    EXPECT_NE(run.console.find("Can't open tape noise.pzx: "), std::string::npos) << run.console;
     std::filesystem::remove_all(dir);
 }
 
