@@ -53,7 +53,19 @@ void SDLCALL audio_callback(void*, Uint8* stream, int length)
     audio.read_position = (pos + n) & ring_mask;
 }
 
+// The one place that sets how loud the device plays: silent while muted (the monitor,
+// fast-forward) and scaled by the volume setting.
+int32_t device_gain()
+{
+    if (host.muted)
+        return 0;
+    const uint32_t volume = host.volume_percent > 100 ? 100 : host.volume_percent;
+    return int32_t(int64_t(playing_gain) * volume / 100);
+}
+
 } // namespace
+
+bool sdl_audio_keeps_time() { return !audio.device || audio.steering.keeps_time; }
 
 void sdl_audio_open(uint32_t refresh_x256)
 {
@@ -79,6 +91,10 @@ void sdl_audio_open(uint32_t refresh_x256)
     std::printf("Audiobuffer size: 0x%X\n", ring_size);
     std::memset(audio.ring, 0, sizeof audio.ring);
     audio_steering_init(&audio.steering, refresh_x256, ring_size);
+    // The dummy driver takes the samples without playing them: it has no clock to follow.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver && std::strcmp(driver, "dummy") == 0)
+        audio_steering_stop_keeping_time(&audio.steering);
     SDL_PauseAudioDevice(audio.device, 0);
 }
 
@@ -96,7 +112,7 @@ void sdl_audio_set_muted(bool muted)
     if (!audio.device)
         return;
     SDL_LockAudioDevice(audio.device);
-    audio.gain = muted ? 0 : playing_gain;
+    audio.gain = muted ? 0 : device_gain();
     SDL_UnlockAudioDevice(audio.device);
     // Unmuting always starts the measurement afresh, muted before or not.
     if (!muted)
@@ -110,6 +126,7 @@ void sdl_audio_frame()
         return;
     AudioSteering& s = audio.steering;
     SDL_LockAudioDevice(audio.device);
+    audio.gain = device_gain();
     uint64_t elapsed = audio.callback_counter ? SDL_GetPerformanceCounter() - audio.callback_counter : 0;
     uint64_t moved = elapsed * audio_sample_rate / SDL_GetPerformanceFrequency();
     if (moved > audio.callback_samples)
@@ -140,5 +157,6 @@ void sdl_audio_open(uint32_t) {}
 void sdl_audio_close() {}
 void sdl_audio_frame() {}
 void sdl_audio_set_muted(bool) {}
+bool sdl_audio_keeps_time() { return true; }
 
 #endif

@@ -145,6 +145,7 @@ void ms0515_run_frame()
 
     shift_key_snapshot();
     snapshot_keys();
+    host_window_keys(); // full screen and screenshot
     ms0515_keyboard_translate(ms0515.keyboard);
     if (!ms0515_keyboard_queue_empty(ms0515.keyboard)) {
         ms0515.MsPendingInterrupts |= MS0515_IRQ_KEYBOARD;

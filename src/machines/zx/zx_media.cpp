@@ -59,6 +59,26 @@ std::string file_name_of(const std::string& word)
 
 } // namespace
 
+bool zx_data_file_exists(const char* name)
+{
+    FILE* file = open_data_file(name, "rb");
+    if (!file)
+        return false;
+    std::fclose(file);
+    return true;
+}
+
+const char* zx_rom_file(const char* system_rom)
+{
+    if (zx_data_file_exists("48.rom"))
+        return "48.rom";
+    if (FILE* file = std::fopen(system_rom, "rb")) {
+        std::fclose(file);
+        return system_rom;
+    }
+    return "48.rom"; // missing: the load says so
+}
+
 bool zx_is_tape_name(const char* name)
 {
     for (const char* e : {".tap", ".tzx", ".pzx", ".csw", ".wav", ".spc", ".sta", ".ltp"})
@@ -182,12 +202,18 @@ void zx_load_start_files(const char* argument_text)
     std::string snapshot, tape;
     zx_names_from_argument_text(argument_text, &snapshot, &tape);
     zx_tape_eject();
-    // A recording brings its own snapshot: without a name the ROM is only its background.
+    // Nothing named and no snapshot.SNA (a first start): power on into the ROM. A
+    // snapshot that was named must be there. A recording brings its own snapshot.
     const bool recording = *rzx_option() != '\0';
-    if (recording && (!argument_text || !*argument_text))
+    const bool named = argument_text && argument_text[strspn(argument_text, " \t")] != '\0';
+    if (!named && (recording || !zx_data_file_exists(snapshot.c_str())))
         snapshot.clear();
+    set_window_file(recording          ? rzx_option()
+                    : !tape.empty()     ? tape.c_str()
+                    : !snapshot.empty() ? snapshot.c_str()
+                                        : "");
     if (snapshot.empty()) {
-        // Only a tape: the machine powers on into its ROM and the tape waits.
+        // Only a tape, or nothing: the machine powers on into its ROM and the tape waits.
         std::snprintf(zx.snapshot_name, sizeof zx.snapshot_name, "%s", "snapshot.SNA");
         z80_reset(&zx.cpu);
         std::printf("No snapshot: starting from the ROM\n");
@@ -207,14 +233,23 @@ void zx_load_start_files(const char* argument_text)
 bool zx_open_file(const char* name)
 {
     const ZxFileKind kind = zx_file_kind(name);
-    if (kind == ZxFileKind::tap || kind == ZxFileKind::tzx || kind == ZxFileKind::tape)
-        return zx_tape_insert(name);
-    if (kind == ZxFileKind::rzx)
-        return zx_rzx_play(name);
+    if (kind == ZxFileKind::tap || kind == ZxFileKind::tzx || kind == ZxFileKind::tape) {
+        if (!zx_tape_insert(name))
+            return false;
+        set_window_file(name);
+        return true;
+    }
+    if (kind == ZxFileKind::rzx) {
+        if (!zx_rzx_play(name))
+            return false;
+        set_window_file(name);
+        return true;
+    }
     // A file that cannot be read is reported and the running program goes on.
     ZxFileKind loaded = kind;
     if (!zx_load_snapshot(name, &loaded))
         return false;
+    set_window_file(name);
     if (loaded == ZxFileKind::sna) {
         zx.last_fe = 3;
         zx.border_colour = 0;

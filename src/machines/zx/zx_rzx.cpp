@@ -146,6 +146,10 @@ bool zx_rzx_play(const char* name)
         std::printf("Can't play RZX %s: %s\n", name, why.c_str());
         return false;
     }
+    // libspectrum reads some headers a little past a short file's end: zeros follow it.
+    const size_t length = file.size();
+    file.resize(length + 256, 0);
+    file.resize(length);
     zx_libspectrum_start();
     zx_libspectrum_clear();
     libspectrum_rzx* rzx = libspectrum_rzx_alloc();

@@ -129,6 +129,10 @@ bool zx_load_snapshot_file(Z80State* cpu, uint8_t* memory, const char* name, uin
         std::printf("Can't load snapshot %s: %s\n", name, file.size() > snapshot_limit ? "too large" : why.c_str());
         return false;
     }
+    // libspectrum reads some headers a little past a short file's end: zeros follow it.
+    const size_t length = file.size();
+    file.resize(length + 256, 0);
+    file.resize(length);
     zx_libspectrum_start();
     zx_libspectrum_clear();
     libspectrum_id_t kind = LIBSPECTRUM_ID_UNKNOWN;

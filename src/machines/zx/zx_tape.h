@@ -145,6 +145,13 @@ enum class ZxFileKind : uint8_t { sna, z80, tap, tzx, snapshot, tape, rzx };
 ZxFileKind zx_file_kind(const char* name);
 // Tape names by extension (.tap .tzx .pzx .csw .wav .spc .sta .ltp, any case).
 bool zx_is_tape_name(const char* name);
+// True when the data file opens for reading.
+bool zx_data_file_exists(const char* name);
+// Debian's OpenSE BASIC ROM (package opense-basic).
+inline constexpr const char* zx_system_rom = "/usr/share/spectrum-roms/opense.rom";
+// The ROM to load: "48.rom" of the data directory, else system_rom when that is there,
+// else "48.rom" (whose load then fails and says so).
+const char* zx_rom_file(const char* system_rom);
 // A 48K snapshot in any format libspectrum reads. False (machine unchanged, a message
 // said why) for a file that cannot be read, is damaged, or is of a 128K or other
 // machine. `border` receives the border colour the snapshot records.

@@ -128,7 +128,10 @@ libspectrum_tape* zx_read_tape(const std::vector<uint8_t>& image, const char* na
     zx_libspectrum_clear();
     blocks->clear();
     libspectrum_tape* tape = libspectrum_tape_alloc();
-    if (libspectrum_tape_read(tape, image.data(), image.size(), LIBSPECTRUM_ID_UNKNOWN, name) !=
+    // libspectrum reads some headers a little past a short file's end: zeros follow it.
+    std::vector<uint8_t> padded(image.size() + 256, 0);
+    std::memcpy(padded.data(), image.data(), image.size());
+    if (libspectrum_tape_read(tape, padded.data(), image.size(), LIBSPECTRUM_ID_UNKNOWN, name) !=
         LIBSPECTRUM_ERROR_NONE) {
         *why = zx_libspectrum_message("not a tape libspectrum reads");
         libspectrum_tape_free(tape);
