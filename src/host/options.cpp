@@ -51,6 +51,10 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (!options_ended && std::strcmp(arg, "-h") == 0) { // the usual short form of --help
+            o->help = true;
+            continue;
+        }
         if (options_ended || std::strncmp(arg, "--", 2) != 0) {
             append_argument(&o->argument_text, arg);
             continue;
@@ -130,6 +134,21 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->screenshot_at.push_back(n);
+        } else if (name == "--save-state-at") {
+            if (!value(&v)) return false;
+            uint32_t n = 0;
+            if (!parse_count(v, &n)) {
+                *error = std::string("bad frame number for --save-state-at: '") + v + "'";
+                return false;
+            }
+            o->save_state_at.push_back(n);
+        } else if (name == "--load-state") {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            o->load_state_file = v;
         } else if (name == "--keys" || name == "--wav" || name == "--data-dir" || name == "--rzx" ||
                    name == "--record-rzx") {
             if (!value(&v)) return false;

@@ -201,8 +201,9 @@ bool zx_rzx_active();
 // One frame instead of zx_emulate_frame while zx_rzx_active().
 void zx_rzx_emulate_frame();
 // Splits the argument text: "snapshot", "tape" or "snapshot tape" (quotes group words
-// with blanks). Any other text is one snapshot name as before. Empty names mean none.
-void zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape);
+// with blanks). Any other text is one snapshot name as before. Empty names mean none;
+// false when a word names nothing (text ending in a backslash: "dir\\").
+bool zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape);
 // The start-up files: a snapshot (fatal when it cannot be loaded), or only a tape (the
 // ROM starts from its reset), or both.
 void zx_load_start_files(const char* argument_text);
