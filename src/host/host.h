@@ -41,6 +41,9 @@ void host_notifyf(const char* format, ...) __attribute__((format(printf, 1, 2)))
 // The processor chosen with --cpu: "z80", "8080", or "" when not given. Machines whose
 // processor can run either way read it when they set up their CPU.
 const char* cpu_option();
+// --rzx and --record-rzx: the ZX's input recording to play and to write ("" for none).
+const char* rzx_option();
+const char* record_rzx_option();
 
 // ---- Window and picture -------------------------------------------------------------
 

@@ -149,13 +149,18 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->load_state_file = v;
-        } else if (name == "--keys" || name == "--wav" || name == "--data-dir") {
+        } else if (name == "--keys" || name == "--wav" || name == "--data-dir" || name == "--rzx" ||
+                   name == "--record-rzx") {
             if (!value(&v)) return false;
             if (!*v) {
                 *error = name + " needs a file name";
                 return false;
             }
-            (name == "--keys" ? o->keys_file : name == "--wav" ? o->wav_file : o->data_dir) = v;
+            (name == "--keys"    ? o->keys_file
+             : name == "--wav"   ? o->wav_file
+             : name == "--rzx"   ? o->rzx_file
+             : name == "--record-rzx" ? o->record_rzx_file
+                                 : o->data_dir) = v;
         } else if (name == "--cpu") {
             if (!value(&v)) return false;
             if (std::strcmp(v, "z80") != 0 && std::strcmp(v, "8080") != 0) {

@@ -26,6 +26,8 @@ struct HostOptions {
     bool meter = false;
     bool ms0515_linear_disks = false; // MS-0515: read every image as one surface, tracks 0-79
     bool no_fast_tape = false;       // window: tapes load in real time
+    std::string rzx_file;            // ZX: an input recording to play
+    std::string record_rzx_file;     // ZX: the input recording to write
     bool error_box = false;          // fatal errors in a box even without a terminal
     bool help = false;
     bool version = false;

@@ -283,3 +283,5 @@ const char* next_argument()
 const char* argument_text() { return host.argument_text.c_str(); }
 
 const char* cpu_option() { return host.options.cpu.c_str(); }
+const char* rzx_option() { return host.options.rzx_file.c_str(); }
+const char* record_rzx_option() { return host.options.record_rzx_file.c_str(); }

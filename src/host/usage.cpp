@@ -30,6 +30,9 @@ const HostOptionDoc option_rows[] = {
     {"--cpu", "z80|8080", "processor of the PK8000 and the Specialist (default 8080);\n"
                           "the other machines have a Z80 only"},
     {"--no-fast-tape", "", "ZX: load tapes in real time in the window (default: unpaced)"},
+    {"--rzx", "FILE", "ZX: play the RZX input recording FILE, then hand control to\n"
+                      "the keyboard"},
+    {"--record-rzx", "FILE", "ZX: record the session's input as the RZX recording FILE"},
     {"--error-box", "", "show a fatal error in a window even when not started from a\n"
                         "terminal (the desktop launcher starts korvel so)"},
     {"--help", "", "this text, also -h (with --machine NAME: that machine's hot keys)"},

@@ -87,6 +87,9 @@ void zx_run_frame(Z80State* state);
 // FLASH countdown, the frame interrupt (only with IFF1 set), 71680 T-states of CPU, and
 // the frame's beeper samples.
 void zx_emulate_frame();
+// Its first and last parts: the FLASH countdown; the beeper samples.
+void zx_frame_begin();
+void zx_frame_sound();
 // Takes the snapshot name from the raw argument text: what follows the last backslash, up
 // to a double quote or the end; "snapshot.SNA" when the text is empty. Returns false (name cut to 255
 // characters) when it did not fit.

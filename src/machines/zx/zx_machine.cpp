@@ -75,18 +75,28 @@ void zx_run_frame(Z80State* state)
     } while (state->ticks >= 0);
 }
 
-void zx_emulate_frame()
+void zx_frame_begin()
 {
     if (--zx.flash_countdown == 0) {
         zx.flash_phase = static_cast<uint8_t>(~zx.flash_phase);
         zx.flash_countdown = zx_flash_frames;
     }
+}
+
+void zx_frame_sound()
+{
+    zx.beeper_edge_count = zx_beeper_to_samples(zx.zx_beeper_edges, zx.beeper_edge_count, zx_frame_tstates);
+}
+
+void zx_emulate_frame()
+{
+    zx_frame_begin();
     // INT is raised once, at the frame start; with IFF1 clear at that moment it is lost.
     if (z80_iff1(&zx.cpu))
         z80_accept_interrupt(&zx.cpu);
     zx.cpu.ticks += zx_frame_tstates * zx_units_per_tstate;
     zx_run_frame(&zx.cpu);
-    zx.beeper_edge_count = zx_beeper_to_samples(zx.zx_beeper_edges, zx.beeper_edge_count, zx_frame_tstates);
+    zx_frame_sound();
 }
 
 bool zx_snapshot_name_from(const char* argument_text, char* name, size_t capacity)

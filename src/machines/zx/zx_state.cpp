@@ -1,6 +1,7 @@
 // The ZX Spectrum's save state: processor, the 48 KB of RAM, the ULA's latches and the
 // frame's pending border and beeper events, the palette chosen, and the tape in the player
 // with its position. The ROM is the file's; the picture is painted afresh after a load.
+#include <cstdio>
 #include <cstring>
 
 #include "cpu/z80/z80_state.h"
@@ -74,8 +75,8 @@ void save(StateWriter* w)
     t.frame_start_level = d.frame_start_level;
     t.fast = d.fast;
     t.block = d.block;
-    t.count = d.count;
-    t.byte = d.byte;
+    t.count = d.edge;                         // edges taken in the current block
+    t.byte = uint32_t(d.pending_flags);      // libspectrum's flags of the edge due
     t.segment_end = d.segment_end;
     t.segment_left = d.segment_left;
     t.frame_base = d.frame_base;
@@ -140,9 +141,7 @@ bool check(const StateReader* r, std::string* why)
     for (size_t i = 0; i < blocks / sizeof(ZxTapeBlock); ++i) {
         ZxTapeBlock b;
         std::memcpy(&b, block_bytes + i * sizeof b, sizeof b);
-        // The player reads pulse tables (block 0x13) as 16-bit words.
-        const uint64_t data_bytes = b.id == 0x13 ? uint64_t(b.data_length) * 2 : b.data_length;
-        if (uint64_t(b.body) + b.body_length > image || uint64_t(b.data) + data_bytes > image)
+        if (b.data_length > image)
             return fail(why, "damaged ZX tape blocks");
     }
     return true;
@@ -187,8 +186,8 @@ void load(const StateReader* r)
     d.frame_start_level = t.frame_start_level;
     d.fast = t.fast;
     d.block = size_t(t.block);
-    d.count = t.count;
-    d.byte = t.byte;
+    d.edge = t.count;
+    d.pending_flags = int32_t(t.byte);
     d.segment_end = t.segment_end;
     d.segment_left = t.segment_left;
     d.frame_base = t.frame_base;
@@ -208,6 +207,9 @@ void load(const StateReader* r)
     if (size)
         std::memcpy(d.edges, p, size);
 
+    // The image is read again through libspectrum and the player finds its place in it.
+    if (!zx_tape_restore_position())
+        std::printf("The saved tape can't be read again: ejected\n");
     zx.cpu.read_port = d.inserted ? zx_tape_read_port : zx_read_port;
     z80_state_load(z, &zx.cpu);
     zx_invalidate_picture();

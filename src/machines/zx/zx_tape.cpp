@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include <libspectrum.h>
+
 #include "host/host.h"
 #include "machines/zx/zx.h"
 #include "machines/zx/zx_tape.h"
@@ -16,7 +18,8 @@ ZxTapeDeck zx_tape = [] {
 
 namespace {
 
-uint32_t word_at(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; }
+// A tape whose edges keep coming at no distance (a loop of empty blocks) is cut off here.
+constexpr int zx_tape_zero_edge_limit = 1000000;
 
 void record_edge(int64_t at)
 {
@@ -28,20 +31,6 @@ void record_edge(int64_t at)
     d.edges[d.edge_count++] = static_cast<int32_t>(t);
 }
 
-// A pulse: the level flips at its start and holds for `length` T-states.
-void pulse(int64_t at, uint32_t length)
-{
-    zx_tape.level ^= 1;
-    record_edge(at);
-    zx_tape.segment_end = at + length;
-}
-
-void finish_block()
-{
-    ++zx_tape.block;
-    zx_tape.stage = ZxTapeStage::block;
-}
-
 void stop_playing(int64_t at)
 {
     ZxTapeDeck& d = zx_tape;
@@ -50,146 +39,83 @@ void stop_playing(int64_t at)
     d.by_hand = false;
 }
 
-// Starts the next part of the signal at `at`. False when the tape stops there (its end,
-// or a block that says to stop it).
+void announce_block()
+{
+    ZxTapeDeck& d = zx_tape;
+    int position = 0;
+    libspectrum_tape_position(&position, d.tape);
+    // Blocks libspectrum passes over without an edge (texts, groups) are announced too.
+    const uint32_t first = d.stage == ZxTapeStage::block && d.edge == 0 && d.block == 0 ? 0 : d.block + 1;
+    for (uint32_t i = first; i <= static_cast<uint32_t>(position) && i < d.blocks.size(); ++i) {
+        std::printf("Tape block %u/%zu: %s\n", i + 1, d.blocks.size(), zx_tape_block_description(d, i).c_str());
+        host_notifyf("Tape block %u/%zu: %s\n", i + 1, d.blocks.size(), zx_tape_block_description(d, i).c_str());
+    }
+    d.block = static_cast<uint32_t>(position);
+    d.edge = 0;
+}
+
+void end_of_tape(int64_t at)
+{
+    ZxTapeDeck& d = zx_tape;
+    d.stage = ZxTapeStage::end;
+    std::printf("Tape end\n");
+    host_notifyf("Tape end\n");
+    stop_playing(at);
+}
+
+// The edge due at `at` happens, and the next one is asked for. False when the tape stops
+// there (its end, or a block that says to stop it).
 bool next_segment(int64_t at)
 {
     ZxTapeDeck& d = zx_tape;
-    for (;;) {
-        if (d.stage == ZxTapeStage::end)
-            return false;
-        if (d.stage == ZxTapeStage::block) {
-            if (d.block >= d.blocks.size()) {
-                d.stage = ZxTapeStage::end;
-                std::printf("Tape end\n");
-                host_notifyf("Tape end\n");
-                stop_playing(at);
-                return false;
-            }
-            const ZxTapeBlock& b = d.blocks[d.block];
-            std::printf("Tape block %zu/%zu: %s\n", d.block + 1, d.blocks.size(),
-                        zx_tape_block_description(d, d.block).c_str());
-            host_notifyf("Tape block %zu/%zu: %s\n", d.block + 1, d.blocks.size(),
-                        zx_tape_block_description(d, d.block).c_str());
-            d.count = 0;
-            d.byte = 0;
-            switch (b.id) {
-            case 0x10:
-            case 0x11:
-            case 0x12:
-                d.stage = ZxTapeStage::pilot;
-                d.count = b.pilot_count;
-                break;
-            case 0x13:
-                d.stage = ZxTapeStage::pulses;
-                break;
-            case 0x14:
-                d.stage = ZxTapeStage::data;
-                break;
-            case 0x20:
-                if (b.pause_ms > 0) {
-                    d.stage = ZxTapeStage::pause_edge;
-                    break;
-                }
-                [[fallthrough]];
-            case 0x2A:
-                finish_block();
-                std::printf("Tape stopped (the tape says so)\n");
-                stop_playing(at);
-                return false;
-            default: // descriptions, groups and blocks this player does not run
-                finish_block();
-                continue;
-            }
-            continue;
-        }
-        const ZxTapeBlock& b = d.blocks[d.block];
-        switch (d.stage) {
-        case ZxTapeStage::pilot:
-            if (d.count > 0 && b.pilot_pulse > 0) {
-                --d.count;
-                pulse(at, b.pilot_pulse);
-                return true;
-            }
-            if (b.id == 0x12)
-                finish_block();
-            else
-                d.stage = ZxTapeStage::sync1;
-            continue;
-        case ZxTapeStage::sync1:
-            d.stage = ZxTapeStage::sync2;
-            if (b.sync1 > 0) {
-                pulse(at, b.sync1);
-                return true;
-            }
-            continue;
-        case ZxTapeStage::sync2:
-            d.stage = ZxTapeStage::data;
-            if (b.sync2 > 0) {
-                pulse(at, b.sync2);
-                return true;
-            }
-            continue;
-        case ZxTapeStage::data: {
-            if (d.byte >= b.data_length) {
-                if (b.pause_ms > 0)
-                    d.stage = ZxTapeStage::pause_edge;
-                else
-                    finish_block();
-                continue;
-            }
-            // Two pulses a bit, most significant bit first; the last byte may use fewer bits.
-            const uint32_t bits = d.byte + 1 == b.data_length ? b.last_bits : 8;
-            const uint32_t bit = (d.image[b.data + d.byte] >> (7 - d.count / 2)) & 1;
-            const uint16_t length = bit ? b.one : b.zero;
-            if (++d.count == 2 * bits) {
-                d.count = 0;
-                ++d.byte;
-            }
-            if (length > 0) {
-                pulse(at, length);
-                return true;
-            }
-            continue;
-        }
-        case ZxTapeStage::pulses:
-            if (d.count < b.data_length) {
-                const uint32_t length = word_at(d.image, b.data + 2 * d.count);
-                ++d.count;
-                if (length > 0) {
-                    pulse(at, length);
-                    return true;
-                }
-                continue;
-            }
-            finish_block();
-            continue;
-        case ZxTapeStage::pause_edge: {
-            // The edge that ends the last pulse, one millisecond of that level, then low
-            // for the rest of the pause.
-            const int64_t pause = int64_t(b.pause_ms) * zx_tape_tstates_per_ms;
-            d.stage = ZxTapeStage::pause_low;
-            zx_tape.level ^= 1;
+    if (d.stage == ZxTapeStage::end)
+        return false;
+    if (d.stage == ZxTapeStage::edges) {
+        const int flags = d.pending_flags;
+        const uint8_t before = d.level;
+        if (!(flags & LIBSPECTRUM_TAPE_FLAGS_NO_EDGE))
+            d.level ^= 1;
+        if (flags & LIBSPECTRUM_TAPE_FLAGS_LEVEL_LOW)
+            d.level = 0;
+        if (flags & LIBSPECTRUM_TAPE_FLAGS_LEVEL_HIGH)
+            d.level = 1;
+        if (d.level != before)
             record_edge(at);
-            d.segment_end = at + (pause < zx_tape_tstates_per_ms ? pause : zx_tape_tstates_per_ms);
+        d.segment_end = at;
+        if (flags & LIBSPECTRUM_TAPE_FLAGS_TAPE) {
+            end_of_tape(at);
+            return false;
+        }
+        d.stage = flags & LIBSPECTRUM_TAPE_FLAGS_BLOCK ? ZxTapeStage::block : ZxTapeStage::fetch;
+        // The 48K stops where the tape says so, also where only a 48K should.
+        if (flags & (LIBSPECTRUM_TAPE_FLAGS_STOP | LIBSPECTRUM_TAPE_FLAGS_STOP48)) {
+            std::printf("Tape stopped (the tape says so)\n");
+            stop_playing(at);
+            return false;
+        }
+    }
+    for (int zero = 0;; ++zero) {
+        if (d.stage == ZxTapeStage::block)
+            announce_block();
+        libspectrum_dword length = 0;
+        int flags = 0;
+        if (libspectrum_tape_get_next_edge(&length, &flags, d.tape) != LIBSPECTRUM_ERROR_NONE ||
+            zero >= zx_tape_zero_edge_limit) {
+            std::printf("Tape stopped: %s\n", zero >= zx_tape_zero_edge_limit ? "its signal goes nowhere"
+                                                                              : "libspectrum can't play it on");
+            end_of_tape(at);
+            return false;
+        }
+        ++d.edge;
+        d.pending_flags = flags;
+        d.stage = ZxTapeStage::edges;
+        d.segment_end = at + length;
+        // Nothing happens at a no-edge with no distance and no flags: ask again.
+        if (length > 0 || (flags & ~(LIBSPECTRUM_TAPE_FLAGS_NO_EDGE | LIBSPECTRUM_TAPE_FLAGS_LENGTH_SHORT |
+                                     LIBSPECTRUM_TAPE_FLAGS_LENGTH_LONG)) ||
+            !(flags & LIBSPECTRUM_TAPE_FLAGS_NO_EDGE))
             return true;
-        }
-        case ZxTapeStage::pause_low: {
-            const int64_t rest = int64_t(b.pause_ms) * zx_tape_tstates_per_ms - zx_tape_tstates_per_ms;
-            finish_block();
-            if (rest <= 0)
-                continue;
-            if (d.level) {
-                d.level = 0;
-                record_edge(at);
-            }
-            d.segment_end = at + rest;
-            return true;
-        }
-        default:
-            finish_block();
-            continue;
-        }
+        d.stage = ZxTapeStage::fetch;
     }
 }
 
@@ -214,12 +140,14 @@ void rewind()
     d.by_hand = false;
     d.held = false;
     d.block = 0;
+    d.edge = 0;
     d.stage = ZxTapeStage::block;
-    d.count = 0;
-    d.byte = 0;
+    d.pending_flags = 0;
     d.segment_left = 0;
     d.level = 0;
     d.poll_run = 0;
+    if (d.tape)
+        libspectrum_tape_nth_block(d.tape, 0);
 }
 
 } // namespace
@@ -266,25 +194,54 @@ bool zx_tape_insert(const char* name)
     std::string why;
     if (!zx_read_whole_file(name, &image, &why)) {
         std::printf("Can't open tape %s: %s\n", name, why.c_str());
-        host_notifyf("Can't open tape %s: %s\n", name, why.c_str());
         return false;
     }
     std::vector<ZxTapeBlock> blocks;
-    const bool tzx = zx_has_tzx_signature(image) || zx_file_kind(name) == ZxFileKind::tzx;
-    if (!(tzx ? zx_parse_tzx(image, &blocks, name) : zx_parse_tap(image, &blocks, name))) {
+    // libspectrum opens some kinds (.wav) by their name itself: it gets the full path.
+    const std::string path = data_path(name);
+    libspectrum_tape* tape = zx_read_tape(image, path.c_str(), &blocks, &why);
+    if (!tape) {
+        std::printf("Can't open tape %s: %s\n", name, why.c_str());
         std::printf("Tape %s not inserted\n", name);
-        host_notifyf("Tape %s not inserted\n", name);
+        host_notifyf("Can't open tape %s: %s\n", name, why.c_str());
         return false;
     }
+    libspectrum_id_t kind = LIBSPECTRUM_ID_UNKNOWN;
+    libspectrum_identify_file(&kind, name, image.data(), image.size());
     ZxTapeDeck& d = zx_tape;
+    zx_free_tape(d.tape);
+    d.tape = tape;
     d.name = name;
     d.image = std::move(image);
     d.blocks = std::move(blocks);
     d.inserted = true;
     rewind();
     zx.cpu.read_port = zx_tape_read_port;
-    std::printf("Tape %s inserted: %zu blocks (%s)\n", name, d.blocks.size(), tzx ? "TZX" : "TAP");
-    host_notifyf("Tape %s inserted: %zu blocks (%s)\n", name, d.blocks.size(), tzx ? "TZX" : "TAP");
+    std::printf("Tape %s inserted: %zu blocks (%s)\n", name, d.blocks.size(), zx_tape_format_name(kind));
+    host_notifyf("Tape %s inserted: %zu blocks (%s)\n", name, d.blocks.size(), zx_tape_format_name(kind));
+    return true;
+}
+
+bool zx_tape_restore_position()
+{
+    ZxTapeDeck& d = zx_tape;
+    zx_free_tape(d.tape);
+    d.tape = nullptr;
+    if (!d.inserted)
+        return true;
+    std::string why;
+    std::vector<ZxTapeBlock> blocks;
+    d.tape = zx_read_tape(d.image, data_path(d.name.c_str()), &blocks, &why);
+    if (!d.tape || blocks.size() != d.blocks.size() || d.block >= blocks.size()) {
+        zx_tape_eject();
+        return false;
+    }
+    libspectrum_tape_nth_block(d.tape, static_cast<int>(d.block));
+    for (uint32_t i = 0; i < d.edge; ++i) {
+        libspectrum_dword length;
+        int flags;
+        libspectrum_tape_get_next_edge(&length, &flags, d.tape);
+    }
     return true;
 }
 
@@ -292,6 +249,8 @@ void zx_tape_eject()
 {
     ZxTapeDeck& d = zx_tape;
     rewind();
+    zx_free_tape(d.tape);
+    d.tape = nullptr;
     d.inserted = false;
     d.image.clear();
     d.blocks.clear();
@@ -408,7 +367,10 @@ namespace {
 void one_frame()
 {
     zx_tape_begin_frame();
-    zx_emulate_frame();
+    if (zx_rzx_active())
+        zx_rzx_emulate_frame();
+    else
+        zx_emulate_frame();
     zx_tape_end_frame();
 }
 
