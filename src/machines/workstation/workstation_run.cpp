@@ -152,10 +152,7 @@ void workstation_restart()
     workstation_restart_terminals();
     if (ws.ie15Present) {
         // The 15IE terminal sees a restart as a Ctrl+W on its line.
-        ConsoleRing& ring = ws.ConsoleRings[RING_IE15];
-        ring.data[ring.count & 0xFFF] = 0x17;
-        ++ring.count;
-        ++ring.waiting;
+        console_ring_append(ws.ConsoleRings[RING_IE15], 0x17);
     }
     workstation_monitor_reset();
 }
