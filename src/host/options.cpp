@@ -51,6 +51,10 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (!options_ended && std::strcmp(arg, "-h") == 0) { // the usual short form of --help
+            o->help = true;
+            continue;
+        }
         if (options_ended || std::strncmp(arg, "--", 2) != 0) {
             append_argument(&o->argument_text, arg);
             continue;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/console_flood.h"
 #include "host/data_dir.h"
 #include "host/host_internal.h"
 #include "host/key_recorder.h"
@@ -116,6 +117,7 @@ void host_startup(const HostOptions& options, const char* mode_label)
     // The console log is read live by people and by tests (the debuggers print a prompt
     // and then read standard input), so it is not buffered.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    console_flood_install();
     std::printf("Korvel %s (%s)\n", korvel_version, mode_label);
     std::printf("Emulator of 1980s home and professional computers\n\n");
 
@@ -211,6 +213,7 @@ void host_startup(const HostOptions& options, const char* mode_label)
 // automated screenshot could not be written: a run that lost its output must not pass.
 static bool release_devices()
 {
+    console_flood_frame_end();
     if (trace_file) {
         std::fclose(trace_file);
         trace_file = nullptr;

@@ -28,7 +28,7 @@ const HostOptionDoc option_rows[] = {
     {"--no-fast-tape", "", "ZX: load tapes in real time in the window (default: unpaced)"},
     {"--error-box", "", "show a fatal error in a window even when not started from a\n"
                         "terminal (the desktop launcher starts korvel so)"},
-    {"--help", "", "this text (with --machine NAME: that machine's hot keys)"},
+    {"--help", "", "this text, also -h (with --machine NAME: that machine's hot keys)"},
     {"--version", "", "the program's version"},
 };
 

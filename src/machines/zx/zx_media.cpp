@@ -138,31 +138,37 @@ bool zx_save_snapshot()
     return zx_save_sna(&zx.cpu, zx.memory, zx.snapshot_name);
 }
 
-void zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape)
+bool zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape)
 {
     snapshot->clear();
     tape->clear();
     const std::vector<std::string> words = words_of(text);
     if (words.size() == 1 && zx_is_tape_name(words[0].c_str())) {
         *tape = file_name_of(words[0]);
-        return;
+        return !tape->empty();
     }
     if (words.size() == 2 && zx_is_tape_name(words[1].c_str()) && !zx_is_tape_name(words[0].c_str())) {
         *snapshot = file_name_of(words[0]);
         *tape = file_name_of(words[1]);
-        return;
+        return !snapshot->empty() && !tape->empty();
     }
     // One snapshot name, taken from the whole text as it always was.
     char name[zx_snapshot_name_capacity];
     if (!zx_snapshot_name_from(text, name, sizeof name))
         std::printf("Snapshot name longer than %zu characters, cut to \"%s\"\n", sizeof name - 1, name);
     *snapshot = name;
+    // Text that leaves no name after its last backslash ("dir\\") names nothing.
+    return !snapshot->empty();
 }
 
 void zx_load_start_files(const char* argument_text)
 {
     std::string snapshot, tape;
-    zx_names_from_argument_text(argument_text, &snapshot, &tape);
+    if (!zx_names_from_argument_text(argument_text, &snapshot, &tape)) {
+        std::printf("No file name in the argument \"%s\" (a name ends after its last backslash)\n",
+                    argument_text ? argument_text : "");
+        fatal_error("Can't open file!");
+    }
     zx_tape_eject();
     // Nothing named and no snapshot.SNA (a first start): power on into the ROM. A
     // snapshot that was named must be there.

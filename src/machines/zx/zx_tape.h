@@ -136,8 +136,9 @@ bool zx_load_snapshot(const char* name, ZxFileKind* loaded = nullptr);
 // name becomes the same name with ".SNA", which is then what the reload key loads.
 bool zx_save_snapshot();
 // Splits the argument text: "snapshot", "tape" or "snapshot tape" (quotes group words
-// with blanks). Any other text is one snapshot name as before. Empty names mean none.
-void zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape);
+// with blanks). Any other text is one snapshot name as before. Empty names mean none;
+// false when a word names nothing (text ending in a backslash: "dir\\").
+bool zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape);
 // The start-up files: a snapshot (fatal when it cannot be loaded), or only a tape (the
 // ROM starts from its reset), or both.
 void zx_load_start_files(const char* argument_text);
