@@ -5,6 +5,7 @@
 // UKNC picture and the KSM's text composed as the KGD display would.
 #include <benchmark/benchmark.h>
 
+#include "machines/dvk/dvk_boards.h"
 #include "machines/terminals/terminals.h"
 #include "machines/uknc/workstation.h"
 #include "machines/workstation/workstation_boards.h"
@@ -102,14 +103,16 @@ void BM_WorkstationWithTerminals(benchmark::State& state)
     workstation_start_cpu();
 
     std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
-    std::vector<uint8_t> text(terminal_text_size);
-    std::vector<uint32_t> terminal_picture(terminal_width * terminal_lines);
-    std::vector<uint8_t> kgd(0x4000, 0x55);
+    // The KGD display as the complex draws it: the shown terminal's text under a bitmap.
+    std::vector<uint32_t> terminal_picture(kgd_width * kgd_lines);
+    std::vector<uint8_t> kgd(kgd_memory_size, 0x55);
+    dvk.kgd.memory = kgd.data();
+    dvk.kgd.control = 0x8000;
+    kgd_text_source = terminals_kgd_text;
     for (auto _ : state) {
         workstation_run_frame();
         workstation_render(picture.data());
-        terminals_render_text(text.data(), false);
-        terminal_compose(text.data(), kgd.data(), 0x142110, 0x03FF15, terminal_picture.data(), terminal_width);
+        kgd_render(terminal_picture.data());
         benchmark::DoNotOptimize(terminal_picture.data());
     }
     if (ksm_terminal.block[0xE030] == 0 || workstation.ConsoleRings[RING_IE15].count < 2)

@@ -19,6 +19,17 @@
 #include "cpu/pdp11/pdp11.h"
 
 #include <cstdint>
+#include <cstring>
+
+// A word of a machine's memory block, low byte first (the host's order too): a plain load
+// the compiler keeps inline on the bus read paths.
+inline uint16_t pdp11_load_word(const uint8_t* p)
+{
+    uint16_t w;
+    std::memcpy(&w, p, 2);
+    return w;
+}
+inline void pdp11_store_word(uint8_t* p, uint16_t w) { std::memcpy(p, &w, 2); }
 
 // A device answers a byte read with its word register: an odd address takes the high byte.
 inline uint8_t pdp11_byte_lane(uint16_t word, uint32_t address)

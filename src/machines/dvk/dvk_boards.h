@@ -124,6 +124,11 @@ struct DvkBoards {
 };
 
 extern DvkBoards dvk;
+// The GPU's I/O page, 0160000-0177777 of its own bus.
+inline IoPage kcgd_gpu_io_page()
+{
+    return {dvk.kcgd.GpuIoReadTable, dvk.kcgd.GpuIoWriteWordTable, dvk.kcgd.GpuIoWriteByteTable, 4096};
+}
 
 // The terminals fill the KGD's text layer through this hook (nullptr: no text). It gets
 // a 286 x 100-byte 1-bit picture to fill (see kgd_text_bytes_per_line) and whether the

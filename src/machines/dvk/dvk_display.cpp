@@ -115,8 +115,7 @@ void dvk_install_cpu_io()
     if (ws.kgdPresent && ws.kgdMode) {
         kgd_install_cpu_io();
     } else if (ws.kgdPresent) {
-        ws.CpuIoWriteWordTable[(0176644 >> 1) & 0xFFF] = write_kgd_address;
-        ws.CpuIoWriteByteTable[0176644 & 0x1FFF] = write_kgd_address;
+        io_page_install_register(workstation_cpu_io_page(), 0176644, nullptr, write_kgd_address);
     }
     if (ws.kcgdPresent)
         kcgd_install_cpu_io();

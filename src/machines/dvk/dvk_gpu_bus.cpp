@@ -32,15 +32,6 @@ inline Region region_of(uint32_t address)
     return IO;
 }
 
-inline uint16_t load_word(const uint8_t* p)
-{
-    uint16_t w;
-    std::memcpy(&w, p, 2);
-    return w;
-}
-
-inline void store_word(uint8_t* p, uint16_t w) { std::memcpy(p, &w, 2); }
-
 // The GPU's address decoder for the bus operations of pdp11_bus.h. Its routines stay out
 // of line: the region switch inlined into every slot would only grow the code.
 struct GpuBus {
@@ -57,9 +48,9 @@ uint16_t GpuBus::read_word(Pdp11Cpu* cpu, uint32_t address)
     address &= 0xFFFE;
     switch (region_of(address)) {
     case RAM:
-        return load_word(kcgd.block + address);
+        return pdp11_load_word(kcgd.block + address);
     case ROM:
-        return load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
+        return pdp11_load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
     case HOLE:
         std::printf("Read word from non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
         cpu->stepHandler = bus_error_trap;
@@ -88,7 +79,7 @@ template <bool byte> void GpuBus::write(Pdp11Cpu* cpu, uint32_t address, uint16_
         if (byte)
             kcgd.block[address] = static_cast<uint8_t>(value);
         else
-            store_word(kcgd.block + address, value);
+            pdp11_store_word(kcgd.block + address, value);
         return;
     case ROM:
         return;
@@ -163,8 +154,7 @@ void gpu_setup()
 // handler of their address.
 void gpu_install_io()
 {
-    io_page_fill({kcgd.GpuIoReadTable, kcgd.GpuIoWriteWordTable, kcgd.GpuIoWriteByteTable, 4096}, unrealized_read,
-                 unrealized_word, unrealized_byte);
+    io_page_fill(kcgd_gpu_io_page(), unrealized_read, unrealized_word, unrealized_byte);
     kcgd_install_gpu_registers();
 }
 
@@ -173,9 +163,9 @@ uint16_t gpu_peek(uint32_t address)
     address &= 0xFFFE;
     switch (region_of(address)) {
     case RAM:
-        return load_word(kcgd.block + address);
+        return pdp11_load_word(kcgd.block + address);
     case ROM:
-        return load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
+        return pdp11_load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
     default:
         return 0;
     }

@@ -89,15 +89,11 @@ uint16_t read_key_data(uint32_t)
     return kcgd.lastKey;
 }
 
-uint16_t read_zero(uint32_t) { return 0; }
 uint16_t read_0x80(uint32_t) { return 0x80; }
-void ignore(uint32_t, uint16_t) {}
 
 void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
-    kcgd.GpuIoReadTable[(address >> 1) & 0xFFF] = read;
-    kcgd.GpuIoWriteWordTable[(address >> 1) & 0xFFF] = write;
-    kcgd.GpuIoWriteByteTable[address & 0x1FFF] = write;
+    io_page_install_register(kcgd_gpu_io_page(), address, read, write);
 }
 
 } // namespace
@@ -110,15 +106,15 @@ void kcgd_install_gpu_registers()
     install(0160006, read_video_data, write_video_data);
     install(0167770, read_mode, write_mode);
     install(0167772, read_control, write_control);
-    kcgd.GpuIoWriteByteTable[0167773 & 0x1FFF] = write_palette;
-    install(0176560, read_cpu_status, ignore);
-    install(0176562, read_cpu_byte, ignore);
+    io_page_install_byte(kcgd_gpu_io_page(), 0167773, write_palette);
+    install(0176560, read_cpu_status, io_write_ignored);
+    install(0176562, read_cpu_byte, io_write_ignored);
     install(0176564, read_reply_status, write_reply_status);
-    install(0176566, read_zero, write_reply);
-    install(0177560, read_key_status, ignore);
-    install(0177562, read_key_data, ignore);
-    install(0177564, read_0x80, ignore);
-    install(0177566, read_zero, ignore);
+    install(0176566, io_read_zero, write_reply);
+    install(0177560, read_key_status, io_write_ignored);
+    install(0177562, read_key_data, io_write_ignored);
+    install(0177564, read_0x80, io_write_ignored);
+    install(0177566, io_read_zero, io_write_ignored);
 }
 
 uint32_t kcgd_colour(uint8_t value)
@@ -201,7 +197,7 @@ void kcgd_deliver_reply()
 void kcgd_install_cpu_io()
 {
     if (ws.kcgdMode) {
-        ws.CpuIoWriteWordTable[(0176640 >> 1) & 0xFFF] = cpu_io_nonexistent_word;
-        ws.CpuIoWriteByteTable[0176640 & 0x1FFF] = cpu_io_nonexistent_byte;
+        io_page_install(workstation_cpu_io_page(), 0176640, nullptr, cpu_io_nonexistent_word);
+        io_page_install_byte(workstation_cpu_io_page(), 0176640, cpu_io_nonexistent_byte);
     }
 }

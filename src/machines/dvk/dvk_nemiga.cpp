@@ -47,8 +47,6 @@ void write_address(uint32_t, uint16_t value)
     nemiga_activate();
 }
 
-uint16_t read_zero(uint32_t) { return 0; }
-void ignore(uint32_t, uint16_t) {}
 
 uint16_t read_system_register(uint32_t address)
 {
@@ -100,8 +98,8 @@ void nemiga_install_cpu_io()
     install(0177570, read_data, write_data);
     install(0177572, nullptr, write_address);
     for (uint32_t address = 0170020; address <= 0170032; address += 2)
-        install(address, nullptr, ignore);
-    install(0170032, read_zero, nullptr);
+        install(address, nullptr, io_write_ignored);
+    install(0170032, io_read_zero, nullptr);
     install(0177716, read_system_register, nullptr);
     install(0177772, read_177772, write_177772);
     for (const UnknownRegister& r : unknown_reads)

@@ -19,18 +19,6 @@ inline uint8_t display_byte(const Ie15Cpu* cpu) { return cpu->memory[ie15_displa
 
 inline void next_adr(Ie15Cpu* cpu) { cpu->adr = (cpu->adr + 1) & ie15_address_mask; }
 
-// ORs an 8-pixel glyph row into the current picture line at pixel x (most significant
-// bit leftmost); the line's bytes are stored in swapped pairs.
-inline void put_glyph(uint8_t* line, uint32_t x, uint8_t glyph)
-{
-    const uint32_t byte = x >> 3;
-    const uint32_t shift = x & 7;
-    const uint32_t bits = uint32_t{glyph} << (8 - shift);
-    line[byte ^ 1] |= static_cast<uint8_t>(bits >> 8);
-    if (shift && byte + 1 < terminal_bytes_per_line)
-        line[(byte + 1) ^ 1] |= static_cast<uint8_t>(bits);
-}
-
 // Picture line done: the 40-step horizontal blank follows, then `next`.
 void end_line(Ie15Cpu* cpu, Ie15VideoPhase next)
 {
@@ -54,7 +42,7 @@ void glyph_step(Ie15Cpu* cpu)
             if (!system_line_off && !blinked_off) {
                 const uint8_t glyph = cpu->memory[ie15_font_offset + code * 8u + cpu->line];
                 if (glyph)
-                    put_glyph(t.block + t.lineOffset, x * 5, glyph);
+                    terminal_put_glyph(t.block + t.lineOffset, x * 5, glyph);
             }
         }
     }
@@ -78,7 +66,7 @@ void marker_step(Ie15Cpu* cpu)
             const uint8_t code = display_byte(cpu);
             const uint8_t glyph = cpu->memory[ie15_font_offset + code * 8u + cpu->line];
             if (glyph)
-                put_glyph(t.block + t.lineOffset, x * 5, glyph);
+                terminal_put_glyph(t.block + t.lineOffset, x * 5, glyph);
         } else {
             next_adr(cpu);
         }

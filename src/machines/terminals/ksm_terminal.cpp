@@ -58,17 +58,7 @@ void write_through_bus(uint16_t address, uint8_t value)
     k.tpu.write_mem(&k.tpu);
 }
 
-// Ten pixels per cell: glyph bits at x..x+7, most significant leftmost.
-inline void put_glyph(uint8_t* line, uint32_t x, uint8_t glyph)
-{
-    const uint32_t byte = x >> 3;
-    const uint32_t shift = x & 7;
-    const uint32_t bits = uint32_t{glyph} << (8 - shift);
-    line[byte ^ 1] |= static_cast<uint8_t>(bits >> 8);
-    if (shift && byte + 1 < terminal_bytes_per_line)
-        line[(byte + 1) ^ 1] |= static_cast<uint8_t>(bits);
-}
-
+// Ten pixels per cell: each glyph row at column * 10.
 void paint_row(uint8_t* text, uint32_t row_address, bool marks)
 {
     const uint8_t* font = k.block + ksm_font_offset;
@@ -77,14 +67,14 @@ void paint_row(uint8_t* text, uint32_t row_address, bool marks)
         const uint8_t code = k.block[address];
         for (uint32_t line = 0; line < 8; ++line)
             if (const uint8_t glyph = font[code * 8u + line])
-                put_glyph(text + line * terminal_bytes_per_line, column * 10, glyph);
+                terminal_put_glyph(text + line * terminal_bytes_per_line, column * 10, glyph);
         if (!marks)
             continue;
         // The attribute byte names a character whose top three rows are the marks.
         const uint8_t mark = k.block[address - ksm_attribute_distance];
         for (uint32_t line = 0; line < 3; ++line)
             if (const uint8_t glyph = font[mark * 8u + line])
-                put_glyph(text + (8 + line) * terminal_bytes_per_line, column * 10, glyph);
+                terminal_put_glyph(text + (8 + line) * terminal_bytes_per_line, column * 10, glyph);
     }
 }
 

@@ -9,7 +9,7 @@
 // Both terminals get their bytes from a ConsoleRing the workstation fills, and both
 // give a terminal picture of 286 lines x 800 pixels, 1 bit each (100 bytes a line,
 // bytes in swapped pairs: pixel x is bit 7 - x % 8 of byte (x / 8) ^ 1), over which
-// the KGD board lays its bitmap: terminal_compose() does that in the KGD colours.
+// the KGD board lays its bitmap in its own colours (kgd_compose in the DVK boards).
 //
 // How the workstation drives them (it loads the ROM files into the blocks and decides
 // which terminal is present):
@@ -19,7 +19,6 @@
 //   terminals_turn();                  every turn of the inner loop (acts on every second)
 //   ie15_catch_up();                   at the frame's end: the 15IE spends its budget
 //   terminals_render_text(text, off);  the selected terminal's 1-bit picture
-//   terminal_compose(...);             text + KGD bitmap in 32-bit colours
 #pragma once
 
 #include <cstdint>
@@ -56,6 +55,18 @@ inline constexpr uint16_t ksm_screen_rows = 0xE030;  // row r at + r * 128
 inline constexpr uint16_t ksm_status_rows[2] = {0xF830, 0xF8B0};
 inline constexpr uint32_t ksm_row_ring = 48;
 inline constexpr uint32_t ksm_attribute_distance = 0x2000; // attribute byte below its character
+
+// ORs an 8-pixel glyph row into a terminal picture line at pixel x, most significant bit
+// leftmost; the line's bytes are stored in swapped pairs and nothing passes its end.
+inline void terminal_put_glyph(uint8_t* line, uint32_t x, uint8_t glyph)
+{
+    const uint32_t byte = x >> 3;
+    const uint32_t shift = x & 7;
+    const uint32_t bits = uint32_t{glyph} << (8 - shift);
+    line[byte ^ 1] |= static_cast<uint8_t>(bits >> 8);
+    if (shift && byte + 1 < terminal_bytes_per_line)
+        line[(byte + 1) ^ 1] |= static_cast<uint8_t>(bits);
+}
 
 enum TerminalSelection : uint8_t { TERMINAL_KSM = 0, TERMINAL_IE15 = 1 };
 
@@ -136,7 +147,3 @@ void terminals_render_text(uint8_t* text, bool text_off); // the selected termin
 // The KGD display's text source: selects the terminal shown (the 15IE when `ie15`) and
 // fills `text` (286 lines x 100 bytes) with its picture.
 void terminals_kgd_text(uint8_t* text, bool ie15);
-// Text (286 lines x 100 bytes, modified: the KGD bitmap is ORed in when given) drawn as
-// 800 x 286 pixels of 32 bits, `pitch` pixels apart, foreground where set.
-void terminal_compose(uint8_t* text, const uint8_t* kgd_bitmap, uint32_t background, uint32_t foreground,
-                      uint32_t* picture, uint32_t pitch);

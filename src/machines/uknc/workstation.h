@@ -213,6 +213,8 @@ inline IoPage workstation_ppu_io_page()
 {
     return {workstation.PpuIoReadTable, workstation.PpuIoWriteWordTable, workstation.PpuIoWriteByteTable, 256};
 }
+uint16_t io_read_zero(uint32_t address);   // a register that reads as 0
+void io_write_ignored(uint32_t address, uint16_t value); // one that takes writes and keeps nothing
 void io_page_fill(const IoPage& page, UkncIoRead read, UkncIoWrite word, UkncIoWrite byte); // every slot
 // The register's read and word-write handlers; nullptr keeps what the slot has.
 void io_page_install(const IoPage& page, uint32_t address, UkncIoRead read, UkncIoWrite word);

@@ -65,7 +65,6 @@ template <int n> void write_tx_data(uint32_t, uint16_t value)
 
 void write_console(uint32_t, uint16_t value) { workstation_console_output(static_cast<uint8_t>(value)); }
 
-uint16_t read_zero(uint32_t) { return 0; }
 
 void notify_ppu_of_console() { ppu_receive(0, ws.cpuTxData[0]); }
 
@@ -184,15 +183,15 @@ void workstation_install_cpu_channels()
     io_page_install(page, 0177560, read_rx_csr<0>, write_rx_csr<0>);
     io_page_install(page, 0177562, read_rx_data<0>, cpu_io_unrealized_word);
     io_page_install(page, 0177564, read_tx_csr<0>, write_tx_csr<0>);
-    io_page_install(page, 0177566, read_zero, write_console);
+    io_page_install(page, 0177566, io_read_zero, write_console);
 
     io_page_install(page, 0176660, read_rx_csr<1>, write_rx_csr<1>);
     io_page_install(page, 0176662, read_rx_data<1>, nullptr);
     io_page_install(page, 0176664, read_tx_csr<1>, write_tx_csr<1>);
-    io_page_install(page, 0176666, read_zero, write_tx_data<1>);
+    io_page_install(page, 0176666, io_read_zero, write_tx_data<1>);
 
     io_page_install(page, 0176674, read_tx_csr<2>, write_tx_csr<2>);
-    io_page_install(page, 0176676, read_zero, write_tx_data<2>);
+    io_page_install(page, 0176676, io_read_zero, write_tx_data<2>);
 }
 
 void workstation_install_ppu_channels()
@@ -202,7 +201,7 @@ void workstation_install_ppu_channels()
     io_page_install(page, 0177062, ppu_read_rx_data<1>, nullptr);
     io_page_install(page, 0177064, ppu_read_rx_data<2>, nullptr);
     io_page_install(page, 0177066, ppu_read_rx_status, ppu_write_rx_status);
-    io_page_install(page, 0177070, read_zero, ppu_write_tx_data<0>);
+    io_page_install(page, 0177070, io_read_zero, ppu_write_tx_data<0>);
     io_page_install(page, 0177072, ppu_io_unrealized_read, ppu_write_tx_data<1>);
     io_page_install(page, 0177076, ppu_read_tx_status, ppu_write_tx_status);
 }

@@ -10,8 +10,6 @@ namespace {
 
 inline uint32_t cpu_pc() { return workstation.cpu.r[7] & 0xFFFF; }
 
-uint16_t read_zero(uint32_t) { return 0; }
-void write_ignored(uint32_t, uint16_t) {}
 
 void install_unrealized(uint32_t address)
 {
@@ -68,10 +66,10 @@ void workstation_install_cpu_io()
     // Board registers as on a bare UKNC while the boards are absent. (Their own
     // registers install over these when the boards are fitted.)
     if (ws.nemigaPresent)
-        io_page_install(page, 0170006, read_zero, write_ignored);
+        io_page_install(page, 0170006, io_read_zero, io_write_ignored);
     for (uint32_t address = 0176560; address <= 0176576; address += 2)
         install_unrealized(address);
-    io_page_install(page, 0176574, read_zero, nullptr);
+    io_page_install(page, 0176574, io_read_zero, nullptr);
     install_unrealized(0176644); // the KGD address register when the KGD is fitted
     install_unrealized(0176646);
     install_unrealized(0176670);

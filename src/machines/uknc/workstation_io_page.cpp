@@ -8,6 +8,9 @@ inline uint32_t byte_slot(const IoPage& page, uint32_t address) { return address
 
 } // namespace
 
+uint16_t io_read_zero(uint32_t) { return 0; }
+void io_write_ignored(uint32_t, uint16_t) {}
+
 void io_page_fill(const IoPage& page, UkncIoRead read, UkncIoWrite word, UkncIoWrite byte)
 {
     for (uint32_t i = 0; i < page.words; ++i) {

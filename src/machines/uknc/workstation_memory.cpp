@@ -28,15 +28,6 @@ void workstation_allocate()
 
 namespace {
 
-inline uint16_t load_word(const uint8_t* p)
-{
-    uint16_t w;
-    std::memcpy(&w, p, 2);
-    return w;
-}
-
-inline void store_word(uint8_t* p, uint16_t w) { std::memcpy(p, &w, 2); }
-
 inline bool is_memory(const Pdp11Cpu* cpu, uint32_t address)
 {
     return address < 0xE000 || (cpu->psw & PDP11_HALT_MODE);
@@ -60,7 +51,7 @@ struct CpuBus {
     {
         address &= 0xFFFE;
         if (is_memory(cpu, address))
-            return load_word(workstation.cpuMemory + address);
+            return pdp11_load_word(workstation.cpuMemory + address);
         return io_read(address);
     }
 
@@ -76,7 +67,7 @@ struct CpuBus {
     {
         address &= 0xFFFE;
         if (is_memory(cpu, address))
-            store_word(workstation.cpuMemory + address, value);
+            pdp11_store_word(workstation.cpuMemory + address, value);
         else
             io_write_word(address, value);
     }
@@ -94,14 +85,14 @@ struct CpuBus {
     static uint16_t read_user_word(Pdp11Cpu*, uint32_t address)
     {
         address &= 0xFFFE;
-        return address < 0xE000 ? load_word(workstation.cpuMemory + address) : io_read(address);
+        return address < 0xE000 ? pdp11_load_word(workstation.cpuMemory + address) : io_read(address);
     }
 
     static void write_user_word(Pdp11Cpu*, uint32_t address, uint16_t value)
     {
         address &= 0xFFFE;
         if (address < 0xE000)
-            store_word(workstation.cpuMemory + address, value);
+            pdp11_store_word(workstation.cpuMemory + address, value);
         else
             io_write_word(address, value);
     }
@@ -149,6 +140,6 @@ uint16_t workstation_cpu_peek(uint32_t address)
 {
     address &= 0xFFFE;
     if (is_memory(&workstation.cpu, address))
-        return load_word(workstation.cpuMemory + address);
+        return pdp11_load_word(workstation.cpuMemory + address);
     return 0;
 }

@@ -13,13 +13,6 @@ namespace {
 
 Workstation& ws = workstation;
 
-inline uint16_t load_word(const uint8_t* p)
-{
-    uint16_t w;
-    std::memcpy(&w, p, 2);
-    return w;
-}
-
 inline bool is_io(uint32_t address) { return address >= 0xFE00; }
 
 inline uint16_t io_read(uint32_t address) { return ws.PpuIoReadTable[(address >> 1) & 0xFF](address); }
@@ -38,7 +31,7 @@ struct PpuBus {
             cpu->stepHandler = bus_error_trap;
             return 0;
         }
-        return load_word(page + address);
+        return pdp11_load_word(page + address);
     }
 
     static uint8_t read_byte(Pdp11Cpu* cpu, uint32_t address)
@@ -129,6 +122,6 @@ uint16_t workstation_ppu_peek(uint32_t address)
     if (is_io(address))
         return 0;
     if (address < 0x8000)
-        return load_word(ws.ppuMemory + address);
-    return load_word(ws.rom + (address - 0x8000));
+        return pdp11_load_word(ws.ppuMemory + address);
+    return pdp11_load_word(ws.rom + (address - 0x8000));
 }

@@ -18,8 +18,6 @@ void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
     io_page_install(workstation_ppu_io_page(), address, read, write);
 }
 
-uint16_t read_zero(uint32_t) { return 0; }
-void write_ignored(uint32_t, uint16_t) {}
 
 uint16_t read_memory_control(uint32_t) { return ws.memoryControl; }
 void write_memory_control(uint32_t, uint16_t value) { workstation_write_memory_control(value); }
@@ -92,9 +90,9 @@ void workstation_install_ppu_io()
         install(address, ppu_io_unrealized_read, ppu_io_unrealized_word);
     install(0177130, floppy_status, floppy_control);
     install(0177132, floppy_read_data, floppy_write_data);
-    install(0177324, read_zero, nullptr);
+    install(0177324, io_read_zero, nullptr);
     install(0177700, read_keyboard_status, write_keyboard_status);
-    install(0177702, read_keyboard_data, write_ignored);
+    install(0177702, read_keyboard_data, io_write_ignored);
     install(0177704, read_0177704, ppu_io_unrealized_word);
     workstation_install_timer();
     workstation_install_system_register();

@@ -121,12 +121,8 @@ void workstation_main_frame()
     snapshot_keys();
     const bool feed = !workstation_host_keys();
     terminals_selected_during_frame(ws.ie15Selected); // F9 in this frame
-    if (feed && !ws.kcgdMode) // the KCGD mode takes the keys for the KCGD's keyboard
-        uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
-    dvk_keyboard_frame(feed);
+    workstation_keyboard_frame(feed);
     workstation_update_title();
-    if (uknc_keyboard_frame_update(&ws.keyboard))
-        ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
     workstation_run_processors();
     workstation_frame_end();
     // Stopped in the monitor, the picture is presented at each stop instead. A run to

@@ -172,11 +172,11 @@ void workstation_frame_start()
     dvk_frame_start();
 }
 
-void workstation_keyboard_frame()
+void workstation_keyboard_frame(bool feed)
 {
-    if (!ws.kcgdMode)
+    if (feed && !ws.kcgdMode) // the KCGD mode takes the keys for the KCGD's keyboard
         uknc_keyboard_feed(&ws.keyboard, KeySnapshot, KeySnapshotPrev);
-    dvk_keyboard_frame(true);
+    dvk_keyboard_frame(feed);
     if (uknc_keyboard_frame_update(&ws.keyboard))
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_KEYBOARD;
 }

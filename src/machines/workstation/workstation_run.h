@@ -10,7 +10,7 @@
 
 void workstation_restart();
 void workstation_frame_start();       // console catch-up, budgets, timer follows
-void workstation_keyboard_frame();    // feed from the key snapshots, ready check
+void workstation_keyboard_frame(bool feed = true); // feed from the key snapshots (unless a host key took them), ready check
 void workstation_run_processors();    // the inner loop until the frame ends
 void workstation_frame_end();         // the 50 Hz requests
 void workstation_run_frame();         // all four in order

@@ -2,6 +2,8 @@
 // picture with status rows, the row ring and the marks.
 #include "terminals_test_support.h"
 
+#include "machines/dvk/dvk_boards.h"
+
 #include <string>
 
 namespace {
@@ -126,39 +128,50 @@ TEST(KsmTerminal, PortsAndRomProtection)
     EXPECT_EQ(k.block[0x2000], 0x97);
 }
 
+// The terminal's text under the KGD bitmap, drawn by the KGD board's own composition.
 TEST(TerminalCompose, KgdBitmapOverTextInThePaletteColours)
 {
     std::vector<uint8_t> text(terminal_text_size, 0);
-    std::vector<uint8_t> kgd(0x4000, 0);
+    std::vector<uint8_t> kgd(kgd_memory_size, 0);
     // Text: pixel 3 of line 0 and pixel 799 of line 285. KGD: its pixel 10 of line 1 (our
     // 20 and 21) and the whole of line 285's first byte (our 0-15).
     text[0 ^ 1] = 0x10;
     text[285 * 100 + (99 ^ 1)] = 0x01;
     kgd[1 * 50 + 1] = 0x20;
     kgd[285 * 50] = 0xFF;
-    const uint32_t bg = 0x142110, fg = 0x03FF15, pitch = 1000;
-    std::vector<uint32_t> picture(pitch * terminal_lines, 0xDEAD);
-    std::vector<uint8_t> copy = text;
-    terminal_compose(copy.data(), kgd.data(), bg, fg, picture.data(), pitch);
-    auto lit = [&](uint32_t x, uint32_t y) { return picture[y * pitch + x] == fg; };
+    const KgdBoard saved = dvk.kgd;
+    const int saved_palette = workstation.kgdPaletteIndex;
+    dvk.kgd.memory = kgd.data();
+    dvk.kgd.control = 0x8000; // graphics on, text on
+    workstation.kgdPaletteIndex = 0;
+    const uint32_t bg = 0x142110, fg = 0x03FF15;
+    ASSERT_EQ(kgd_palettes[0][0], bg);
+    ASSERT_EQ(kgd_palettes[0][1], fg);
+    std::vector<uint32_t> picture(terminal_width * terminal_lines + 1, 0xDEAD);
+    kgd_compose(text.data(), picture.data());
+    auto lit = [&](uint32_t x, uint32_t y) { return picture[y * terminal_width + x] == fg; };
     for (uint32_t y = 0; y < terminal_lines; ++y)
         for (uint32_t x = 0; x < terminal_width; ++x) {
             const bool want = (y == 0 && x == 3) || (y == 285 && x == 799) || (y == 1 && (x == 20 || x == 21)) ||
                               (y == 285 && x < 16);
             ASSERT_EQ(lit(x, y), want) << x << " " << y;
-            ASSERT_TRUE(lit(x, y) || picture[y * pitch + x] == bg);
+            ASSERT_TRUE(lit(x, y) || picture[y * terminal_width + x] == bg);
         }
-    EXPECT_EQ(picture[800], 0xDEADu); // beyond the 800 pixels nothing is touched
-    // KGD text off and graphics on: only the bitmap.
-    ksm_render_text(copy.data(), true);
-    terminal_compose(copy.data(), kgd.data(), bg, fg, picture.data(), pitch);
+    EXPECT_EQ(picture.back(), 0xDEADu); // beyond the 286 lines nothing is touched
+    EXPECT_EQ(text[0 ^ 1], 0x10);       // the terminal's text is left as it was
+    // The terminal's text blanked (KGD text off) and graphics on: only the bitmap.
+    ksm_render_text(text.data(), true);
+    kgd_compose(text.data(), picture.data());
     EXPECT_FALSE(lit(3, 0));
     EXPECT_TRUE(lit(20, 1));
     // Graphics off: no bitmap.
-    copy = text;
-    terminal_compose(copy.data(), nullptr, bg, fg, picture.data(), pitch);
+    text[0 ^ 1] = 0x10;
+    dvk.kgd.control = 0;
+    kgd_compose(text.data(), picture.data());
     EXPECT_TRUE(lit(3, 0));
     EXPECT_FALSE(lit(20, 1));
+    dvk.kgd = saved;
+    workstation.kgdPaletteIndex = saved_palette;
 }
 
 } // namespace
