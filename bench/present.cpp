@@ -56,8 +56,10 @@ bool open_window(uint32_t width, uint32_t height, std::string* why)
 {
     BackBufferView view;
     if (lock_back_buffer(&view)) {
-        zx_render_frame_into(view.pixels, view.pitch, back_buffer_width, back_buffer_height);
-        unlock_back_buffer();
+        if (zx_render_frame_into(view.pixels, view.pitch, back_buffer_width, back_buffer_height))
+            unlock_back_buffer();
+        else
+            unlock_back_buffer_unchanged(); // as the machine's own frame does
     }
     host.backend->frame(false);
 }
