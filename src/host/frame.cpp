@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/console_flood.h"
 #include "host/host_internal.h"
 #include "host/screenshot.h"
 
@@ -13,6 +14,7 @@ uint32_t host_frame_count = 0;
 
 void host_after_frame()
 {
+    console_flood_frame_end();
     ++host_frame_count;
     const std::vector<uint32_t>& shots = host.options.screenshot_at;
     if (std::find(shots.begin(), shots.end(), host_frame_count) != shots.end()) {

@@ -238,6 +238,7 @@ void workstation_reset_channels();
 void workstation_install_cpu_channels();
 void workstation_install_ppu_channels();
 void workstation_console_catch_up();  // frame start: delayed console notification
+void workstation_set_console_limit(uint32_t limit); // KGD throttle; lifting it tells a held byte
 void workstation_console_output(uint8_t byte);
 void workstation_ppu_accepted_receive(int channel);
 
