@@ -109,7 +109,6 @@ void zx_paint_frame()
         unlock_back_buffer();
     else
         unlock_back_buffer_unchanged(); // the window need not look for changes
-
 }
 
 void zx_frame()
