@@ -43,8 +43,9 @@ struct TwoPaintings {
         after_frame = zx;
         // A painting that says it wrote nothing lets the window skip its look for
         // changed rows: it must have left the surface exactly as it was.
-        if (!wrote)
+        if (!wrote) {
             ASSERT_TRUE(shown == by_change) << what << ", frame " << frame << ": changed but reported unchanged";
+        }
         unchanged_frames += !wrote;
 
         zx = before_frame;
@@ -156,8 +157,9 @@ TEST(ZxPictureByChange, EveryFrameEqualsTheFullPainting)
                 return;
         }
         // A still picture is recognised as such after its first painting.
-        if (std::string(c.what) == "nothing changes")
+        if (std::string(c.what) == "nothing changes") {
             EXPECT_EQ(run.unchanged_frames, c.frames - 1);
+        }
     }
 }
 
