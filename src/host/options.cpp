@@ -134,6 +134,21 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->screenshot_at.push_back(n);
+        } else if (name == "--save-state-at") {
+            if (!value(&v)) return false;
+            uint32_t n = 0;
+            if (!parse_count(v, &n)) {
+                *error = std::string("bad frame number for --save-state-at: '") + v + "'";
+                return false;
+            }
+            o->save_state_at.push_back(n);
+        } else if (name == "--load-state") {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            o->load_state_file = v;
         } else if (name == "--keys" || name == "--wav" || name == "--data-dir") {
             if (!value(&v)) return false;
             if (!*v) {

@@ -84,6 +84,7 @@ struct SdlHost {
     int display_rate = 0;
     // Pacing: vsync while the driver really waits for the display, else a timer.
     bool vsync = false;
+    bool unpaced = false; // fast-forward: neither vsync nor timer
     Clock::duration frame_period{};
     Clock::time_point next_deadline;
     Clock::time_point last_present;
@@ -373,7 +374,9 @@ void sdl_frame(bool with_audio)
     Clock::time_point start = Clock::now();
     uint64_t emulation_us =
         uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(start - sdl.frame_end).count());
-    if (sdl.vsync) {
+    if (sdl.unpaced) {
+        present(emulation_us);
+    } else if (sdl.vsync) {
         // The present waits for the blank; the play position is read right after it.
         present(emulation_us);
         check_vsync();
@@ -423,6 +426,16 @@ void sdl_apply_client_size(uint32_t width, uint32_t height)
 
 void sdl_set_muted(bool muted) { sdl_audio_set_muted(muted); }
 
+// Fast-forward: no vertical sync and no timer between frames; back to both afterwards.
+void sdl_set_unpaced(bool unpaced)
+{
+    if (unpaced == sdl.unpaced || !sdl.renderer)
+        return;
+    sdl.unpaced = unpaced;
+    SDL_RenderSetVSync(sdl.renderer, !unpaced && sdl.vsync ? 1 : 0);
+    sdl.next_deadline = Clock::now() + sdl.frame_period;
+}
+
 void sdl_set_title(const char* title)
 {
     std::snprintf(window_title, sizeof window_title, "%s", title);
@@ -442,7 +455,7 @@ uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate
 
 const HostBackend sdl_backend = {
     "sdl", sdl_probe, sdl_open, sdl_close, sdl_frame, sdl_apply_client_size, sdl_set_muted, sdl_show_error, sdl_refresh,
-    sdl_set_title,
+    sdl_set_title, handle_events, sdl_set_unpaced,
 };
 
 } // namespace

@@ -17,6 +17,10 @@ const HostOptionDoc option_rows[] = {
     {"--wav", "FILE", "write every frame's sound (the ZX beeper, the UKNC speaker) to a\n"
                      "WAV file, 48 kHz 16-bit stereo"},
     {"--screenshot-at", "N", "save a screenshot after frame N (repeatable)"},
+    {"--load-state", "FILE", "start from a state file instead of power-on; frame\n"
+                             "numbers go on from the state's frame"},
+    {"--save-state-at", "N", "write the state after frame N as State_NNN.kst in the\n"
+                             "data directory (repeatable)"},
     {"--data-dir", "DIR", "directory of ROMs, disk images and screenshots (default:\n"
                           "the program's own directory when the machine's ROM is\n"
                           "there, else $XDG_DATA_HOME/korvel or ~/.local/share/korvel)"},
@@ -46,6 +50,12 @@ const HostMachineDoc machine_rows[] = {
 const HostKeyDoc key_rows[] = {
     {"*", "Left Windows + F", "full screen on/off"},
     {"*", "Left Windows + C", "screenshot: ScreenShot_NNN.png in the data directory"},
+    {"*", "Right Windows + F1 ... F9", "load save-state slot 1-9"},
+    {"*", "Right Windows + Shift + F1 ... F9", "save slot 1-9 (<machine>_slot<N>.kst in the data directory)"},
+    {"*", "Right Windows + F10", "pause / resume"},
+    {"*", "Right Windows + F11", "one frame while paused (pauses first)"},
+    {"*", "Right Windows + F12", "fast-forward while held (muted); with Shift: on / off"},
+    {"*", "Right Windows + Backspace", "rewind while held, through the last 30 seconds"},
 
     {"zx", "` (grave)", "next palette: colour, grey, inverted grey"},
     {"zx", "Left Ctrl + Right Ctrl", "reset (PC = 0, interrupts off), once per press"},

@@ -103,3 +103,5 @@ void ms0515_present();                // render into the BackBuffer, pace and pr
 void ms0515_debugger_check();         // at each instruction boundary
 void ms0515_debugger_stop();          // dump state, read a command from debugIn
 [[noreturn]] void ms0515_main();
+// Save states (ms0515_state.cpp): the ROM note and the machine's sections.
+void ms0515_register_state();

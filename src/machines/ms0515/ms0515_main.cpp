@@ -192,6 +192,7 @@ void ms0515_run_frame()
 void ms0515_main()
 {
     ms0515_startup();
+    ms0515_register_state();
     for (;;)
         ms0515_run_frame();
 }

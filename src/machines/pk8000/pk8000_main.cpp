@@ -96,6 +96,7 @@ void pk8000_main()
     set_client_size(pk8000_picture_width, pk8000_picture_height);
     clear_back_buffer(); // the rows between emulated lines stay black
     pk8000_power_on();
+    pk8000_register_state();
     std::printf("CPU: %s\n", z80_8080_mode(&pk8000.cpu) ? "8080" : "Z80");
     for (;;) {
         pk8000_begin_frame();

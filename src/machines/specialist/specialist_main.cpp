@@ -71,6 +71,7 @@ void specialist_run_frame()
 void specialist_main()
 {
     specialist_start();
+    specialist_register_state();
     std::printf("CPU: %s\n", z80_8080_mode(&specialist.cpu) ? "8080" : "Z80");
     set_client_size(specialist_picture_width, specialist_picture_height);
     for (;;) {

@@ -165,6 +165,7 @@ void tile_run_frame()
 void tile_main()
 {
     tile_start();
+    tile_register_state();
     set_client_size(960, 768);
     for (;;) {
         tile_run_frame();

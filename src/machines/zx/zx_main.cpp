@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "host/session.h"
 #include "machines/zx/zx.h"
 #include "machines/zx/zx_tape.h"
 
@@ -37,6 +38,7 @@ void load_rom()
     FILE* file = open_data_file_or_fail(rom, "Can't open file!");
     read_data_or_fail(file, zx.memory, 0x4000, rom, "Can't open file!");
     std::fclose(file);
+    session_note_rom("48.rom", zx.memory, 0x4000);
 }
 
 } // namespace
@@ -121,6 +123,7 @@ void zx_frame()
 void zx_main()
 {
     zx_start(argument_text());
+    zx_register_state();
     for (;;) {
         zx_frame();
         end_frame();
