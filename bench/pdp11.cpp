@@ -66,7 +66,23 @@ void read_modify_byte(Pdp11Cpu* c) {
     c->stepHandler = c->continuation;
 }
 
-void setup(Pdp11Cpu* c) {
+// The loop of the comparison with other PDP-11 emulators: the same four instructions,
+// the inner SOB inside an outer SOB R5 (R2 = 100, R5 = 1000), restarted when both end.
+//   loop:  ADD R1,R0; MOV R0,(R3); INC R4; SOB R2,loop
+//          MOV #100,R2; SOB R5,loop
+//          MOV #1000,R5; BR loop
+const uint16_t nested_program[] = {
+    0060100,          // 01000 loop: ADD R1,R0
+    0010013,          // 01002       MOV R0,(R3)
+    0005204,          // 01004       INC R4
+    0077204,          // 01006       SOB R2,loop
+    0012702, 100,     // 01010       MOV #100,R2
+    0077507,          // 01014       SOB R5,loop
+    0012705, 1000,    // 01016       MOV #1000,R5
+    0000766,          // 01022       BR loop
+};
+
+void setup(Pdp11Cpu* c, const uint16_t* nested = nullptr, unsigned nested_words = 0) {
     std::memset(c, 0, sizeof *c);
     pdp11_set_delivered_costs(c);
     c->memory = memory;
@@ -93,6 +109,8 @@ void setup(Pdp11Cpu* c) {
         0000771,          // 01014       BR loop
     };
     for (unsigned i = 0; i < sizeof program / sizeof program[0]; ++i) store_word(01000 + 2 * i, program[i]);
+    for (unsigned i = 0; i < nested_words; ++i) store_word(01000 + 2 * i, nested[i]);
+    c->r[5] = 1000;
     c->r[1] = 3;
     c->r[2] = 100;
     c->r[3] = 04000;
@@ -101,9 +119,12 @@ void setup(Pdp11Cpu* c) {
     run_instruction(c);  // the initial refetch
 }
 
-void BM_Pdp11Loop(benchmark::State& state) {
+void run_loop(benchmark::State& state, bool nested) {
     Pdp11Cpu cpu;
-    setup(&cpu);
+    if (nested)
+        setup(&cpu, nested_program, sizeof nested_program / sizeof nested_program[0]);
+    else
+        setup(&cpu);
     // Like a machine's frame: refill the budget, run until it is spent.
     constexpr int32_t frame_budget = 20000 * 256;
     int64_t instructions = 0, cycles = 0;
@@ -124,7 +145,11 @@ void BM_Pdp11Loop(benchmark::State& state) {
     state.counters["Mcycles/s"] = benchmark::Counter(static_cast<double>(cycles) / 1e6,
                                                      benchmark::Counter::kIsRate);
 }
+void BM_Pdp11Loop(benchmark::State& state) { run_loop(state, false); }
 BENCHMARK(BM_Pdp11Loop)->Unit(benchmark::kMillisecond);
+
+void BM_Pdp11NestedSobLoop(benchmark::State& state) { run_loop(state, true); }
+BENCHMARK(BM_Pdp11NestedSobLoop)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

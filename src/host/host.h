@@ -74,6 +74,9 @@ struct BackBufferView {
 // Locks the BackBuffer for drawing; false means "skip drawing this frame".
 bool lock_back_buffer(BackBufferView* view);
 void unlock_back_buffer();
+// Unlocks after drawing that wrote no pixel (the picture is as last drawn): the window
+// then presents the frame without looking for changed rows.
+void unlock_back_buffer_unchanged();
 void clear_back_buffer();
 
 // Pixel-exact scalers. Widths, skips and pitches are in pixels. Leftover pixels after the

@@ -55,6 +55,9 @@ struct HostState {
     HostOptions options;
     uint32_t* back_buffer = nullptr; // back_buffer_width x back_buffer_height, pitch = width
     bool back_buffer_locked = false;
+    // Locks and clears of the BackBuffer since the window last looked for changed rows,
+    // less those that wrote nothing (unlock_back_buffer_unchanged).
+    uint32_t back_buffer_writes = 1;
     uint32_t refresh_x256 = 60 * 256;
     bool muted = false;
     uint32_t volume_percent = 100; // sound volume, 0-100 (sdl_audio.cpp applies it)

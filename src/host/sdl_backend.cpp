@@ -268,6 +268,9 @@ bool upload_changed_rows(const SDL_Rect& src)
     const size_t row_bytes = size_t(src.w) * 4;
     const size_t size = size_t(src.w) * size_t(src.h);
     const bool all = sdl.uploaded.size() != size || sdl.uploaded_x != src.x || sdl.uploaded_y != src.y;
+    if (!all && host.back_buffer_writes == 0)
+        return false; // nothing drew into the BackBuffer since the last look
+    host.back_buffer_writes = 0;
     if (all) {
         sdl.uploaded.resize(size);
         sdl.uploaded_x = src.x;

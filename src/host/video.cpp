@@ -103,6 +103,7 @@ bool lock_back_buffer(BackBufferView* view)
     if (!host.back_buffer)
         return false;
     host.back_buffer_locked = true;
+    ++host.back_buffer_writes;
     view->pixels = host.back_buffer;
     view->pitch = back_buffer_width;
     return true;
@@ -110,9 +111,17 @@ bool lock_back_buffer(BackBufferView* view)
 
 void unlock_back_buffer() { host.back_buffer_locked = false; }
 
+void unlock_back_buffer_unchanged()
+{
+    if (host.back_buffer_locked && host.back_buffer_writes)
+        --host.back_buffer_writes;
+    host.back_buffer_locked = false;
+}
+
 void clear_back_buffer()
 {
     ensure_back_buffer();
+    ++host.back_buffer_writes;
     if (host.back_buffer)
         std::memset(host.back_buffer, 0, size_t(back_buffer_width) * back_buffer_height * 4);
 }

@@ -183,24 +183,72 @@ void workstation_keyboard_frame(bool feed)
 
 namespace {
 
+// The interrupt acceptance of the turn, tested inline: a request usually waits for a
+// boundary or for the priority to fall, and the test is all that happens.
+inline void take_cpu_interrupt(const Pdp11Cpu& cpu)
+{
+    if (ws.PendingInterrupts[UKNC_CPU] && may_interrupt(cpu))
+        workstation_accept_cpu_interrupt();
+}
+
+inline void take_ppu_interrupt(const Pdp11Cpu& ppu)
+{
+    if (ws.PendingInterrupts[UKNC_PPU] && may_interrupt(ppu))
+        workstation_accept_ppu_interrupt();
+}
+
+// The turns of a bare UKNC (no terminal, no KCGD processor, no DVK display mode on): only
+// the CPU and the PPU take turns, so the processor whose turn it is keeps it in a tight
+// loop until the other has more budget left or the frame may end. The turns and their
+// order are exactly those of the general loop. False when a DVK mode came on (a CPU write
+// can switch one on): the general loop goes on from the next turn.
+bool run_bare_uknc()
+{
+    Pdp11Cpu& cpu = ws.cpu;
+    Pdp11Cpu& ppu = ws.ppu;
+    for (;;) {
+        if (ppu.cycleBudget < cpu.cycleBudget) {
+            do {
+                take_cpu_interrupt(cpu);
+                run_pair(cpu);
+                if (ppu.cycleBudget < 0 && frame_may_end())
+                    return true;
+                if (workstation_board_mode_on())
+                    return false;
+            } while (ppu.cycleBudget < cpu.cycleBudget);
+        } else {
+            do {
+                take_ppu_interrupt(ppu);
+                run_pair(ppu);
+                workstation_timer_check();
+                if (ppu.cycleBudget < 0 && frame_may_end())
+                    return true;
+                if (workstation_board_mode_on())
+                    return false;
+            } while (ppu.cycleBudget >= cpu.cycleBudget);
+        }
+    }
+}
+
 // The common case: no breakpoint, no single steps, no trace. True at the frame's end.
 bool run_free()
 {
     Pdp11Cpu& cpu = ws.cpu;
     Pdp11Cpu& ppu = ws.ppu;
+    const bool bare = !ws.kcgdPresent && !ksm_terminal.present && !ie15_terminal.present;
     for (;;) {
+        if (bare && !workstation_board_mode_on() && run_bare_uknc())
+            return true;
         if (workstation_board_mode_on())
             program_exit_check();
         terminals_turn();
         if (ws.kcgdPresent)
             dvk_gpu_turn(); // the KCGD's processor: every third turn
         if (ppu.cycleBudget < cpu.cycleBudget) {
-            if (ws.PendingInterrupts[UKNC_CPU])
-                workstation_accept_cpu_interrupt();
+            take_cpu_interrupt(cpu);
             run_pair(cpu);
         } else {
-            if (ws.PendingInterrupts[UKNC_PPU])
-                workstation_accept_ppu_interrupt();
+            take_ppu_interrupt(ppu);
             run_pair(ppu);
             workstation_timer_check();
         }

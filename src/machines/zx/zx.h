@@ -119,8 +119,9 @@ void zx_next_palette();
 // pixels apart; a surface smaller than 1056 x 864 gets nothing). Only rows that differ
 // from the last painting are repainted and tripled (the same surface is assumed to keep
 // what it was given); the result is always the same as zx_render_border,
-// zx_render_screen and then filter_rows_x3_scanlines over the whole.
-void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);
+// zx_render_screen and then filter_rows_x3_scanlines over the whole. False when no pixel
+// of the surface was written (the picture is as last painted).
+bool zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);
 // Forgets what the picture shows: the next zx_render_frame_into repaints everything.
 inline void zx_invalidate_picture() { zx.picture_valid = false; }
 

@@ -108,8 +108,10 @@ void zx_paint_frame()
         zx.border_event_count = 0;
         return;
     }
-    zx_render_frame_into(view.pixels, view.pitch, back_buffer_width, back_buffer_height);
-    unlock_back_buffer();
+    if (zx_render_frame_into(view.pixels, view.pitch, back_buffer_width, back_buffer_height))
+        unlock_back_buffer();
+    else
+        unlock_back_buffer_unchanged(); // the window need not look for changes
 }
 
 void zx_frame()

@@ -264,7 +264,7 @@ void find_changed_screen_lines(bool all, bool* changed)
 
 } // namespace
 
-void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height)
+bool zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t height)
 {
     zx.zx_border_events[zx.border_event_count++] = {-1000, 0};
     const int shown = zx.painted_border, next = shown ^ 1;
@@ -279,6 +279,7 @@ void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint
                      zx.painted_pitch != pitch || zx.painted_width != width || zx.painted_height != height;
     bool screen_changed[192];
     find_changed_screen_lines(all, screen_changed);
+    bool wrote = false;
 
     uint32_t* picture = zx.zx_picture;
     uint32_t* screen_at = picture + zx_screen_row * zx_picture_width + zx_screen_column;
@@ -296,6 +297,7 @@ void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint
                          row - zx_screen_row + 1);
         if (!fits || !(border || screen))
             continue; // a surface too small for the tripled picture gets nothing
+        wrote = true;
         // Columns of the row to triple: all of it, or only the screen or only the border.
         const uint32_t* from = picture + row * zx_picture_width;
         uint32_t* to = pixels + (top + 3 * row) * pitch + left;
@@ -319,6 +321,7 @@ void zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint
     zx.painted_width = width;
     zx.painted_height = height;
     std::memcpy(zx.painted_screen, zx.memory + 0x4000, zx_screen_bytes);
+    return wrote;
 }
 
 void zx_render_screen(const uint8_t* bitmap, const uint8_t* attributes, uint32_t* at)
