@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/debug.h"
 #include "host/host_internal.h"
 #include "host/screenshot.h"
 
@@ -14,6 +15,8 @@ uint32_t host_frame_count = 0;
 void host_after_frame()
 {
     ++host_frame_count;
+    if (debug_frame_hook)
+        debug_frame_hook();
     const std::vector<uint32_t>& shots = host.options.screenshot_at;
     if (std::find(shots.begin(), shots.end(), host_frame_count) != shots.end()) {
         // An unattended run must not pass when the picture it was asked for is missing.
@@ -62,4 +65,16 @@ void audio_unmute()
     host.muted = false;
     if (host.backend)
         host.backend->set_muted(false);
+}
+
+void host_stopped_frame()
+{
+    if (host.backend)
+        host.backend->frame(false);
+}
+
+void host_stopped_sound(bool stopped)
+{
+    if (host.backend)
+        host.backend->set_muted(stopped || host.muted);
 }

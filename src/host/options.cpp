@@ -22,6 +22,7 @@ const char* host_usage_text()
            "                      the program's own directory when the machine's ROM is\n"
            "                      there, else $XDG_DATA_HOME/korvel or ~/.local/share/korvel)\n"
            "  --meter             show the load meter in the window's top-right corner\n"
+           "  --debugger          open the debugger windows, stopped before the first instruction\n"
            "  --ms0515-linear-disks  MS-0515: read every disk image as tracks 0-79 of its\n"
            "                      first 409,600 bytes (no second surface)\n"
            "  --cpu z80|8080      processor of the PK8000 and the Specialist (default 8080);\n"
@@ -119,6 +120,8 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->headless)) return false;
         } else if (name == "--meter") {
             if (!flag(&o->meter)) return false;
+        } else if (name == "--debugger") {
+            if (!flag(&o->debugger)) return false;
         } else if (name == "--ms0515-linear-disks") {
             if (!flag(&o->ms0515_linear_disks)) return false;
         } else if (name == "--no-fast-tape") {

@@ -23,6 +23,7 @@ struct HostOptions {
     bool meter = false;
     bool ms0515_linear_disks = false; // MS-0515: read every image as one surface, tracks 0-79
     bool no_fast_tape = false;       // window: tapes load in real time
+    bool debugger = false;           // window: the debugger windows open, stopped at the start
     bool help = false;
     bool version = false;
     std::string argument_text;

@@ -5,6 +5,7 @@
 
 #include "host/host.h"
 #include "machines/pk8000/pk8000.h"
+#include "machines/pk8000/z80_debug_view.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ void pk8000_power_on()
     m.dump_file = "PK8000-DisDump.txt";
     m.present = pk8000_draw_and_present;
     z80_monitor_reset(&m);
+    z80_debug_view_register("pk8000", &m);
 }
 
 void pk8000_begin_frame()
@@ -80,6 +82,7 @@ void pk8000_run_frame()
     Z80Monitor* monitor = &pk8000.monitor;
     while (cpu->ticks >= 0) {
         z80_monitor_check(monitor);
+        z80_debug_view_check(cpu);
         z80_run_instruction(cpu);
     }
 }

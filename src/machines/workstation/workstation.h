@@ -274,6 +274,8 @@ void workstation_render(uint32_t* picture); // 640 x 298
 
 // The machine routine and its frame loop (workstation_main.cpp, workstation_keys.cpp).
 void workstation_startup();           // window, memory, ROMs, then the restart
+// The CPU and PPU, memories and devices for the debugger windows (uknc_debug_view.cpp).
+void uknc_debug_register();
 void workstation_restart_host();      // the restart with the window and picture cleared
 void workstation_main_frame();        // one frame of the main loop, presented
 void workstation_present();           // render, present, end_frame

@@ -67,6 +67,7 @@ void workstation_startup()
     std::printf("\n");
     uknc_floppy_warn_at_exit();
     workstation_restart_host();
+    uknc_debug_register();
 }
 
 void workstation_restart_host()

@@ -10,6 +10,7 @@
 
 #include "machines/terminals/terminals.h"
 
+#include "host/debug.h"
 #include "host/host.h"
 
 namespace {
@@ -201,6 +202,28 @@ bool run_free()
     }
 }
 
+// The debugger windows look at every instruction boundary of the CPU and the PPU. When
+// one processor stops, the other finishes the instruction it is in, so the whole complex
+// stands at a boundary of both.
+void settle_at_boundary(int stopped)
+{
+    Pdp11Cpu& other = stopped == UKNC_CPU ? ws.ppu : ws.cpu;
+    for (int pairs = 0; pairs < 256 && !workstation_at_boundary(&other); ++pairs) {
+        run_pair(other);
+        if (&other == &ws.ppu)
+            workstation_timer_check();
+    }
+}
+
+inline void debug_look(Pdp11Cpu& c, int processor)
+{
+    if (debug_active && workstation_at_boundary(&c) && !(processor == UKNC_CPU && ws.cpuHeld) &&
+        debug_boundary(processor)) {
+        settle_at_boundary(processor);
+        debug_wait();
+    }
+}
+
 // While the monitored CPU is held, a step lasts until the PPU has left its instruction
 // boundary and reached the next one.
 bool held_step_ppu_moved = false;
@@ -230,6 +253,7 @@ bool run_watched()
                 workstation_accept_cpu_interrupt();
             if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
                 workstation_trace(&cpu);
+            debug_look(cpu, UKNC_CPU);
             run_pair(cpu);
             if (!ws.cpuHeld) // a held CPU runs no instruction: stepping it waits for the PPU
                 workstation_monitor_ran(MONITOR_CPU);
@@ -238,6 +262,7 @@ bool run_watched()
                 workstation_accept_ppu_interrupt();
             if (ws.tracing && workstation_at_boundary(&ppu))
                 workstation_trace(&ppu);
+            debug_look(ppu, UKNC_PPU);
             run_pair(ppu);
             workstation_timer_check();
             workstation_monitor_ran(MONITOR_PPU);
@@ -254,12 +279,42 @@ bool run_watched()
     }
 }
 
+// run_free with the debugger's look before every instruction. True at the frame's end.
+bool run_debugged()
+{
+    Pdp11Cpu& cpu = ws.cpu;
+    Pdp11Cpu& ppu = ws.ppu;
+    for (;;) {
+        if (workstation_board_mode_on())
+            program_exit_check();
+        terminals_turn();
+        if (ws.kcgdPresent)
+            dvk_gpu_turn();
+        if (ppu.cycleBudget < cpu.cycleBudget) {
+            if (ws.PendingInterrupts[UKNC_CPU])
+                workstation_accept_cpu_interrupt();
+            debug_look(cpu, UKNC_CPU);
+            run_pair(cpu);
+        } else {
+            if (ws.PendingInterrupts[UKNC_PPU])
+                workstation_accept_ppu_interrupt();
+            debug_look(ppu, UKNC_PPU);
+            run_pair(ppu);
+            workstation_timer_check();
+        }
+        if (ppu.cycleBudget < 0 && frame_may_end())
+            return true;
+        if (ws.monitorWatch)
+            return false; // the console monitor wants its own loop
+    }
+}
+
 } // namespace
 
 void workstation_run_processors()
 {
     for (;;) {
-        if (ws.monitorWatch ? run_watched() : run_free())
+        if (ws.monitorWatch ? run_watched() : debug_active ? run_debugged() : run_free())
             break;
     }
     // The PPU's frame is over; the 15IE spends what is left of its own.
