@@ -6,7 +6,11 @@
 #include <benchmark/benchmark.h>
 
 #include "machines/terminals/terminals.h"
-#include "machines/workstation/workstation.h"
+#include "machines/uknc/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_main.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_run.h"
 
 #include <cstring>
 #include <vector>

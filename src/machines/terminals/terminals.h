@@ -27,7 +27,7 @@
 
 #include "cpu/ie15/ie15.h"
 #include "cpu/z80/z80.h"
-#include "machines/workstation/console_ring.h"
+#include "machines/uknc/console_ring.h"
 
 // The terminal picture shown in the KGD display mode.
 inline constexpr uint32_t terminal_lines = 286;

@@ -1,14 +1,13 @@
 // The complex's DVK boards and terminals as the frame loop sees them: their ROM files,
 // the display modes they switch on and off (window size, messages, title) and a
 // program's exit through EMT 350, which hands the screen back to the UKNC.
-#include "machines/workstation/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_main.h"
 
 #include "host/host.h"
 
 #include <cstdio>
 #include <cstring>
-
-WorkstationBoardHooks workstation_board_hooks;
 
 namespace {
 
@@ -85,19 +84,6 @@ void workstation_switch_mode(int mode, bool on, bool messages)
     mode_window(mode, on);
     if (workstation_board_hooks.mode_switched[mode])
         workstation_board_hooks.mode_switched[mode](on);
-}
-
-int workstation_display_mode()
-{
-    if (ws.kgdMode)
-        return ws.ie15Selected ? WS_DISPLAY_IE15_KGD : WS_DISPLAY_KSM_KGD;
-    if (ws.kcgdMode)
-        return WS_DISPLAY_KCGD;
-    if (ws.nemigaMode)
-        return WS_DISPLAY_NEMIGA;
-    if (ws.e85Mode)
-        return WS_DISPLAY_E85;
-    return WS_DISPLAY_UKNC;
 }
 
 void workstation_update_title()

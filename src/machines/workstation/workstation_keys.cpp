@@ -1,9 +1,12 @@
 // The complex's host keys: screenshot, full screen, restart, frame delay, palettes, the
 // screen's X-scale, scanline mode and lines-fit, and the DVK display modes and terminal
 // toggles (F6-F10, NumLock) of the boards that are fitted.
-#include "machines/workstation/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_main.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_run.h"
 
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/uknc/uknc_floppy.h"
 
 #include "host/host.h"
 

@@ -1,9 +1,12 @@
 // The workstation complex as the machine of the run: start-up, restart and the frame loop
 // around the UKNC's processors.
-#include "machines/workstation/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_main.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_run.h"
 
-#include "machines/workstation/dvk_boards.h"
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/dvk/dvk_boards.h"
+#include "machines/uknc/uknc_floppy.h"
 
 #include "machines/terminals/terminals.h"
 

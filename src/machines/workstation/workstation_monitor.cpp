@@ -3,34 +3,15 @@
 // jumps, register and interrupt reports, memory and disassembly dumps and the
 // instruction trace. Commands are a letter and, unless the letter is a line end, a
 // hexadecimal number. The processors and dumps are tables that the boards fill.
-#include "machines/workstation/workstation.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_main.h"
+#include "machines/workstation/workstation_run.h"
 
 #include "cpu/pdp11/pdp11_disasm.h"
 #include "host/host.h"
 
 #include <cstdio>
 #include <string>
-
-MonitoredProcessor workstation_processors[monitor_slot_count] = {
-    {'c', "CPU", "CPU (Main)   ", nullptr, &workstation.cpu, workstation_cpu_reader, nullptr, nullptr, nullptr,
-     nullptr, nullptr},
-    {'p', "PPU", "PPU (Main)   ", nullptr, &workstation.ppu, workstation_ppu_reader, nullptr, nullptr, nullptr,
-     nullptr, nullptr},
-    {'g', "GPU", "GPU (Main)   ", &workstation.kcgdPresent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nullptr},
-    {'t', "TPU", "TPU (Main)   ", &workstation.ksmPresent, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nullptr},
-    {0, "15IE", "15IE (Main)  ", &workstation.ie15Present, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-     nullptr},
-};
-
-MonitorDump workstation_dumps[dump_count] = {
-    {"UKNCMemory.bin", "Can't create UKNCMemory.bin file!", nullptr, uknc_main_block_size},
-    {"NEMMemory.bin", "Can't create NEMMemory.bin file!", nullptr, 0x10000},
-    {"KCGDMemory.bin", "Can't create KCGDMemory.bin file!", nullptr, 0x38000},
-    {"KSMMemory.bin", "Can't create KSMMemory.bin file!", nullptr, 100352},
-    {"IE15Memory.bin", "Can't create IEMemory.bin file!", nullptr, 4096},
-};
 
 namespace {
 
@@ -256,9 +237,6 @@ void print_registers()
 }
 
 } // namespace
-
-uint16_t workstation_cpu_reader(const void*, uint16_t address) { return workstation_cpu_peek(address); }
-uint16_t workstation_ppu_reader(const void*, uint16_t address) { return workstation_ppu_peek(address); }
 
 bool workstation_monitored_at_boundary()
 {

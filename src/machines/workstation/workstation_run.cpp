@@ -3,10 +3,12 @@
 // more of its frame budget left, so their accesses to the shared channels and planes
 // interleave as on the real machine. The frame ends when the PPU's budget is spent and the
 // monitored processor stands at an instruction boundary.
-#include "machines/workstation/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_run.h"
 
-#include "machines/workstation/dvk_boards.h"
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/dvk/dvk_boards.h"
+#include "machines/uknc/uknc_floppy.h"
 
 #include "machines/terminals/terminals.h"
 
@@ -123,6 +125,9 @@ bool workstation_at_boundary(const Pdp11Cpu* c)
 
 void workstation_restart()
 {
+    workstation_hooks.switch_mode = workstation_switch_mode;
+    workstation_hooks.trace = workstation_trace;
+    workstation_hooks.install_board_cpu_io = dvk_install_cpu_io;
     workstation_allocate();
     for (int mode = 0; mode < ws_mode_count; ++mode)
         workstation_switch_mode(mode, false, false);

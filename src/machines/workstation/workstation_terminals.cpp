@@ -1,8 +1,8 @@
 // The KSM and 15IE terminals fitted to the complex: their ROM files, and the places where
 // the complex reaches into them (the monitor's TPU and 15IE slots and dumps, the 15IE's
 // F10 and NumLock switches). The terminals themselves live in machines/terminals.
-#include "machines/workstation/workstation.h"
-#include "machines/workstation/dvk_boards.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/dvk/dvk_boards.h"
 
 #include "machines/terminals/terminals.h"
 

@@ -5,7 +5,7 @@
 // complex and enter the monitor, whose dumps show what each board took.
 #include "support/headless.h"
 
-#include "machines/workstation/dvk_test_support.h"
+#include "machines/dvk/dvk_test_support.h"
 #include "machines/workstation/workstation_programs.h"
 #include "terminals_test_support.h"
 

@@ -3,7 +3,11 @@
 // a restart sends the 15IE its Ctrl+W and clears the KSM's RAM.
 #include "terminals_test_support.h"
 
-#include "machines/workstation/workstation.h"
+#include "machines/uknc/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_main.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_run.h"
 
 #include <filesystem>
 #include <fstream>

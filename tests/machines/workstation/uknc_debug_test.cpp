@@ -10,7 +10,8 @@
 
 #include "cpu/pdp11/pdp11_debug.h"
 #include "host/debug.h"
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/uknc/uknc_floppy.h"
+#include "machines/workstation/workstation_run.h"
 
 #include <fstream>
 #include <functional>

@@ -5,7 +5,7 @@
 // CPU programs meeting unmapped pages and the HALT request, and interrupt acceptance.
 #include "workstation_probe_support.h"
 
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/uknc/uknc_floppy.h"
 
 #include <cstring>
 #include <string>

@@ -6,7 +6,7 @@
 // neither crash nor hang, and print nothing but the complex's own messages.
 #include "workstation_probe_support.h"
 
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/uknc/uknc_floppy.h"
 
 #include <algorithm>
 #include <chrono>

@@ -6,7 +6,7 @@
 #include "support/test_data.h"
 #include "workstation_programs.h"
 
-#include "machines/workstation/uknc_floppy.h"
+#include "machines/uknc/uknc_floppy.h"
 
 #include "host/host.h"
 

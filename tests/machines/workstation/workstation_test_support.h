@@ -3,7 +3,11 @@
 #pragma once
 
 #include "host/host.h"
-#include "machines/workstation/workstation.h"
+#include "machines/uknc/workstation.h"
+#include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_main.h"
+#include "machines/workstation/workstation_monitor.h"
+#include "machines/workstation/workstation_run.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,128 @@
+// The PPU's bus. The lower 32 KB are PPU memory; 0100000-0176777 read the system ROM
+// (page 4 only while memory control bit 0 is set) and can be switched, per 8 KB page, to
+// write into the upper half of PPU memory; 0177000-0177777 is the I/O page. An access to a
+// page that answers nothing, instruction fetches included, takes the bus-error trap.
+#include "machines/uknc/workstation.h"
+
+#include "cpu/pdp11/pdp11_bus.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+Workstation& ws = workstation;
+
+inline uint16_t load_word(const uint8_t* p)
+{
+    uint16_t w;
+    std::memcpy(&w, p, 2);
+    return w;
+}
+
+inline bool is_io(uint32_t address) { return address >= 0xFE00; }
+
+inline uint16_t io_read(uint32_t address) { return ws.PpuIoReadTable[(address >> 1) & 0xFF](address); }
+
+// The PPU's address decoder for the bus operations of pdp11_bus.h.
+struct PpuBus {
+    static constexpr bool bus_errors = true;
+
+    static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
+    {
+        address &= 0xFFFE;
+        if (is_io(address))
+            return io_read(address);
+        const uint8_t* page = ws.ppuReadPage[address >> 13];
+        if (!page) {
+            cpu->stepHandler = bus_error_trap;
+            return 0;
+        }
+        return load_word(page + address);
+    }
+
+    static uint8_t read_byte(Pdp11Cpu* cpu, uint32_t address)
+    {
+        address &= 0xFFFF;
+        if (is_io(address))
+            return pdp11_byte_lane(io_read(address), address);
+        const uint8_t* page = ws.ppuReadPage[address >> 13];
+        if (!page) {
+            cpu->stepHandler = bus_error_trap;
+            return 0;
+        }
+        return page[address];
+    }
+
+    static void write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
+    {
+        address &= 0xFFFE;
+        if (is_io(address)) {
+            ws.PpuIoWriteWordTable[(address >> 1) & 0xFF](address, value);
+            return;
+        }
+        uint8_t* page = ws.ppuWritePage[address >> 13];
+        if (!page) {
+            std::printf("PPU Write address not found 0x%4X at PC=0x%4X\n", address, cpu->r[7] & 0xFFFF);
+            cpu->stepHandler = bus_error_trap;
+            return;
+        }
+        std::memcpy(page + address, &value, 2);
+    }
+
+    static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value)
+    {
+        address &= 0xFFFF;
+        if (is_io(address)) {
+            ws.PpuIoWriteByteTable[address & 0x1FF](address, value);
+            return;
+        }
+        uint8_t* page = ws.ppuWritePage[address >> 13];
+        if (!page) {
+            cpu->stepHandler = bus_error_trap;
+            return;
+        }
+        page[address] = value;
+    }
+};
+
+} // namespace
+
+void workstation_setup_ppu()
+{
+    Pdp11Cpu& ppu = ws.ppu;
+    ppu = Pdp11Cpu{};
+    pdp11_set_delivered_costs(&ppu);
+    ppu.haltBase = 0xE000;
+    ppu.memory = ws.ppuMemory;
+    pdp11_install_bus<PpuBus>(&ppu);
+    ppu.r[6] = 01000;
+    pdp11_reset(&ppu, 0160300, 0400);
+}
+
+void workstation_write_memory_control(uint16_t value)
+{
+    if ((value ^ ws.memoryControl) & 0x7F)
+        std::printf("PPU Adres Space changed -> 0x%04X\n", value & 0x7F);
+    ws.memoryControl = value;
+    uint8_t* rom_base = ws.rom - 0x8000; // ROM byte for address A is ROM offset A - 0x8000
+    for (int page = 0; page < 4; ++page) {
+        ws.ppuReadPage[page] = ws.ppuWritePage[page] = ws.ppuMemory;
+        ws.ppuReadPage[4 + page] = rom_base;
+        ws.ppuWritePage[4 + page] = (value & (0x10 << page)) ? ws.ppuMemory : nullptr;
+    }
+    if (!(value & 1)) {
+        ws.ppuReadPage[4] = nullptr;
+        std::printf("System ROM off at location PC = 0x%X\n", ws.ppu.r[7] & 0xFFFF);
+    }
+}
+
+uint16_t workstation_ppu_peek(uint32_t address)
+{
+    address &= 0xFFFE;
+    if (is_io(address))
+        return 0;
+    if (address < 0x8000)
+        return load_word(ws.ppuMemory + address);
+    return load_word(ws.rom + (address - 0x8000));
+}
