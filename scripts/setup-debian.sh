@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
-          opense-basic xvfb xauth imagemagick x11-utils pasmo xdotool)
+          opense-basic xvfb xauth imagemagick x11-utils pasmo xdotool
+          libimgui-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -9,6 +9,9 @@
 #include "host/host.h"
 #include "host/host_internal.h"
 #include "host/options.h"
+#ifdef KORVEL_HAVE_UI
+#include "ui/ui.h"
+#endif
 
 [[noreturn]] void zx_main();
 [[noreturn]] void ms0515_main();
@@ -107,6 +110,9 @@ int main(int argc, char** argv)
                      machine->name);
         return 2;
     }
+#ifdef KORVEL_HAVE_UI
+    ui_install(&options); // the on-screen interface of a window run
+#endif
     host_startup(options, machine->mode);
     machine->main_routine();
     shutdown_host(); // a machine routine never returns; this keeps the end orderly if one does

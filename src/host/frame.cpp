@@ -5,6 +5,7 @@
 #include "host/debug.h"
 #include "host/host_internal.h"
 #include "host/screenshot.h"
+#include "host/session_internal.h"
 
 SamplePair SampleBuffer[sample_buffer_pairs];
 uint32_t samples_this_frame = 800;
@@ -27,13 +28,25 @@ void host_after_frame()
             host.automation_failed = true;
         }
     }
+    session_scheduled_saves();
     if (host.options.frames && host_frame_count >= host.options.frames)
         shutdown_host();
     host_apply_key_events();
+    session_after_frame();
+}
+
+// The frame's picture and events; fast-forward shows 25 pictures a second and
+// handles the window's events with them, and does nothing for the frames between.
+static void backend_frame(bool with_audio)
+{
+    if (host.backend && !session_skip_present())
+        host.backend->frame(with_audio && !session_silenced());
 }
 
 void end_frame()
 {
+    if (session_start_frame())
+        return; // the power-on frame gave way to the state of --load-state
     if (host.wav.file) {
         uint32_t n = std::min(samples_this_frame, sample_buffer_pairs);
         if (host.muted)
@@ -41,15 +54,15 @@ void end_frame()
         else
             wav_append(&host.wav, SampleBuffer, n);
     }
-    if (host.backend)
-        host.backend->frame(true);
+    backend_frame(true);
     host_after_frame();
 }
 
 void pace_and_present()
 {
-    if (host.backend)
-        host.backend->frame(false);
+    if (session_start_frame())
+        return;
+    backend_frame(false);
     host_after_frame();
 }
 
@@ -64,7 +77,7 @@ void audio_unmute()
 {
     host.muted = false;
     if (host.backend)
-        host.backend->set_muted(false);
+        host.backend->set_muted(session_silenced()); // pause, fast-forward, rewind stay silent
 }
 
 void host_stopped_frame()

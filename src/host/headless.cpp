@@ -53,4 +53,5 @@ uint32_t headless_refresh() { return 0; }
 const HostBackend host_headless_backend = {
     "headless",          headless_probe,     headless_open,      headless_close,     headless_frame,
     headless_apply_client_size, headless_set_muted, headless_show_error, headless_refresh, nullptr,
+    nullptr,             nullptr,
 };

@@ -32,6 +32,12 @@ const char* next_argument();
 // wrapped in double quotes so that next_argument keeps them whole.
 const char* argument_text();
 
+// A message that matters to the user (a file loaded or refused, a state or disk saved, an
+// error, a tape block): shown on screen for a few seconds when the window has the on-screen
+// interface, nothing otherwise. The caller prints its console text as before; this is beside it.
+void host_notify(const char* text);
+void host_notifyf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // The processor chosen with --cpu: "z80", "8080", or "" when not given. Machines whose
 // processor can run either way read it when they set up their CPU.
 const char* cpu_option();

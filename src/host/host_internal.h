@@ -40,6 +40,11 @@ struct HostBackend {
     uint32_t (*display_refresh_x256)();
     // Shows a new window title (nullptr: the backend has no title to show).
     void (*set_title)(const char* title);
+    // Handles pending events without pacing or presenting (nullptr: nothing to handle).
+    void (*poll_events)();
+    // Fast-forward: frames follow each other without waiting for the display (nullptr:
+    // the backend never waits).
+    void (*set_unpaced)(bool unpaced);
 };
 
 extern const HostBackend host_headless_backend;

@@ -3,6 +3,7 @@
 
 #include "host/host_internal.h"
 #include "host/key_recorder.h"
+#include "host/session_internal.h"
 
 volatile uint8_t KeyState[256];
 uint8_t KeySnapshot[256];
@@ -17,6 +18,7 @@ void snapshot_keys()
     if (keys_visible()) {
         for (int i = 0; i < 256; ++i)
             KeySnapshot[i] = KeyState[i];
+        session_mask_keys(KeySnapshot); // the host's own key chords
     } else {
         std::memset(KeySnapshot, 0, sizeof KeySnapshot);
     }
@@ -38,6 +40,7 @@ void host_apply_key_events()
         if (keys_visible())
             for (int i = 0; i < 256; ++i)
                 visible[i] = KeyState[i] & 0x80;
+        session_mask_keys(visible);
         key_recorder_frame(host_frame_count, visible);
     }
 }

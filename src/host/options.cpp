@@ -18,6 +18,10 @@ const char* host_usage_text()
            "  --record-keys FILE  write every key change of the session as a keys file\n"
            "  --wav FILE          write every frame's sound to a WAV file\n"
            "  --screenshot-at N   save a screenshot after frame N (repeatable)\n"
+           "  --load-state FILE   start from a state file instead of power-on; frame\n"
+           "                      numbers go on from the state's frame\n"
+           "  --save-state-at N   write the state after frame N as State_NNN.kst in the\n"
+           "                      data directory (repeatable)\n"
            "  --data-dir DIR      directory of ROMs, disk images and screenshots (default:\n"
            "                      the program's own directory when the machine's ROM is\n"
            "                      there, else $XDG_DATA_HOME/korvel or ~/.local/share/korvel)\n"
@@ -31,7 +35,13 @@ const char* host_usage_text()
            "  --help              this text\n"
            "  --version           the program's version\n"
            "The argument text (everything that is not an option; \"--\" ends the options)\n"
-           "goes to the machine, e.g. the ZX snapshot name or the disk image names.\n";
+           "goes to the machine, e.g. the ZX snapshot name or the disk image names.\n"
+           "In the window, Pause (alone) or the right mouse button opens the menus.\n"
+           "Window keys of every machine (Host = the right Windows/Super key):\n"
+           "  Host+F1..F9 load slot 1-9     Host+Shift+F1..F9 save slot 1-9\n"
+           "  Host+F10 pause/resume         Host+F11 one frame (pauses first)\n"
+           "  Host+F12 fast-forward while held, Host+Shift+F12 fast-forward on/off\n"
+           "  Host+Backspace rewind while held (the last 30 seconds)\n";
 }
 
 static bool parse_count(const char* text, uint32_t* value)
@@ -157,6 +167,21 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->screenshot_at.push_back(n);
+        } else if (name == "--save-state-at") {
+            if (!value(&v)) return false;
+            uint32_t n = 0;
+            if (!parse_count(v, &n)) {
+                *error = std::string("bad frame number for --save-state-at: '") + v + "'";
+                return false;
+            }
+            o->save_state_at.push_back(n);
+        } else if (name == "--load-state") {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            o->load_state_file = v;
         } else if (name == "--keys" || name == "--wav" || name == "--data-dir") {
             if (!value(&v)) return false;
             if (!*v) {

@@ -18,6 +18,8 @@ struct HostOptions {
     std::string record_keys_file;    // every key change of the session, as a keys file
     std::string wav_file;            // headless: every frame's samples
     std::vector<uint32_t> screenshot_at; // headless: frames after which a screenshot is taken
+    std::string load_state_file;     // start from this state instead of power-on
+    std::vector<uint32_t> save_state_at; // frames after which a state file is written
     std::string data_dir;            // empty: the program's own directory
     std::string cpu;                 // --cpu: "z80", "8080", or empty (the machine's own)
     bool meter = false;

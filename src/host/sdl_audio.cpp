@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "host/host_internal.h"
+#include "host/host_ui.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ struct SdlAudio {
     uint64_t callback_counter = 0;
     uint32_t callback_samples = chunk_samples;
     int32_t gain = playing_gain;
+    uint32_t volume = 100; // percent of playing_gain
     bool muted = false;
     AudioSteering steering;
 };
@@ -78,6 +80,7 @@ void sdl_audio_open(uint32_t refresh_x256)
                 int(have.channels));
     std::printf("Audiobuffer size: 0x%X\n", ring_size);
     std::memset(audio.ring, 0, sizeof audio.ring);
+    audio.gain = int32_t(playing_gain * audio.volume / 100);
     audio_steering_init(&audio.steering, refresh_x256, ring_size);
     SDL_PauseAudioDevice(audio.device, 0);
 }
@@ -96,13 +99,26 @@ void sdl_audio_set_muted(bool muted)
     if (!audio.device)
         return;
     SDL_LockAudioDevice(audio.device);
-    audio.gain = muted ? 0 : playing_gain;
+    audio.gain = muted ? 0 : int32_t(playing_gain * audio.volume / 100);
     SDL_UnlockAudioDevice(audio.device);
     // Unmuting always starts the measurement afresh, muted before or not.
     if (!muted)
         audio.steering.resync_pending = true;
     audio.muted = muted;
 }
+
+void host_set_volume(uint32_t percent)
+{
+    audio.volume = percent > 100 ? 100 : percent;
+    if (!audio.device)
+        return;
+    SDL_LockAudioDevice(audio.device);
+    if (!audio.muted)
+        audio.gain = int32_t(playing_gain * audio.volume / 100);
+    SDL_UnlockAudioDevice(audio.device);
+}
+
+uint32_t host_volume() { return audio.volume; }
 
 void sdl_audio_frame()
 {
@@ -140,5 +156,8 @@ void sdl_audio_open(uint32_t) {}
 void sdl_audio_close() {}
 void sdl_audio_frame() {}
 void sdl_audio_set_muted(bool) {}
+static uint32_t volume_without_device = 100;
+void host_set_volume(uint32_t percent) { volume_without_device = percent > 100 ? 100 : percent; }
+uint32_t host_volume() { return volume_without_device; }
 
 #endif

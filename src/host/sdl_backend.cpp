@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/host_ui.h"
 #include "host/load_meter.h"
 #include "host/sdl_audio.h"
 
@@ -37,11 +38,13 @@ struct SdlHost {
     SDL_Texture* meter = nullptr;
     uint32_t meter_pixels[load_meter_width * load_meter_height];
     bool shown = false;
+    bool interface_shown = false;
     bool in_fullscreen = false;
     int saved_x = 0, saved_y = 0, saved_width = 0, saved_height = 0;
     int display_rate = 0;
     // Pacing: vsync while the driver really waits for the display, else a timer.
     bool vsync = false;
+    bool unpaced = false; // fast-forward: neither vsync nor timer
     Clock::duration frame_period{};
     Clock::time_point next_deadline;
     Clock::time_point last_present;
@@ -132,6 +135,8 @@ bool sdl_open(const HostOptions& options, std::string* error)
 
     sdl_audio_open(rate_x256);
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    if (host_ui_hooks.attach)
+        host_ui_hooks.attach(sdl.window, sdl.renderer);
     sdl.next_deadline = Clock::now() + sdl.frame_period;
     sdl.last_present = sdl.frame_end = Clock::now();
     return true;
@@ -139,6 +144,8 @@ bool sdl_open(const HostOptions& options, std::string* error)
 
 void sdl_close()
 {
+    if (host_ui_hooks.detach && sdl.renderer)
+        host_ui_hooks.detach();
     sdl_audio_close();
     if (sdl.picture)
         SDL_DestroyTexture(sdl.picture);
@@ -279,7 +286,14 @@ void present(uint64_t emulation_us)
             changed = upload_changed_rows(src);
     }
     const bool meter = host.options.meter && !fullscreen && w > 300 && sdl.meter;
-    if (!changed && !meter && !sdl.vsync && !sdl.redraw && w == sdl.presented_w && h == sdl.presented_h)
+    // The interface over the picture is drawn every frame while it shows anything, and once
+    // more when it goes, to take it off the picture.
+    const bool interface = host_ui_hooks.visible && host_ui_hooks.visible();
+    if (interface != sdl.interface_shown)
+        sdl.redraw = true;
+    sdl.interface_shown = interface;
+    if (!changed && !meter && !interface && !sdl.vsync && !sdl.redraw && w == sdl.presented_w &&
+        h == sdl.presented_h)
         return; // the window already shows this picture
     sdl.redraw = false;
     sdl.presented_w = w;
@@ -291,6 +305,8 @@ void present(uint64_t emulation_us)
         SDL_RenderCopy(sdl.renderer, sdl.picture, nullptr, &dst);
     }
     draw_meter(w, emulation_us);
+    if (interface)
+        host_ui_hooks.draw();
     SDL_RenderPresent(sdl.renderer);
 }
 
@@ -298,6 +314,10 @@ void handle_events()
 {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
+        if (host_ui_hooks.event && host_ui_hooks.event(&e)) {
+            sdl.redraw = true;
+            continue; // the interface's
+        }
         switch (e.type) {
         case SDL_QUIT:
             shutdown_host();
@@ -331,7 +351,9 @@ void sdl_frame(bool with_audio)
     Clock::time_point start = Clock::now();
     uint64_t emulation_us =
         uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(start - sdl.frame_end).count());
-    if (sdl.vsync) {
+    if (sdl.unpaced) {
+        present(emulation_us);
+    } else if (sdl.vsync) {
         // The present waits for the blank; the play position is read right after it.
         present(emulation_us);
         check_vsync();
@@ -345,6 +367,8 @@ void sdl_frame(bool with_audio)
     }
     Clock::time_point presented = Clock::now();
     handle_events();
+    if (host_ui_hooks.frame)
+        host_ui_hooks.frame();
     sdl.frame_end = Clock::now();
     sdl.presentation_time = sdl.frame_end - presented;
 }
@@ -375,6 +399,16 @@ void sdl_apply_client_size(uint32_t width, uint32_t height)
 
 void sdl_set_muted(bool muted) { sdl_audio_set_muted(muted); }
 
+// Fast-forward: no vertical sync and no timer between frames; back to both afterwards.
+void sdl_set_unpaced(bool unpaced)
+{
+    if (unpaced == sdl.unpaced || !sdl.renderer)
+        return;
+    sdl.unpaced = unpaced;
+    SDL_RenderSetVSync(sdl.renderer, !unpaced && sdl.vsync ? 1 : 0);
+    sdl.next_deadline = Clock::now() + sdl.frame_period;
+}
+
 void sdl_set_title(const char* title)
 {
     std::snprintf(window_title, sizeof window_title, "%s", title);
@@ -384,24 +418,38 @@ void sdl_set_title(const char* title)
 
 bool sdl_show_error(const char* text)
 {
-    if (!sdl.window || !sdl.shown)
+    // With the interface, an error before the machine showed its window (a missing ROM)
+    // gets its box too, on its own.
+    if (!sdl.window || (!sdl.shown && !host_ui_hooks.attach))
         return false;
-    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text, sdl.window) == 0;
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text,
+                                    sdl.shown ? sdl.window : nullptr) == 0;
 }
 
 uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate) * 256 : 0; }
 
 const HostBackend sdl_backend = {
     "sdl", sdl_probe, sdl_open, sdl_close, sdl_frame, sdl_apply_client_size, sdl_set_muted, sdl_show_error, sdl_refresh,
-    sdl_set_title,
+    sdl_set_title, handle_events, sdl_set_unpaced,
 };
 
 } // namespace
 
 const HostBackend* const host_sdl_backend = &sdl_backend;
 
+void host_ui_idle_frame()
+{
+    if (!sdl.window)
+        return;
+    if (!sdl.vsync)
+        wait_for_deadline();
+    present(0);
+    handle_events();
+}
+
 #else
 
 const HostBackend* const host_sdl_backend = nullptr;
+void host_ui_idle_frame() {}
 
 #endif

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct StateWriter;
 struct StateReader;
@@ -40,6 +41,14 @@ void state_put(StateWriter* writer, uint32_t tag, const void* data, size_t size)
 const uint8_t* state_get(const StateReader* reader, uint32_t tag, size_t* size);
 // The section's bytes when it is exactly `size` long, else nullptr.
 const uint8_t* state_get_exact(const StateReader* reader, uint32_t tag, size_t size);
+// A save that cannot describe the machine right now (a processor stopped inside an
+// instruction it cannot name) refuses with a one-line reason; nothing is written then.
+void state_fail(StateWriter* writer, const char* why);
+// True while writing one of rewind's states, which stay in memory within this run: a
+// machine may leave out large sections that cannot have changed since start-up (a disk
+// image its controller never writes); its check then takes their absence as "keep".
+bool state_is_rewind(const StateWriter* writer);
+// The tags "HOST" and "THMB" belong to the host (window size, thumbnail): machines use others.
 
 struct MachineStateOps {
     const char* name;                                        // "zx", "uknc", ...: in the header
@@ -71,3 +80,27 @@ void session_request_frame_advance();
 void session_set_fast_forward(bool on);
 bool session_fast_forward();
 void session_request_rewind_step();
+
+// ---- Additions for the on-screen interface and the command line ----------------------
+
+// Rewinding while held: each frame the key is down steps back (a step every few frames).
+void session_set_rewind_held(bool held);
+bool session_rewinding();
+// The last message of the session layer ("Saved slot 3", "Can't load ...: bad checksum")
+// and the frame it was given at; an interface shows it for a while. "" before any.
+const std::string& session_last_message(uint32_t* frame);
+// A state file's picture and time, for menus. `pixels` holds width x height 0x00RRGGBB
+// pixels (a downscaled copy of the screen when it was saved; empty when the state has
+// none); saved_time is seconds since 1970 (UTC); frame is the emulated frame number.
+struct SlotInfo {
+    std::string machine;
+    uint64_t frame = 0;
+    int64_t saved_time = 0;
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+};
+// False when the slot's file does not exist or is no valid state of this machine.
+bool session_slot_info(int slot, SlotInfo* info);
+bool session_file_info(const char* path, SlotInfo* info, std::string* why);
+// Whether a machine has registered (save states are possible at all).
+bool session_available();

@@ -100,6 +100,7 @@ bool host_take_screenshot(char (&name)[64])
     bool written = screenshot_write_png(name, view.pixels + size_t(top) * view.pitch + left, view.pitch, w, h);
     unlock_back_buffer();
     std::printf("Saving %s\n", name);
+    host_notifyf(written ? "Saving %s" : "Can't save %s", name);
     return written;
 }
 

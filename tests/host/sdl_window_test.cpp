@@ -25,9 +25,11 @@ TEST(SdlWindow, OpensWithTitleAndClientSizeAndShowsTheFrame)
 # Display and GL drivers keep allocations until exit; only our own code is checked here.
 ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" SDL_AUDIODRIVER=dummy "$2" --machine host-test-pattern --frames 400 --fps 60 --data-dir "$1" >korvel.log 2>&1 &
 kpid=$!
-for i in $(seq 100); do xwininfo -name "Korvel v0.12g" >/dev/null 2>&1 && break; sleep 0.1; done
+# The title may name the menu key after the program's name for the first seconds.
+window() { xwininfo -root -tree 2>/dev/null | grep '"Korvel v0.12g' | head -n1 | awk '{print $1}'; }
+for i in $(seq 100); do [ -n "$(window)" ] && break; sleep 0.1; done
 sleep 1
-xwininfo -name "Korvel v0.12g" >info.txt 2>&1
+xwininfo -id "$(window)" >info.txt 2>&1
 import -window root -depth 8 png24:root.png >/dev/null 2>&1
 wait $kpid
 echo $? >status.txt
@@ -43,7 +45,7 @@ exit 0
     std::string log = host_test::read_file(dir.file("korvel.log"));
     EXPECT_EQ(host_test::read_file(dir.file("status.txt")), "0\n") << log;
     std::string info = host_test::read_file(dir.file("info.txt"));
-    ASSERT_NE(info.find("\"Korvel v0.12g\""), std::string::npos) << info << log;
+    ASSERT_NE(info.find("\"Korvel v0.12g"), std::string::npos) << info << log;
     EXPECT_EQ(field(info, "Width"), 320) << info;
     EXPECT_EQ(field(info, "Height"), 201) << info; // one row taller than asked for
     int x0 = field(info, "Absolute upper-left X"), y0 = field(info, "Absolute upper-left Y");

@@ -105,3 +105,5 @@ void ms0515_debugger_stop();          // dump state, read a command from debugIn
 // Processors, memories and devices for the debugger windows (ms0515_debug_view.cpp).
 void ms0515_debug_register();
 [[noreturn]] void ms0515_main();
+// Save states (ms0515_state.cpp): the ROM note and the machine's sections.
+void ms0515_register_state();

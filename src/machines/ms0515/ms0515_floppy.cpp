@@ -11,6 +11,7 @@ long ms0515_open_disk_image(uint8_t* buffer, const char* name)
     FILE* file = open_data_file(name, "rb");
     if (!file) {
         std::printf("Can't open Disk Image: %s\n", name);
+        host_notifyf("Can't open Disk Image: %s\n", name);
         return -1;
     }
     size_t got = std::fread(buffer, 1, ms0515_image_size, file);
@@ -18,11 +19,13 @@ long ms0515_open_disk_image(uint8_t* buffer, const char* name)
     std::fclose(file);
     if (unreadable) {
         std::printf("Can't open Disk Image: %s\n", name);
+        host_notifyf("Can't open Disk Image: %s\n", name);
         return -1;
     }
     if (got < ms0515_image_size)
         std::memset(buffer + got, 0xFF, ms0515_image_size - got);
     std::printf("Open Disk Image: %s\n", name);
+    host_notifyf("Open Disk Image: %s\n", name);
     return static_cast<long>(got);
 }
 

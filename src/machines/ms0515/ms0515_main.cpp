@@ -4,6 +4,7 @@
 #include "cpu/pdp11/pdp11_disasm.h"
 #include "host/debug.h"
 #include "host/host.h"
+#include "host/machine_ui.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -180,9 +181,47 @@ void ms0515_run_frame()
     }
 }
 
+extern const MachineUi ms0515_machine_ui; // at the end of this file
+
 void ms0515_main()
 {
+    machine_ui_register(&ms0515_machine_ui);
     ms0515_startup();
+    ms0515_register_state();
     for (;;)
         ms0515_run_frame();
 }
+
+// ---- What the on-screen interface offers: the system and work images, the hot keys ------
+namespace {
+
+const MachineDrive ms0515_drives[] = {{"Drive 0 (system)", ".dsk;.img"}, {"Drives 1-3 (work)", ".dsk;.img"}};
+
+// A file that cannot be read leaves the drive's image as it was.
+bool ms0515_ui_open(int drive, const char* path)
+{
+    static uint8_t buffer[ms0515_image_size];
+    long got = ms0515_open_disk_image(buffer, path);
+    if (got < 0)
+        return false;
+    uint8_t* image = drive == 0 ? ms0515.systemImage : ms0515.workImage;
+    std::memcpy(image, buffer, ms0515_image_size);
+    (drive == 0 ? ms0515.systemImageBytes : ms0515.workImageBytes) = got;
+    const uint8_t sided = ms0515_image_is_double_sided(got, ms0515_linear_disks) ? 1 : 0;
+    for (DriveRecord& d : ms0515.floppy.drives)
+        if (d.image == image)
+            d.doubleSided = sided;
+    return true;
+}
+
+using K = MachineHotKey;
+const MachineHotKey ms0515_hot_keys[] = {
+    {{0x42}, "F8", "stop in the debugger (and close an open trace)"},
+    {{0xC9}, "PgUp / PgDn", "frame delay up / down (each frame shown that many extra times)"},
+};
+
+} // namespace
+
+const MachineUi ms0515_machine_ui = {"ms0515", ms0515_drives, 2, ms0515_ui_open, nullptr, nullptr,
+                             ms0515_hot_keys, sizeof ms0515_hot_keys / sizeof ms0515_hot_keys[0],
+                             MachineJoystick::NONE};

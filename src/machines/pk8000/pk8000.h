@@ -69,3 +69,5 @@ void pk8000_begin_frame();
 void pk8000_run_frame();
 void pk8000_finish_frame();
 [[noreturn]] void pk8000_main();
+// Save states (pk8000_state.cpp): the ROM note and the machine's sections.
+void pk8000_register_state();

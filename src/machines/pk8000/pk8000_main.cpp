@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "host/machine_ui.h"
 #include "machines/pk8000/pk8000.h"
 #include "machines/pk8000/z80_debug_view.h"
 
@@ -92,12 +93,16 @@ void pk8000_finish_frame()
     if (z80_monitor_frame_done(&pk8000.monitor)) pk8000_draw_and_present();
 }
 
+extern const MachineUi pk8000_machine_ui; // at the end of this file
+
 void pk8000_main()
 {
+    machine_ui_register(&pk8000_machine_ui);
     pk8000_load_rom();
     set_client_size(pk8000_picture_width, pk8000_picture_height);
     clear_back_buffer(); // the rows between emulated lines stay black
     pk8000_power_on();
+    pk8000_register_state();
     std::printf("CPU: %s\n", z80_8080_mode(&pk8000.cpu) ? "8080" : "Z80");
     for (;;) {
         pk8000_begin_frame();
@@ -105,3 +110,17 @@ void pk8000_main()
         pk8000_finish_frame();
     }
 }
+
+// ---- What the on-screen interface offers: the hot keys ---------------------------------
+namespace {
+
+using K = MachineHotKey;
+const MachineHotKey pk8000_hot_keys[] = {
+    {{0xB7, 0x46, 0xC5}, "Print Screen + Scroll Lock + Pause", "reset", K::RESET, 0, "Reset"},
+    {{0x42}, "F8", "stop in the console monitor"},
+};
+
+} // namespace
+
+const MachineUi pk8000_machine_ui = {"pk8000", nullptr, 0, nullptr, nullptr, nullptr,
+                         pk8000_hot_keys, sizeof pk8000_hot_keys / sizeof pk8000_hot_keys[0], MachineJoystick::KEYS};

@@ -92,3 +92,5 @@ void specialist_start();
 void specialist_power_on();
 void specialist_run_frame();
 [[noreturn]] void specialist_main();
+// Save states (specialist_state.cpp): the BIOS note and the machine's sections.
+void specialist_register_state();

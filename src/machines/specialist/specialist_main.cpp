@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/machine_ui.h"
 #include "machines/specialist/specialist.h"
 #include "machines/pk8000/z80_debug_view.h"
 
@@ -70,9 +71,13 @@ void specialist_run_frame()
     }
 }
 
+extern const MachineUi specialist_machine_ui; // at the end of this file
+
 void specialist_main()
 {
+    machine_ui_register(&specialist_machine_ui);
     specialist_start();
+    specialist_register_state();
     std::printf("CPU: %s\n", z80_8080_mode(&specialist.cpu) ? "8080" : "Z80");
     set_client_size(specialist_picture_width, specialist_picture_height);
     for (;;) {
@@ -80,3 +85,17 @@ void specialist_main()
         if (z80_monitor_frame_done(&specialist.monitor)) specialist_draw_and_present();
     }
 }
+
+// ---- What the on-screen interface offers: the hot keys ---------------------------------
+namespace {
+
+using K = MachineHotKey;
+const MachineHotKey specialist_hot_keys[] = {
+    {{0xB7, 0x46, 0xC5}, "Print Screen + Scroll Lock + Pause", "reset", K::RESET, 0, "Reset"},
+    {{0x42}, "F8", "stop in the console monitor (the Specialist's own F8 key too)"},
+};
+
+} // namespace
+
+const MachineUi specialist_machine_ui = {"specialist", nullptr, 0, nullptr, nullptr, nullptr,
+                         specialist_hot_keys, sizeof specialist_hot_keys / sizeof specialist_hot_keys[0], MachineJoystick::NONE};

@@ -100,3 +100,5 @@ void tile_start();
 void tile_power_on();
 void tile_run_frame();
 [[noreturn]] void tile_main();
+// Save states (tile_state.cpp): the program file's note and the machine's sections.
+void tile_register_state();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/machine_ui.h"
 #include "machines/tile/tile.h"
 #include "machines/pk8000/z80_debug_view.h"
 
@@ -161,12 +162,35 @@ void tile_run_frame()
     }
 }
 
+extern const MachineUi tile_machine_ui; // at the end of this file
+
 void tile_main()
 {
+    machine_ui_register(&tile_machine_ui);
     tile_start();
+    tile_register_state();
     set_client_size(960, 768);
     for (;;) {
         tile_run_frame();
         if (z80_monitor_frame_done(&tile.monitor)) tile_draw_and_present();
     }
 }
+
+// ---- What the on-screen interface offers: the hot keys ---------------------------------
+namespace {
+
+using K = MachineHotKey;
+const MachineHotKey tile_hot_keys[] = {
+    {{0xB7, 0x46, 0xC5}, "Print Screen + Scroll Lock + Pause", "reset", K::RESET, 0, "Reset"},
+    {{0xD3}, "Delete", "next scale: x3 -> x1 -> x1.25", K::DISPLAY, 3, "Next scale"},
+    {{0x1D, 0xD3}, "Left Ctrl + Delete", "next scan-line style: black -> smooth -> double (Right Ctrl does not count)",
+     K::DISPLAY, 3, "Next scan-line style"},
+    {{0xDB, 0x21}, "Left Windows + F", "full screen on/off"},
+    {{0x02}, "1", "stop passing unhandled window events to the system"},
+    {{0x42}, "F8", "stop in the console monitor (disassembly to TIA-DisDump.txt; no memory dump)"},
+};
+
+} // namespace
+
+const MachineUi tile_machine_ui = {"tile", nullptr, 0, nullptr, nullptr, nullptr,
+                         tile_hot_keys, sizeof tile_hot_keys / sizeof tile_hot_keys[0], MachineJoystick::NONE};

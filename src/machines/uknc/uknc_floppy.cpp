@@ -223,6 +223,7 @@ bool uknc_floppy_open(int image, const char* path)
     }
     if (failed) {
         std::printf("Can't open Disk Image: %s\n", path);
+        host_notifyf("Can't open Disk Image: %s\n", path);
         return false;
     }
     (void)got;  // bytes a short file lacks stay 0xFF
@@ -231,6 +232,7 @@ bool uknc_floppy_open(int image, const char* path)
     uknc_floppy.modified[image] = false;
     uknc_floppy.inserted[image] = true;
     std::printf("Open Disk Image-%d: %s\n", image, path);
+    host_notifyf("Open Disk Image-%d: %s\n", image, path);
     return true;
 }
 
@@ -242,16 +244,19 @@ void uknc_floppy_save(int image)
     FILE* file = open_data_file(path, "wb");
     if (!file) {
         std::printf("Can't open Disk Image: %s\n", path);
+        host_notifyf("Can't open Disk Image: %s\n", path);
         return;
     }
     const bool written = std::fwrite(uknc_floppy.images[image], 1, uknc_image_size, file) == uknc_image_size;
     // A full disk shows up at the write or at the close; the image then stays marked changed.
     if (std::fclose(file) != 0 || !written) {
         std::printf("Can't write Disk Image: %s\n", path);
+        host_notifyf("Can't write Disk Image: %s\n", path);
         return;
     }
     uknc_floppy.modified[image] = false;
     std::printf("Save Disk Image-%d: %s\n", image, path);
+    host_notifyf("Save Disk Image-%d: %s\n", image, path);
 }
 
 bool uknc_floppy_modified(int image) { return image >= 0 && image <= 1 && uknc_floppy.modified[image]; }

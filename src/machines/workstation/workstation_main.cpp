@@ -11,6 +11,7 @@
 #include "machines/terminals/terminals.h"
 
 #include "host/host.h"
+#include "host/machine_ui.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -132,9 +133,53 @@ void workstation_main_frame()
     workstation_monitor_frame_end();
 }
 
+extern const MachineUi uknc_machine_ui; // at the end of this file
+
 void uknc_main()
 {
+    machine_ui_register(&uknc_machine_ui);
     workstation_startup();
     for (;;)
         workstation_main_frame();
 }
+
+// ---- What the on-screen interface offers: the two disk images and the hot keys ----------
+namespace {
+
+const MachineDrive uknc_drives[] = {{"Drive 0", ".dsk;.img"}, {"Drives 1-3", ".dsk;.img"}};
+
+bool uknc_ui_open(int drive, const char* path) { return uknc_floppy_open(drive, path); }
+bool uknc_ui_changed(int drive) { return uknc_floppy.modified[drive]; }
+bool uknc_ui_save(int drive)
+{
+    uknc_floppy_save(drive);
+    return !uknc_floppy.modified[drive];
+}
+
+using K = MachineHotKey;
+const MachineHotKey uknc_hot_keys[] = {
+    {{0x1D, 0x9D}, "Left Ctrl + Right Ctrl", "restart (\"System Reset...\"; memories keep their contents)",
+     K::RESTART, 0, "Restart"},
+    {{0xD3}, "Delete", "next X-scale: x1.0 -> x1.25 -> x1.333 -> x1.5 (start: x1.25); NEMIGA: x1.5 <-> x1.0",
+     K::DISPLAY, 4, "Next X-scale"},
+    {{0x1D, 0xD3}, "Left Ctrl + Delete", "next scan-line style: black -> smooth -> double lines", K::DISPLAY, 3,
+     "Next scan-line style"},
+    {{0x2A, 0xD3}, "Left Shift + Delete", "lines shown: 276 -> 288 -> 298 (start: 276); not in the KGD, KCGD and NEMIGA modes",
+     K::DISPLAY, 3, "Next lines-fit"},
+    {{0x29}, "` (grave)", "next of the five palettes of the screen shown", K::DISPLAY, 5, "Next palette"},
+    {{0xC9}, "PgUp / PgDn", "frame delay up / down (each frame shown that many extra times)"},
+    {{0x1D, 0x2A, 0x0B}, "Left Ctrl + Left Shift + 0 / 1", "save disk image 0 / 1 to the file it came from"},
+    {{0x2A, 0xB7}, "Left Shift + Print Screen", "screenshot"},
+    {{0xDB, 0x21}, "Left Windows + F", "full screen on/off"},
+    {{0xDD}, "Apps (Menu)", "stop in the console monitor (closes an open trace)"},
+    {{0x40}, "F6 / F7", "KCGD screen on / back to the UKNC screen (F7 also leaves the KGD screen)", K::MENU, 0,
+     "KCGD screen (F6)"},
+    {{0x42}, "F8 / F9", "KGD bitmap over the KSM / the 15IE terminal", K::MENU, 0, "KGD over the KSM (F8)"},
+    {{0x44}, "F10", "15IE mode switch (\"15IE: Mode 1\" / \"15IE: Mode 2\")"},
+    {{0x45}, "NumLock", "15IE RED switch: control characters hidden or shown"},
+};
+
+} // namespace
+
+const MachineUi uknc_machine_ui = {"uknc", uknc_drives, 2, uknc_ui_open, uknc_ui_changed, uknc_ui_save,
+                           uknc_hot_keys, sizeof uknc_hot_keys / sizeof uknc_hot_keys[0], MachineJoystick::NONE};

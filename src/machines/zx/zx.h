@@ -102,6 +102,8 @@ void zx_frame_input();
 void zx_paint_frame();
 void zx_frame();
 [[noreturn]] void zx_main();
+// Save states (zx_state.cpp): registers the machine's sections with the host.
+void zx_register_state();
 
 // ---- Picture (zx_render.cpp) --------------------------------------------------------
 extern const uint32_t zx_palettes[3][16];

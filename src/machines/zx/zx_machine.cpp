@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/debug.h"
+#include "host/machine_ui.h"
 #include "host/host.h"
 #include "machines/zx/zx.h"
 
@@ -48,7 +49,9 @@ void zx_write_mem(Z80State* s)
 void zx_read_port(Z80State* s)
 {
     const uint32_t port = static_cast<uint32_t>(s->addr) & 0xFFFF;
-    s->data = (port & 0xFF) == 0xFE ? zx.zx_port_table[port >> 8] : 0x00;
+    s->data = (port & 0xFF) == 0xFE ? zx.zx_port_table[port >> 8]
+            : (port & 0xFF) == 0x1F ? host_kempston // a Kempston joystick; 0 when nobody moves it
+                                    : 0x00;
 }
 
 void zx_write_port(Z80State* s)

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "host/machine_ui.h"
+#include "host/session.h"
 #include "machines/zx/zx.h"
 #include "machines/zx/zx_tape.h"
 
@@ -33,6 +35,7 @@ void load_rom()
     FILE* file = open_data_file_or_fail("48.rom", "Can't open file!");
     read_data_or_fail(file, zx.memory, 0x4000, "48.rom", "Can't open file!");
     std::fclose(file);
+    session_note_rom("48.rom", zx.memory, 0x4000);
 }
 
 } // namespace
@@ -110,11 +113,41 @@ void zx_frame()
     zx_paint_frame();
 }
 
+extern const MachineUi zx_machine_ui; // at the end of this file
+
 void zx_main()
 {
+    machine_ui_register(&zx_machine_ui);
     zx_start(argument_text());
+    zx_register_state();
     for (;;) {
         zx_frame();
         end_frame();
     }
 }
+
+// ---- What the on-screen interface offers: the snapshot and the tape, and the hot keys ----
+namespace {
+
+const MachineDrive zx_drives[] = {{"Snapshot", ".z80;.sna"}, {"Tape", ".tap;.tzx"}};
+
+using K = MachineHotKey;
+const MachineHotKey zx_hot_keys[] = {
+    {{key_grave}, "` (grave)", "next palette: colour, grey, inverted grey", K::DISPLAY, 3, "Next palette"},
+    {{key_left_ctrl, key_right_ctrl}, "Left Ctrl + Right Ctrl", "reset (PC = 0, interrupts off), once per press",
+     K::RESET, 0, "Reset"},
+    {{key_left_windows, key_l}, "Left Windows + L", "reload the start-up snapshot", K::MENU, 0,
+     "Reload the start-up snapshot"},
+    {{key_left_windows, key_s}, "Left Windows + S", "save the machine to that snapshot file", K::MENU, 0,
+     "Save to the start-up snapshot"},
+    {{key_left_windows, key_f}, "Left Windows + F", "full screen on/off"},
+    {{key_left_windows, key_play}, "Left Windows + P", "tape: play / stop by hand", K::MENU, 0, "Tape: play / stop"},
+    {{key_left_windows, key_reinsert}, "Left Windows + T", "tape: insert the last tape again, rewound", K::MENU, 0,
+     "Tape: insert again, rewound"},
+};
+
+// Files go in as dropped files: the frame loop tells a tape from a snapshot.
+} // namespace
+
+const MachineUi zx_machine_ui = {"zx", zx_drives, 2, nullptr, nullptr, nullptr,
+                         zx_hot_keys, sizeof zx_hot_keys / sizeof zx_hot_keys[0], MachineJoystick::KEMPSTON};

@@ -30,6 +30,7 @@ bool zx_load_sna(Z80State* cpu, uint8_t* memory, const char* name)
     FILE* file = open_data_file(name, "rb");
     if (!file) {
         std::printf("Can't open file! Snapshot %s: %s\n", name, std::strerror(errno));
+        host_notifyf("Can't open file! Snapshot %s: %s\n", name, std::strerror(errno));
         return false;
     }
     uint8_t image[zx_sna_size + 1]; // one byte more tells an oversized file
@@ -39,6 +40,7 @@ bool zx_load_sna(Z80State* cpu, uint8_t* memory, const char* name)
     std::fclose(file);
     if (failed) { // a directory, an unreadable file: leave the machine as it is
         std::printf("Can't read file! Snapshot %s not loaded (%zu bytes read)\n", name, got);
+        host_notifyf("Can't read file! Snapshot %s not loaded (%zu bytes read)\n", name, got);
         return false;
     }
     // A file of another size still loads: what is missing reads as 0xFF, what is extra is
@@ -74,6 +76,7 @@ bool zx_load_sna(Z80State* cpu, uint8_t* memory, const char* name)
     put_ram(memory, sp + 1u, 0);
     cpu->sp = static_cast<uint16_t>(sp + 2);
     std::printf("Snapshot %s loaded\n", name);
+    host_notifyf("Snapshot %s loaded\n", name);
     return true;
 }
 
@@ -114,8 +117,10 @@ bool zx_save_sna(Z80State* cpu, uint8_t* memory, const char* name)
     cpu->sp = static_cast<uint16_t>(cpu->sp + 2);
     if (std::fclose(file) != 0 || !ok) {
         std::printf("Can't write Disk Image: %s\n", name);
+        host_notifyf("Can't write Disk Image: %s\n", name);
         return false;
     }
     std::printf("Snapshot %s saved\n", name);
+    host_notifyf("Snapshot %s saved\n", name);
     return true;
 }

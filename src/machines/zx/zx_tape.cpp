@@ -62,11 +62,14 @@ bool next_segment(int64_t at)
             if (d.block >= d.blocks.size()) {
                 d.stage = ZxTapeStage::end;
                 std::printf("Tape end\n");
+                host_notifyf("Tape end\n");
                 stop_playing(at);
                 return false;
             }
             const ZxTapeBlock& b = d.blocks[d.block];
             std::printf("Tape block %zu/%zu: %s\n", d.block + 1, d.blocks.size(),
+                        zx_tape_block_description(d, d.block).c_str());
+            host_notifyf("Tape block %zu/%zu: %s\n", d.block + 1, d.blocks.size(),
                         zx_tape_block_description(d, d.block).c_str());
             d.count = 0;
             d.byte = 0;
@@ -263,12 +266,14 @@ bool zx_tape_insert(const char* name)
     std::string why;
     if (!zx_read_whole_file(name, &image, &why)) {
         std::printf("Can't open tape %s: %s\n", name, why.c_str());
+        host_notifyf("Can't open tape %s: %s\n", name, why.c_str());
         return false;
     }
     std::vector<ZxTapeBlock> blocks;
     const bool tzx = zx_has_tzx_signature(image) || zx_file_kind(name) == ZxFileKind::tzx;
     if (!(tzx ? zx_parse_tzx(image, &blocks, name) : zx_parse_tap(image, &blocks, name))) {
         std::printf("Tape %s not inserted\n", name);
+        host_notifyf("Tape %s not inserted\n", name);
         return false;
     }
     ZxTapeDeck& d = zx_tape;
@@ -279,6 +284,7 @@ bool zx_tape_insert(const char* name)
     rewind();
     zx.cpu.read_port = zx_tape_read_port;
     std::printf("Tape %s inserted: %zu blocks (%s)\n", name, d.blocks.size(), tzx ? "TZX" : "TAP");
+    host_notifyf("Tape %s inserted: %zu blocks (%s)\n", name, d.blocks.size(), tzx ? "TZX" : "TAP");
     return true;
 }
 

@@ -153,11 +153,13 @@ bool zx_load_z80(Z80State* cpu, uint8_t* memory, const char* name, uint8_t* bord
     std::string why;
     if (!zx_read_whole_file(name, &file, &why) || file.size() > z80_snapshot_limit) {
         std::printf("Can't load snapshot %s: %s\n", name, file.size() > z80_snapshot_limit ? "too large" : why.c_str());
+        host_notifyf("Can't load snapshot %s: %s\n", name, file.size() > z80_snapshot_limit ? "too large" : why.c_str());
         return false;
     }
     static Z80Image z; // 48 KB: kept off the stack
     if (!decode(file, &z, &why)) {
         std::printf("Can't load snapshot %s (.z80): %s\n", name, why.c_str());
+        host_notifyf("Can't load snapshot %s (.z80): %s\n", name, why.c_str());
         return false;
     }
     const uint8_t* h = z.header;
@@ -186,5 +188,6 @@ bool zx_load_z80(Z80State* cpu, uint8_t* memory, const char* name, uint8_t* bord
     std::memcpy(memory + 0x4000, z.ram, sizeof z.ram);
     *border = (flags >> 1) & 7;
     std::printf("Snapshot %s loaded (.z80 version %d)\n", name, z.version);
+    host_notifyf("Snapshot %s loaded (.z80 version %d)\n", name, z.version);
     return true;
 }
