@@ -10,6 +10,7 @@
 #include "host/host_internal.h"
 #include "host/options.h"
 #ifdef KORVEL_HAVE_UI
+#include "debugger/debugger.h"
 #include "ui/ui.h"
 #endif
 
@@ -112,6 +113,8 @@ int main(int argc, char** argv)
     }
 #ifdef KORVEL_HAVE_UI
     ui_install(&options); // the on-screen interface of a window run
+    if (!options.headless)
+        debugger_install(options.debugger);
 #endif
     host_startup(options, machine->mode);
     machine->main_routine();

@@ -5,13 +5,28 @@
 #include "debugger/debugger_windows.h"
 #include "host/debug.h"
 #include "host/host.h"
+#include "host/host_internal.h"
 #include "ui/ui.h"
 
+#include <SDL.h>
 #include <imgui.h>
 
 namespace {
 
 const char* const menu_label = "Debugger";
+bool grow_pending = false;
+
+// The windows need room beside the picture: the window grows to at least 1280 x 960 (the
+// picture stays centred in it) once the machine has sized it.
+void grow_window()
+{
+    if (!host.backend || fullscreen || requested_client_width == 0)
+        return;
+    grow_pending = false;
+    const uint32_t w = requested_client_width > 1280 ? requested_client_width : 1280;
+    const uint32_t h = requested_client_height > 960 ? requested_client_height : 960;
+    host.backend->apply_client_size(w, h);
+}
 
 void open_all()
 {
@@ -22,6 +37,7 @@ void open_all()
     v.memory_open = v.devices_open = v.history_open = true;
     for (int64_t& cursor : v.cursor)
         cursor = -1;
+    grow_pending = true;
 }
 
 void draw(bool* open)
@@ -38,6 +54,8 @@ void draw(bool* open)
         open_all();
         debug_attach(false);
     }
+    if (grow_pending)
+        grow_window();
     bool any = false;
     for (int p = 0; p < m->processor_count && p < 8; ++p)
         if (v.processor_open[p]) {
@@ -75,12 +93,24 @@ void frame_keys()
     was_down = down;
 }
 
+// Stopped, the windows are drawn again only when something happens: an event (key, mouse,
+// window) and a few frames after it for the windows to settle, else twice a second.
+void idle()
+{
+    static int busy_frames = 0;
+    if (busy_frames > 0)
+        --busy_frames;
+    else if (SDL_WaitEventTimeout(nullptr, 500) == 1)
+        busy_frames = 10;
+    host_stopped_frame();
+}
+
 } // namespace
 
 void debugger_install(bool open_now)
 {
     ui_add_window(menu_label, draw);
-    debug_idle = host_stopped_frame;
+    debug_idle = idle;
     debug_frame_hook = frame_keys;
     if (open_now)
         debugger_open(true);

@@ -80,9 +80,9 @@ void registers(int p)
             if (stopped) {
                 char text[12];
                 std::snprintf(text, sizeof text, "%0*X", digits, values[i]);
-                ImGui::SetNextItemWidth(ImGui::CalcTextSize("0000000").x);
                 ImGui::Text("%-4s", d.registers[i].name);
                 ImGui::SameLine();
+                ImGui::SetNextItemWidth(ImGui::CalcTextSize("000000").x);
                 if (ImGui::InputText("##v", text, sizeof text,
                                      ImGuiInputTextFlags_CharsHexadecimal | ImGuiInputTextFlags_EnterReturnsTrue |
                                          ImGuiInputTextFlags_AutoSelectAll)) {
@@ -105,7 +105,7 @@ void registers(int p)
         const int bit = letters - 1 - i;
         bool on = (flags >> bit) & 1;
         ImGui::SameLine();
-        char label[8];
+        char label[16];
         std::snprintf(label, sizeof label, "%c##f%d", d.flag_letters[i], i);
         ImGui::BeginDisabled(!stopped);
         if (ImGui::Checkbox(label, &on)) {
@@ -121,7 +121,7 @@ void disassembly(int p)
     DebuggerView& v = debugger_view;
     const DebugProcessor& d = debug_machine()->processors[p];
     const uint32_t pc = d.pc() & 0xFFFF;
-    constexpr int lines = 24;
+    constexpr int lines = 20;
     // Follow PC: when it leaves the lines shown, they start a little before it.
     if (pc != v.last_pc[p]) {
         v.follow_pc[p] = true;
@@ -213,7 +213,7 @@ void debugger_draw_processor(int p)
     std::snprintf(title, sizeof title, "%s %s", m->processors[p].name, "processor");
     // Processors side by side (the UKNC's CPU and PPU).
     ImGui::SetNextWindowPos(ImVec2(10.0f + 430.0f * float(p), 30.0f), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(420, 640), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(420, 560), ImGuiCond_FirstUseEver);
     if (ImGui::Begin(title, &debugger_view.processor_open[p])) {
         run_controls(p);
         ImGui::Separator();
@@ -228,8 +228,8 @@ void debugger_draw_memory()
 {
     DebuggerView& v = debugger_view;
     const DebugMachine* m = debug_machine();
-    ImGui::SetNextWindowPos(ImVec2(10, 680), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(620, 360), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowPos(ImVec2(10, 600), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(620, 350), ImGuiCond_FirstUseEver);
     if (!ImGui::Begin("Memory", &v.memory_open)) {
         ImGui::End();
         return;
@@ -316,7 +316,7 @@ void debugger_draw_memory()
                             v.memory_edit = -1;
                         }
                     } else {
-                        char cell[4];
+                        char cell[12];
                         if (value < 0)
                             std::snprintf(cell, sizeof cell, "--");
                         else
@@ -347,8 +347,8 @@ void debugger_draw_memory()
 void debugger_draw_devices()
 {
     const DebugMachine* m = debug_machine();
-    ImGui::SetNextWindowPos(ImVec2(880, 30), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(360, 520), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowPos(ImVec2(870, 30), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(400, 560), ImGuiCond_FirstUseEver);
     if (ImGui::Begin("Devices", &debugger_view.devices_open)) {
         const char* group = nullptr;
         bool group_open = false;
@@ -375,8 +375,8 @@ void debugger_draw_history()
 {
     DebuggerView& v = debugger_view;
     const DebugMachine* m = debug_machine();
-    ImGui::SetNextWindowPos(ImVec2(640, 680), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(600, 360), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowPos(ImVec2(640, 600), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(630, 350), ImGuiCond_FirstUseEver);
     if (!ImGui::Begin("History", &v.history_open)) {
         ImGui::End();
         return;

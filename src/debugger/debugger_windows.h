@@ -19,7 +19,7 @@ struct DebuggerView {
     int space = 0;
     int64_t memory_scroll_to = -1;   // an address to bring into view
     int64_t memory_edit = -1;        // the byte being edited
-    char memory_edit_text[4] = {};
+    char memory_edit_text[12] = {};
     char memory_goto[8] = {};
     char memory_find[64] = {};
     int64_t memory_found = -1;

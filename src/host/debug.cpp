@@ -41,15 +41,14 @@ bool valid(int p) { return state.machine && p >= 0 && p < int(state.processors.s
 void peek_code(int p, uint32_t address, uint8_t* code)
 {
     const DebugProcessor& d = state.machine->processors[p];
-    const DebugSpace* space = d.space >= 0 && d.space < state.machine->space_count
-                                  ? &state.machine->spaces[d.space] : nullptr;
+    if (d.space < 0 || d.space >= state.machine->space_count) {
+        std::memset(code, 0xFF, debug_code_bytes);
+        return;
+    }
+    const DebugSpace& space = state.machine->spaces[d.space];
     for (int i = 0; i < debug_code_bytes; ++i) {
-        int v = -1;
-        if (space) {
-            uint32_t a = (address + uint32_t(i)) & 0xFFFF;
-            if (a < space->size)
-                v = space->peek(a);
-        }
+        const uint32_t a = (address + uint32_t(i)) & 0xFFFF;
+        const int v = a < space.size ? space.peek(a) : -1;
         code[i] = uint8_t(v < 0 ? 0xFF : v);
     }
 }

@@ -4,6 +4,7 @@
 
 #include "host/debug.h"
 #include "host/host_internal.h"
+#include "host/host_ui.h"
 #include "host/screenshot.h"
 #include "host/session_internal.h"
 
@@ -82,8 +83,8 @@ void audio_unmute()
 
 void host_stopped_frame()
 {
-    if (host.backend)
-        host.backend->frame(false);
+    // Present and handle events only: no emulated frame is counted, no automation runs.
+    host_ui_idle_frame();
 }
 
 void host_stopped_sound(bool stopped)

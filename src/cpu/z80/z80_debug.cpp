@@ -38,10 +38,25 @@ uint32_t z80_debug_get_register(const Z80State& cpu, int index)
     }
 }
 
+// Every instruction under the debugger: the plain copies, no dispatch.
 void z80_debug_get_registers(const Z80State& cpu, uint32_t* values)
 {
-    for (int i = 0; i < z80_debug_register_count; ++i)
-        values[i] = z80_debug_get_register(cpu, i);
+    values[0] = uint32_t(cpu.a) << 8 | cpu.f;
+    values[1] = cpu.bc;
+    values[2] = cpu.de;
+    values[3] = cpu.hl;
+    values[4] = cpu.ix;
+    values[5] = cpu.iy;
+    values[6] = cpu.sp;
+    values[7] = cpu.pc;
+    values[8] = uint32_t(cpu.af_alt & 0xFF) << 8 | cpu.af_alt >> 8;
+    values[9] = cpu.bc_alt;
+    values[10] = cpu.de_alt;
+    values[11] = cpu.hl_alt;
+    values[12] = cpu.i;
+    values[13] = z80_visible_r(&cpu);
+    values[14] = cpu.im == 3 ? 2 : cpu.im == 2 ? 1 : 0;
+    values[15] = uint32_t(cpu.iff >> 1) & 3;
 }
 
 void z80_debug_set_register(Z80State& cpu, int index, uint32_t value)
