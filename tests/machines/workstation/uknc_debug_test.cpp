@@ -164,6 +164,11 @@ TEST_F(UkncDebugger, ViewsOfChannelKeyboardAndTimerTakeNothingAndClearNoReadyBit
     cpu_view.poke(02001, 0xA5);
     EXPECT_EQ(m->spaces[4].peek(01000), 0xA5); // plane 2: high bytes of CPU memory
     EXPECT_EQ(m->spaces[5].poke, nullptr);     // the ROM cannot be edited
+    ws.rom[0x60C0] = 0x12;                     // PPU 0160300 is in the ROM
+    EXPECT_EQ(ppu_view.peek(0160300), 0x12);
+    EXPECT_EQ(m->spaces[5].peek(0x60C0), 0x12);
+    ppu_view.poke(07000, 0x66);                // PPU memory at its own address
+    EXPECT_EQ(ws.ppuMemory[07000], 0x66);
 }
 
 TEST_F(UkncDebugger, EditedPcStepAndStepOverAJsrOnThePpu)
