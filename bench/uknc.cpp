@@ -4,6 +4,7 @@
 // presenting the picture as a frame would. Target: 1500 frames per second or more.
 #include <benchmark/benchmark.h>
 
+#include "host/host.h"
 #include "machines/terminals/terminals.h"
 #include "machines/dvk/dvk_boards.h"
 #include "machines/uknc/workstation.h"
@@ -70,10 +71,16 @@ Program cpu_program()
     return p;
 }
 
-Program ppu_program(const Program& cpu)
+// With `tone`, the PPU's timer interrupt also flips the speaker (bit 7 of 0177716) every
+// 284 ticks of 4 us, a 440 Hz square wave, while the painting goes on.
+Program ppu_program(const Program& cpu, bool tone = false)
 {
     Program p(0160300);
     p.w({012706, 001000});
+    if (tone) {
+        p.w({012737}).address_of("tick").w({000304, 012737, 000200, 000306}); // timer vector
+        p.w({012737, 284, 0177712, 012737, 000103, 0177710});               // 4 us, interrupt, run
+    }
     // Line table: 0270 -> 320 plain records at 02000, 80 bytes of video apart from 010000.
     p.w({005037, 000270, 012737, 002000, 000272});
     p.w({012702, 002000, 012703, 010000 - 19 * 80, 012701, 000500});
@@ -90,6 +97,8 @@ Program ppu_program(const Program& cpu)
     p.label("frame").w({012737, 010000, 0177010, 012701, 056440}); // 23840 bytes
     p.label("paint").w({010037, 0177024, 005237, 0177010, 005200});
     p.sob(1, "paint").br("frame");
+    // Timer: MOV R3,-(SP); MOV #200,R3; XOR R3,@#177716; TST @#177714; MOV (SP)+,R3; RTI.
+    p.label("tick").w({010346, 012703, 000200, 074337, 0177716, 005737, 0177714, 012603, 000002});
     p.label("cpu");
     for (uint16_t word : cpu.words)
         p.words.push_back(word);
@@ -127,6 +136,36 @@ void BM_UkncFrame(benchmark::State& state)
     state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_UkncFrame)->Unit(benchmark::kMicrosecond);
+
+// The same frames with the speaker sounding a timer-driven tone, its samples made every
+// frame: the speaker's whole cost over BM_UkncFrame.
+void BM_UkncFrameWithSound(benchmark::State& state)
+{
+    workstation_allocate();
+    Program cpu = cpu_program();
+    Program ppu = ppu_program(cpu, true);
+    store(workstation.rom + (0160300 - 0100000), ppu);
+    workstation_restart();
+    std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
+    std::vector<uint32_t> picture_buffer(uknc_picture_buffer_pixels);
+    std::vector<uint32_t> surface(1200 * 960);
+    const UkncDisplaySettings settings{12, uknc_scanlines_black, 276};
+    samples_per_frame_x256 = 960 << 8;
+    int64_t flips = 0;
+    for (auto _ : state) {
+        workstation_run_frame();
+        flips += workstation.speakerEdgeCount;
+        workstation_render(picture.data());
+        uknc_present_into(picture.data(), settings, picture_buffer.data(), surface.data(), 1200, 1200, 960);
+        workstation_speaker_samples();
+        benchmark::DoNotOptimize(surface.data());
+        benchmark::DoNotOptimize(SampleBuffer);
+    }
+    if (workstation.cpuHeld || workstation.ppu.r[0] == 0 || flips < state.iterations() * 15)
+        state.SkipWithError("the busy programs or the tone did not run");
+    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_UkncFrameWithSound)->Unit(benchmark::kMicrosecond);
 
 // The processors alone, without rendering.
 void BM_UkncProcessorsOnly(benchmark::State& state)

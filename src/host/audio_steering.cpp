@@ -22,7 +22,36 @@ void audio_steering_init(AudioSteering* s, uint32_t refresh_x256, uint32_t buffe
     s->sample_phase = 0;
     s->samples_this_frame = v;
     s->resync_pending = true;
+    s->keeps_time = true;
+    s->frames_per_second = refresh_x256 >= 256 ? refresh_x256 >> 8 : 60;
 }
+
+void audio_steering_stop_keeping_time(AudioSteering* s)
+{
+    if (!s->keeps_time)
+        return;
+    s->keeps_time = false;
+    std::printf("Sound device does not keep time: pacing by the clock\n");
+    s->samples_per_frame_x256 = s->samples_per_frame << 8;
+    s->sample_phase = 0;
+    s->samples_this_frame = s->samples_per_frame;
+}
+
+namespace {
+
+// Open loop: one frame of samples after the other, kept between one frame and half the
+// ring ahead of wherever the device reads.
+void write_without_clock(AudioSteering* s, uint32_t play_position)
+{
+    const uint32_t ring_mask = s->mask >> 2;
+    s->lock_offset = (s->lock_offset + s->samples_per_frame) & ring_mask;
+    const uint32_t ahead = (s->lock_offset - play_position / 4) & ring_mask;
+    if (ahead < s->samples_per_frame || ahead > (s->buffer_size / 4) / 2)
+        s->lock_offset = (play_position / 4 + s->target_latency) & ring_mask;
+    s->write_position = uint64_t(s->lock_offset) << 8;
+}
+
+} // namespace
 
 void audio_steering_resync(AudioSteering* s, uint32_t play_position, uint32_t tick)
 {
@@ -44,10 +73,21 @@ void audio_steering_resync(AudioSteering* s, uint32_t play_position, uint32_t ti
     }
     s->total_played -= v;
     s->resync_pending = false;
+    s->losing_frames = s->drifting = false;
+    s->last_distance = 0;
+    if (!s->keeps_time) {
+        s->lock_offset = (played_samples + s->target_latency) & (s->mask >> 2);
+        s->samples_per_frame_x256 = v << 8;
+        s->sample_phase = 0;
+    }
 }
 
 void audio_steering_frame(AudioSteering* s, uint32_t play_position, uint32_t tick)
 {
+    if (!s->keeps_time) {
+        write_without_clock(s, play_position);
+        return;
+    }
     const uint32_t ring_samples = s->buffer_size / 4;
     uint32_t played = ((play_position - s->previous_play_position) & s->mask) / 4;
     s->previous_play_position = play_position;
@@ -64,18 +104,28 @@ void audio_steering_frame(AudioSteering* s, uint32_t play_position, uint32_t tic
     uint32_t frames = uint32_t((uint64_t(played) * 256 + s->samples_per_frame_x256 / 2) /
                                s->samples_per_frame_x256);
     s->frame_count += frames;
+    // A device that played nothing (frames = 0) has stalled rather than lost frames: it
+    // is steered back like a loss, and a stall that lasts shows as failed synchronisation.
     if (frames != 1) {
         s->frames_lost = true;
-        std::printf("Loosed %d frames!\n", int(frames) - 1);
+        if (frames > 1 && !s->losing_frames)
+            std::printf("Loosed %u frames!\n", frames - 1);
     }
+    s->losing_frames = frames != 1;
 
     if (played >= s->band_low && played <= s->band_high) {
         s->history_total[s->history_index] = s->total_played;
         s->history_frames[s->history_index] = s->frame_count;
         s->history_index = (s->history_index + 1) % audio_history_length;
         s->failure_count = 0;
-    } else if (++s->failure_count >= audio_sync_failure_limit) {
-        std::printf("ERROR: Can't synchronize sound and videocard!\n");
+    } else {
+        if (++s->failure_count == audio_sync_failure_limit)
+            std::printf("ERROR: Can't synchronize sound and videocard!\n");
+        if (s->failure_count >= s->frames_per_second && s->failure_count >= audio_sync_failure_limit) {
+            audio_steering_stop_keeping_time(s);
+            write_without_clock(s, play_position);
+            return;
+        }
     }
 
     // Average samples per frame over the recorded history, in 1/256 sample.
@@ -109,7 +159,12 @@ void audio_steering_frame(AudioSteering* s, uint32_t play_position, uint32_t tic
     s->samples_per_frame_x256 = uint32_t(rate);
 
     int64_t distance = next - target;
-    if (std::llabs(distance) > int64_t(s->samples_per_frame / 4))
+    const bool drifting = std::llabs(distance) > int64_t(s->samples_per_frame / 4);
+    if (drifting && !s->drifting)
         std::printf("Warning! Sound and video can't be synchronised - %d!\n", int(distance));
-    std::printf("> %d", int(distance));
+    s->drifting = drifting;
+    // The steering's distance from its target, when it leaves the target.
+    if (distance != 0 && s->last_distance == 0)
+        std::printf("> %d", int(distance));
+    s->last_distance = distance;
 }

@@ -30,6 +30,15 @@ struct AudioSteering {
     uint32_t failure_count;
     bool resync_pending;
     bool frames_lost;                  // read (and cleared) by the load meter
+    // Each message is printed when its condition starts, not on every frame it lasts.
+    bool losing_frames;                // the last frame lost frames
+    bool drifting;                     // the last frame was more than V / 4 off its target
+    int64_t last_distance;             // write position minus target, last frame
+    // False once the device is found not to play in real time (a dummy driver, or a
+    // whole second of failed synchronisation): the samples then go into the ring one
+    // frame after another at V per frame, and the host paces frames by its own clock.
+    bool keeps_time;
+    uint32_t frames_per_second;
     // The contract with the machine.
     uint32_t samples_per_frame_x256;
     uint32_t sample_phase;
@@ -45,4 +54,8 @@ void audio_steering_resync(AudioSteering* s, uint32_t play_position, uint32_t ti
 // One frame's measurement after its samples went into the ring at lock_offset: counts the
 // samples played since the last frame (recovering whole ring turns from the tick), detects
 // lost frames, keeps the history and sets the next frame's sample count. Logs to stdout.
+// Without a device that keeps time it only moves the write position on by one frame.
 void audio_steering_frame(AudioSteering* s, uint32_t play_position, uint32_t tick);
+// The device does not keep time: prints "Sound device does not keep time: pacing by the
+// clock" (once) and stops steering; every later frame asks for exactly V samples.
+void audio_steering_stop_keeping_time(AudioSteering* s);

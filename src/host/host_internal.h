@@ -57,6 +57,7 @@ struct HostState {
     bool back_buffer_locked = false;
     uint32_t refresh_x256 = 60 * 256;
     bool muted = false;
+    uint32_t volume_percent = 100; // sound volume, 0-100 (sdl_audio.cpp applies it)
     bool keyboard_focus = true;
     bool running_machine = false;
     uint32_t meter_border = 0;

@@ -55,7 +55,19 @@ void SDLCALL audio_callback(void*, Uint8* stream, int length)
     audio.read_position = (pos + n) & ring_mask;
 }
 
+// The one place that sets how loud the device plays: silent while muted (the monitor,
+// fast-forward) and scaled by the volume setting.
+int32_t device_gain()
+{
+    if (host.muted)
+        return 0;
+    const uint32_t volume = host.volume_percent > 100 ? 100 : host.volume_percent;
+    return int32_t(int64_t(playing_gain) * volume / 100);
+}
+
 } // namespace
+
+bool sdl_audio_keeps_time() { return !audio.device || audio.steering.keeps_time; }
 
 void sdl_audio_open(uint32_t refresh_x256)
 {
@@ -80,8 +92,12 @@ void sdl_audio_open(uint32_t refresh_x256)
                 int(have.channels));
     std::printf("Audiobuffer size: 0x%X\n", ring_size);
     std::memset(audio.ring, 0, sizeof audio.ring);
-    audio.gain = int32_t(playing_gain * audio.volume / 100);
+    audio.gain = device_gain();
     audio_steering_init(&audio.steering, refresh_x256, ring_size);
+    // The dummy driver takes the samples without playing them: it has no clock to follow.
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver && std::strcmp(driver, "dummy") == 0)
+        audio_steering_stop_keeping_time(&audio.steering);
     SDL_PauseAudioDevice(audio.device, 0);
 }
 
@@ -99,7 +115,7 @@ void sdl_audio_set_muted(bool muted)
     if (!audio.device)
         return;
     SDL_LockAudioDevice(audio.device);
-    audio.gain = muted ? 0 : int32_t(playing_gain * audio.volume / 100);
+    audio.gain = muted ? 0 : device_gain();
     SDL_UnlockAudioDevice(audio.device);
     // Unmuting always starts the measurement afresh, muted before or not.
     if (!muted)
@@ -107,18 +123,20 @@ void sdl_audio_set_muted(bool muted)
     audio.muted = muted;
 }
 
+// The interface's volume setting is the host's one volume.
 void host_set_volume(uint32_t percent)
 {
-    audio.volume = percent > 100 ? 100 : percent;
+    host.volume_percent = percent > 100 ? 100 : percent;
+    audio.volume = host.volume_percent;
     if (!audio.device)
         return;
     SDL_LockAudioDevice(audio.device);
     if (!audio.muted)
-        audio.gain = int32_t(playing_gain * audio.volume / 100);
+        audio.gain = device_gain();
     SDL_UnlockAudioDevice(audio.device);
 }
 
-uint32_t host_volume() { return audio.volume; }
+uint32_t host_volume() { return host.volume_percent; }
 
 void sdl_audio_frame()
 {
@@ -126,6 +144,7 @@ void sdl_audio_frame()
         return;
     AudioSteering& s = audio.steering;
     SDL_LockAudioDevice(audio.device);
+    audio.gain = device_gain();
     uint64_t elapsed = audio.callback_counter ? SDL_GetPerformanceCounter() - audio.callback_counter : 0;
     uint64_t moved = elapsed * audio_sample_rate / SDL_GetPerformanceFrequency();
     if (moved > audio.callback_samples)
@@ -156,8 +175,8 @@ void sdl_audio_open(uint32_t) {}
 void sdl_audio_close() {}
 void sdl_audio_frame() {}
 void sdl_audio_set_muted(bool) {}
-static uint32_t volume_without_device = 100;
-void host_set_volume(uint32_t percent) { volume_without_device = percent > 100 ? 100 : percent; }
-uint32_t host_volume() { return volume_without_device; }
+void host_set_volume(uint32_t percent) { host.volume_percent = percent > 100 ? 100 : percent; }
+uint32_t host_volume() { return host.volume_percent; }
+bool sdl_audio_keeps_time() { return true; }
 
 #endif

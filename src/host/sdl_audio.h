@@ -12,3 +12,6 @@ void sdl_audio_close();
 // without a device).
 void sdl_audio_frame();
 void sdl_audio_set_muted(bool muted);
+// False when the device does not play in real time (a dummy driver, or a whole second in
+// which the steering could not synchronise): the backend then paces frames by its clock.
+bool sdl_audio_keeps_time();

@@ -359,6 +359,12 @@ void sdl_frame(bool with_audio)
         check_vsync();
         if (with_audio)
             sdl_audio_frame();
+        if (!sdl_audio_keeps_time()) {
+            // The frames followed the sound device; without its clock the timer paces them.
+            sdl.vsync = false;
+            SDL_RenderSetVSync(sdl.renderer, 0);
+            sdl.next_deadline = Clock::now() + sdl.frame_period;
+        }
     } else {
         wait_for_deadline();
         if (with_audio)

@@ -44,6 +44,8 @@ inline constexpr uint32_t uknc_ppu_memory_offset = 0x20000;
 inline constexpr uint32_t uknc_rom_offset = 0x30000;
 inline constexpr uint32_t uknc_rom_size = 0x8000;
 inline constexpr int32_t uknc_cycles_per_frame = 160000;
+// Speaker level changes one frame can hold; a busy-wait tone toggles a few thousand times.
+inline constexpr int uknc_speaker_edge_capacity = 8192;
 
 // Pending interrupt requests of the CPU, in the order they are taken.
 enum : uint32_t {
@@ -137,6 +139,13 @@ struct Workstation {
 
     // PPU system register 0177716.
     uint16_t systemRegister;
+    // The speaker on bit 7 of 0177716: each change of the bit, at the PPU's remaining
+    // budget, waits here until the frame's samples are made from it.
+    int32_t speakerEdges[uknc_speaker_edge_capacity];
+    int speakerEdgeCount;
+    int32_t speakerLevel;      // beeper_high or beeper_low, as of the last sample made
+    int64_t speakerPartialSum; // integral of the sample cut by the frame end
+    bool speakerFrameEnded;    // the PPU finished a frame whose samples are not made yet
 
     // Interval timer, counted on the PPU's cycle budget.
     uint8_t timerControl;   // 0177710
@@ -267,6 +276,19 @@ inline void workstation_timer_check()
 // System register 0177716 (workstation_system.cpp).
 void workstation_write_system_register(uint16_t value);
 void workstation_install_system_register();
+void workstation_install_system_register_byte(); // after the even/odd byte rule
+
+// Speaker (workstation_speaker.cpp).
+void workstation_speaker_reset();       // low, nothing pending
+void workstation_speaker_frame_start(); // drops the edges of a frame never presented
+// The samples for the end_frame about to be made: the ended frame's level changes, or
+// the held level when no frame ended since the last call (a repeated or monitor present).
+void workstation_speaker_samples();
+inline void workstation_speaker_edge()
+{
+    if (workstation.speakerEdgeCount < uknc_speaker_edge_capacity)
+        workstation.speakerEdges[workstation.speakerEdgeCount++] = workstation.ppu.cycleBudget;
+}
 
 // The CPU and PPU, memories and devices for the debugger windows (uknc_debug_view.cpp).
 void uknc_debug_register();

@@ -100,6 +100,7 @@ void workstation_install_ppu_io()
     workstation_install_system_register();
 
     io_page_even_bytes_take_words(page);
+    workstation_install_system_register_byte();
 
     io_page_odd_bytes(page, 0177011, 0177055, ppu_io_unrealized_byte);
     io_page_odd_bytes(page, 0177061, 0177103, ppu_io_unrealized_byte);

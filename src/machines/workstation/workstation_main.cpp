@@ -97,6 +97,7 @@ void workstation_present()
         uknc_floppy_draw_indicators(view.pixels, view.pitch, left, top);
         unlock_back_buffer();
     }
+    workstation_speaker_samples();
     end_frame();
 }
 

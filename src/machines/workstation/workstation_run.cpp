@@ -143,6 +143,7 @@ void workstation_restart()
     ws.memoryControl = 0x301;
     workstation_write_memory_control(0x301); // no change: maps the pages silently
     ws.systemRegister = 0;
+    workstation_speaker_reset();
     for (uint32_t& pending : ws.PendingInterrupts)
         pending = 0;
     workstation_install_cpu_io();
@@ -166,6 +167,7 @@ void workstation_frame_start()
     ws.cpu.cycleBudget += ws.cpu.speedFactor * uknc_cycles_per_frame;
     ws.ppu.cycleBudget += ws.ppu.speedFactor * uknc_cycles_per_frame;
     workstation_timer_frame_start();
+    workstation_speaker_frame_start();
     terminals_frame_start(ws.ie15Selected);
     dvk_frame_start();
 }
@@ -332,6 +334,7 @@ void workstation_frame_end()
         ws.PendingInterrupts[UKNC_PPU] |= PPU_IRQ_FIELD;
     if (!(ws.memoryControl & 0x200))
         ws.PendingInterrupts[UKNC_CPU] |= CPU_IRQ_FIELD;
+    ws.speakerFrameEnded = true;
     dvk_frame_end();
 }
 
