@@ -211,8 +211,9 @@ void debugger_draw_processor(int p)
     const DebugMachine* m = debug_machine();
     char title[64];
     std::snprintf(title, sizeof title, "%s %s", m->processors[p].name, "processor");
-    // Processors side by side (the UKNC's CPU and PPU).
-    ImGui::SetNextWindowPos(ImVec2(10.0f + 430.0f * float(p), 30.0f), ImGuiCond_FirstUseEver);
+    // Processors side by side (the UKNC's CPU and PPU), three to a row; the complex's
+    // GPU and terminals' processors start a little lower, over the first ones.
+    ImGui::SetNextWindowPos(ImVec2(10.0f + 430.0f * float(p % 3), 30.0f + 40.0f * float(p / 3)), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(ImVec2(420, 560), ImGuiCond_FirstUseEver);
     if (ImGui::Begin(title, &debugger_view.processor_open[p])) {
         run_controls(p);

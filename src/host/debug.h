@@ -33,7 +33,7 @@
 #include <cstdint>
 #include <cstdio>
 
-inline constexpr int debug_max_registers = 24;
+inline constexpr int debug_max_registers = 40;          // the 15IE: both banks of sixteen and five more
 inline constexpr int debug_code_bytes = 6;          // longest instruction of any processor
 inline constexpr int debug_history_length = 1000;
 

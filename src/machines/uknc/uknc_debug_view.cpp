@@ -3,6 +3,7 @@
 // and the channels, timer, keyboard, floppy, plane window and memory control read from
 // their state: a view never takes a byte or clears a ready bit.
 #include "host/debug.h"
+#include "machines/uknc/debug_lists.h"
 #include "machines/uknc/uknc_floppy.h"
 #include "machines/uknc/workstation.h"
 #include "machines/uknc/workstation_hooks.h"
@@ -239,4 +240,16 @@ void uknc_debug_register()
     for (int i = 0; i < pdp11_debug_register_count; ++i)
         registers[i] = {pdp11_debug_register_names[i], 16};
     debug_register_machine(&machine);
+}
+
+void uknc_debug_lists(DebugLists* lists)
+{
+    for (int i = 0; i < pdp11_debug_register_count; ++i)
+        registers[i] = {pdp11_debug_register_names[i], 16};
+    for (const DebugProcessor& p : processors)
+        lists->processors[lists->processor_count++] = p; // the first spaces: indices hold
+    for (const DebugSpace& s : spaces)
+        lists->spaces[lists->space_count++] = s;
+    for (const DebugDevice& d : devices)
+        lists->devices[lists->device_count++] = d;
 }

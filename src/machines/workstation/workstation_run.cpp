@@ -4,6 +4,7 @@
 // interleave as on the real machine. The frame ends when the PPU's budget is spent and the
 // monitored processor stands at an instruction boundary.
 #include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_debug.h"
 #include "machines/workstation/workstation_monitor.h"
 #include "machines/workstation/workstation_run.h"
 
@@ -209,25 +210,83 @@ bool run_free()
     }
 }
 
-// The debugger windows look at every instruction boundary of the CPU and the PPU. When
-// one processor stops, the other finishes the instruction it is in, so the whole complex
-// stands at a boundary of both.
+// The debugger windows look at every instruction boundary of every processor. When one
+// processor stops, the others finish the instruction they are in, so the whole complex
+// stands at an instruction boundary of each.
+bool gpu_at_boundary() { return workstation_at_boundary(&dvk.kcgd.gpu); }
+bool tpu_at_boundary() { return ksm_terminal.tpu.step == decode_main; }
+
 void settle_at_boundary(int stopped)
 {
-    Pdp11Cpu& other = stopped == UKNC_CPU ? ws.ppu : ws.cpu;
-    for (int pairs = 0; pairs < 256 && !workstation_at_boundary(&other); ++pairs) {
-        run_pair(other);
-        if (&other == &ws.ppu)
-            workstation_timer_check();
+    const DebugLists& l = workstation_debug;
+    for (int p = UKNC_CPU; p <= UKNC_PPU; ++p) {
+        Pdp11Cpu& c = p == UKNC_CPU ? ws.cpu : ws.ppu;
+        for (int pairs = 0; p != stopped && pairs < 256 && !workstation_at_boundary(&c); ++pairs) {
+            run_pair(c);
+            if (&c == &ws.ppu)
+                workstation_timer_check();
+        }
+    }
+    for (int pairs = 0; stopped != l.gpu && ws.kcgdPresent && pairs < 256 && !gpu_at_boundary(); ++pairs)
+        dvk_gpu_run_pair();
+    for (int pairs = 0; stopped != l.tpu && ksm_terminal.present && pairs < 256 && !tpu_at_boundary(); ++pairs)
+        ksm_pair();
+    for (int steps = 0; stopped != l.ie15 && ie15_terminal.present && steps < 4 && !ie15_at_boundary(&ie15_terminal.cpu);
+         ++steps)
+        ie15_terminal_step();
+}
+
+inline void debug_stop_here(int processor)
+{
+    if (debug_active && debug_boundary(processor)) {
+        settle_at_boundary(processor);
+        debug_wait();
     }
 }
 
 inline void debug_look(Pdp11Cpu& c, int processor)
 {
-    if (debug_active && workstation_at_boundary(&c) && !(processor == UKNC_CPU && ws.cpuHeld) &&
-        debug_boundary(processor)) {
-        settle_at_boundary(processor);
-        debug_wait();
+    if (workstation_at_boundary(&c) && !(processor == UKNC_CPU && ws.cpuHeld))
+        debug_stop_here(processor);
+}
+
+// The terminals' turn and the GPU's with the debugger's look at their boundaries.
+void terminals_turn_debugged()
+{
+    if (!(ksm_terminal.present | ie15_terminal.present) || (++terminals.turn & 1))
+        return;
+    if (ie15_terminal.present && ie15_terminal.cpu.budget >= 0) {
+        if (ie15_at_boundary(&ie15_terminal.cpu))
+            debug_stop_here(workstation_debug.ie15);
+        ie15_terminal_step();
+    }
+    if (ksm_terminal.present) {
+        ksm_take_input();
+        if (tpu_at_boundary())
+            debug_stop_here(workstation_debug.tpu);
+        ksm_pair();
+    }
+}
+
+void gpu_turn_debugged()
+{
+    if (++dvk.kcgd.turn < 3)
+        return;
+    dvk.kcgd.turn = 0;
+    dvk_gpu_prepare();
+    if (gpu_at_boundary())
+        debug_stop_here(workstation_debug.gpu);
+    dvk_gpu_run_pair();
+}
+
+void ie15_catch_up_debugged()
+{
+    if (!ie15_terminal.present)
+        return;
+    while (ie15_terminal.cpu.budget >= 0) {
+        if (ie15_at_boundary(&ie15_terminal.cpu))
+            debug_stop_here(workstation_debug.ie15);
+        ie15_terminal_step();
     }
 }
 
@@ -294,9 +353,9 @@ bool run_debugged()
     for (;;) {
         if (workstation_board_mode_on())
             program_exit_check();
-        terminals_turn();
+        terminals_turn_debugged();
         if (ws.kcgdPresent)
-            dvk_gpu_turn();
+            gpu_turn_debugged();
         if (ppu.cycleBudget < cpu.cycleBudget) {
             if (ws.PendingInterrupts[UKNC_CPU])
                 workstation_accept_cpu_interrupt();
@@ -325,7 +384,10 @@ void workstation_run_processors()
             break;
     }
     // The PPU's frame is over; the 15IE spends what is left of its own.
-    ie15_catch_up();
+    if (debug_active)
+        ie15_catch_up_debugged();
+    else
+        ie15_catch_up();
 }
 
 void workstation_frame_end()
