@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
           opense-basic xvfb xauth imagemagick x11-utils pasmo xdotool
-          libimgui-dev)
+          libimgui-dev librsvg2-bin desktop-file-utils appstream dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -9,6 +9,7 @@
 #include "host/host.h"
 #include "host/host_internal.h"
 #include "host/options.h"
+#include "host/usage.h"
 #ifdef KORVEL_HAVE_UI
 #include "debugger/debugger.h"
 #include "ui/ui.h"
@@ -30,6 +31,15 @@ struct Machine {
     void (*main_routine)();
     bool runs_8080 = false; // its processor runs as an 8080 or a Z80 (--cpu)
 };
+
+// The machine as the window title names it.
+const char* title_of(const char* name)
+{
+    for (const HostMachineDoc& m : host_machine_docs)
+        if (std::strcmp(m.name, name) == 0)
+            return m.title;
+    return "";
+}
 
 const Machine machines[] = {
     {"zx", "ZX-Mode", zx_main},
@@ -75,7 +85,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (options.help) {
-        std::fputs(host_usage_text(), stdout);
+        std::fputs(host_usage_text(options.machine.c_str()).c_str(), stdout);
         std::printf("Machines built into this program: %s\n", built_machine_names().c_str());
         return 0;
     }
@@ -84,6 +94,9 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (!options.machine_given)
+        if (const char* by_file = host_machine_for_file(options.argument_text))
+            options.machine = by_file;
     const Machine* machine = nullptr;
     for (const Machine& m : machines)
         if (options.machine == m.name)
@@ -111,6 +124,7 @@ int main(int argc, char** argv)
                      machine->name);
         return 2;
     }
+    host_set_title_machine(title_of(machine->name));
 #ifdef KORVEL_HAVE_UI
     ui_install(&options); // the on-screen interface of a window run
     if (!options.headless)

@@ -1,26 +1,12 @@
 // The default data directory: the program's own folder or the user's data folder.
 #include "host/data_dir.h"
+#include "host/usage.h"
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 namespace {
-
-struct MachineFirstFile {
-    const char* machine;
-    const char* file; // host form: '/' between folders
-};
-
-// The ROM each machine loads first (the tile machine's only file is its program, which it
-// names in the parent of the data directory).
-constexpr MachineFirstFile first_files[] = {
-    {"zx", "48.rom"},
-    {"ms0515", "MS-0515.rom"},
-    {"pk8000", "PK8000/foton_piton.bin"},
-    {"specialist", "Specialist/BIOS.rom"},
-    {"tile", "../konek.tia"},
-    {"uknc", "UKNC.rom"},
-    {"host-test-pattern", ""},
-};
 
 std::string data_dir_in_use;
 
@@ -34,10 +20,11 @@ bool is_regular_file(const std::string& path)
 
 const char* host_machine_first_file(const std::string& machine)
 {
-    for (const MachineFirstFile& m : first_files)
-        if (machine == m.machine)
-            return m.file;
-    return nullptr;
+    // The hidden test machine reads no files.
+    if (machine == "host-test-pattern")
+        return "";
+    const HostMachineDoc* m = host_machine_doc(machine.c_str());
+    return m ? m->rom : nullptr;
 }
 
 std::string host_user_data_dir(const char* xdg_data_home, const char* home)
@@ -62,3 +49,20 @@ std::string host_default_data_dir(const std::string& machine, const std::string&
 const std::string& host_data_dir_in_use() { return data_dir_in_use; }
 
 void host_set_data_dir_in_use(const std::string& dir) { data_dir_in_use = dir; }
+
+std::string host_missing_file_hint(const std::string& machine, const std::string& data_dir,
+                                   const std::string& readme)
+{
+    const HostMachineDoc* m = host_machine_doc(machine.c_str());
+    if (!m || !*m->rom || data_dir.empty())
+        return std::string();
+    const std::filesystem::path file = (std::filesystem::path(data_dir) / m->rom).lexically_normal();
+    if (is_regular_file(file.string()) || (*m->fallback && is_regular_file(m->fallback)))
+        return std::string();
+    std::string hint = "The " + std::string(m->title) + " needs " + file.filename().string() + ": put it into " +
+                       file.parent_path().string() + "/";
+    if (*m->rom_note)
+        hint += ",\n" + std::string(m->rom_note);
+    hint += ".\nThe README (" + readme + "), section \"" + m->section + "\", describes the files.";
+    return hint;
+}

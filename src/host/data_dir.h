@@ -24,3 +24,8 @@ std::string host_default_data_dir(const std::string& machine, const std::string&
 // The data directory of this run once start-up has changed into it ("" before).
 const std::string& host_data_dir_in_use();
 void host_set_data_dir_in_use(const std::string& dir);
+// When the machine's first file is missing from data_dir: lines that say which file to
+// put where (the full path) and where the README (readme: its path) describes it; ""
+// when the file is there or the machine reads none.
+std::string host_missing_file_hint(const std::string& machine, const std::string& data_dir,
+                                   const std::string& readme);

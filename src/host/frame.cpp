@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/debug.h"
+#include "host/console_flood.h"
 #include "host/host_internal.h"
 #include "host/host_ui.h"
 #include "host/screenshot.h"
@@ -16,6 +17,7 @@ uint32_t host_frame_count = 0;
 
 void host_after_frame()
 {
+    console_flood_frame_end();
     ++host_frame_count;
     if (debug_frame_hook)
         debug_frame_hook();

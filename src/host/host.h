@@ -51,11 +51,15 @@ extern uint32_t requested_client_height;
 // Sizes the window's client area to width x (height + 1); 0 keeps the last value.
 void set_client_size(uint32_t width, uint32_t height);
 
-// The window's title: the program's base title ("Korvel v0.12g") followed by a machine's
+// The window's title: the program's base title ("Korvel v0.12g"), the machine and the
+// file it runs ("Korvel v0.12g - ZX Spectrum 48K - game.z80"), then a machine's
 // suffix, UTF-8 ("" for none). window_title_text() is the title as shown (headless: as
 // it would be shown).
 void set_window_title_suffix(const char* suffix);
 const char* window_title_text();
+// The file the machine runs, named in the title ("" for none); only its last path part
+// is shown. The host starts with the first file of the argument text.
+void set_window_file(const char* name);
 
 extern uint32_t back_buffer_width;  // at least 1200 and at least the display width
 extern uint32_t back_buffer_height; // at least 960 and at least the display height
@@ -128,6 +132,11 @@ extern uint8_t LockLeds[3]; // NumLock, CapsLock, ScrollLock lamps the machine w
 void snapshot_keys();       // KeySnapshot = KeyState (all zeros without focus)
 void shift_key_snapshot();  // KeySnapshotPrev[1..255] = KeySnapshot[1..255]
 
+// The window's keys for a machine that has none of its own, called right after
+// snapshot_keys(): Left Windows + F toggles full screen, Left Windows + C saves a
+// screenshot. While Left Windows is held, F and C are taken out of KeySnapshot so the
+// machine's keyboard does not type them. True in a frame in which one of them is held.
+bool host_window_keys();
 inline bool key_down(uint8_t code) { return (KeySnapshot[code] & 0x80) != 0; }
 inline bool key_pressed(uint8_t code) // went down in this frame
 {

@@ -74,6 +74,8 @@ struct HostState {
 };
 extern HostState host;
 
+// The machine the window title names ("ZX Spectrum 48K"; "" for none).
+void host_set_title_machine(const char* machine);
 // Runs the start-up sequence for options: console, banner ("Korvel %s (<mode>)"),
 // backend, BackBuffer, sound, frame constants, data directory and automation files.
 // Exits with a message on failure (status 2 for a bad option value, 1 otherwise).
@@ -91,6 +93,20 @@ void host_client_size_request(uint32_t width, uint32_t height, uint32_t* client_
                               uint32_t* client_height);
 // Accepts a dropped file name unless one is pending; prints "Drag & Drop file\n".
 bool host_accept_drop(const char* path);
+// Where the window shows the BackBuffer: src is the BackBuffer rectangle, dst where it
+// lands in a window of window_w x window_h pixels. picture_w x picture_h is the client
+// size the machine asked for (its picture); it is scaled to fit the window with its
+// aspect kept. smooth: the scale is not a whole number, draw with filtering.
+struct PresentRect {
+    int x, y, w, h;
+};
+struct PresentLayout {
+    PresentRect src, dst;
+    double scale;
+    bool smooth;
+};
+PresentLayout host_present_layout(int window_w, int window_h, int picture_w, int picture_h,
+                                  int buffer_w, int buffer_h);
 // The hidden machine "host-test-pattern": draws a known picture and a square wave.
 [[noreturn]] void host_test_pattern_main();
 // Samples per frame for a refresh rate in 1/256 Hz.

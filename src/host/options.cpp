@@ -6,44 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-const char* host_usage_text()
-{
-    return "usage: korvel [options] [argument text]\n"
-           "  --machine NAME      machine to run: zx (default), ms0515, pk8000, specialist,\n"
-           "                      tile, uknc (those built into this program)\n"
-           "  --headless          no window and no sound device; frames run unpaced\n"
-           "  --frames N          end the run after N frames\n"
-           "  --fps HZ            frame rate (default: the display's rate, 60 Hz headless)\n"
-           "  --keys FILE         timed key events, lines \"FRAME KEY down|up\"\n"
-           "  --record-keys FILE  write every key change of the session as a keys file\n"
-           "  --wav FILE          write every frame's sound to a WAV file\n"
-           "  --screenshot-at N   save a screenshot after frame N (repeatable)\n"
-           "  --load-state FILE   start from a state file instead of power-on; frame\n"
-           "                      numbers go on from the state's frame\n"
-           "  --save-state-at N   write the state after frame N as State_NNN.kst in the\n"
-           "                      data directory (repeatable)\n"
-           "  --data-dir DIR      directory of ROMs, disk images and screenshots (default:\n"
-           "                      the program's own directory when the machine's ROM is\n"
-           "                      there, else $XDG_DATA_HOME/korvel or ~/.local/share/korvel)\n"
-           "  --meter             show the load meter in the window's top-right corner\n"
-           "  --debugger          open the debugger windows, stopped before the first instruction\n"
-           "  --ms0515-linear-disks  MS-0515: read every disk image as tracks 0-79 of its\n"
-           "                      first 409,600 bytes (no second surface)\n"
-           "  --cpu z80|8080      processor of the PK8000 and the Specialist (default 8080);\n"
-           "                      the other machines have a Z80 only\n"
-           "  --no-fast-tape      load tapes in real time in the window (default: unpaced)\n"
-           "  --help              this text\n"
-           "  --version           the program's version\n"
-           "The argument text (everything that is not an option; \"--\" ends the options)\n"
-           "goes to the machine, e.g. the ZX snapshot name or the disk image names.\n"
-           "In the window, Pause (alone) or the right mouse button opens the menus.\n"
-           "Window keys of every machine (Host = the right Windows/Super key):\n"
-           "  Host+F1..F9 load slot 1-9     Host+Shift+F1..F9 save slot 1-9\n"
-           "  Host+F10 pause/resume         Host+F11 one frame (pauses first)\n"
-           "  Host+F12 fast-forward while held, Host+Shift+F12 fast-forward on/off\n"
-           "  Host+Backspace rewind while held (the last 30 seconds)\n";
-}
-
 static bool parse_count(const char* text, uint32_t* value)
 {
     if (!text || !*text || *text == '-' || *text == '+')
@@ -89,6 +51,10 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (!options_ended && std::strcmp(arg, "-h") == 0) { // the usual short form of --help
+            o->help = true;
+            continue;
+        }
         if (options_ended || std::strncmp(arg, "--", 2) != 0) {
             append_argument(&o->argument_text, arg);
             continue;
@@ -136,6 +102,8 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->ms0515_linear_disks)) return false;
         } else if (name == "--no-fast-tape") {
             if (!flag(&o->no_fast_tape)) return false;
+        } else if (name == "--error-box") {
+            if (!flag(&o->error_box)) return false;
         } else if (name == "--help") {
             if (!flag(&o->help)) return false;
         } else if (name == "--version") {
@@ -147,6 +115,7 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->machine = v;
+            o->machine_given = true;
         } else if (name == "--frames") {
             if (!value(&v)) return false;
             if (!parse_count(v, &o->frames)) {

@@ -11,6 +11,7 @@
 
 struct HostOptions {
     std::string machine = "zx";
+    bool machine_given = false;      // --machine was on the command line
     bool headless = false;
     uint32_t frames = 0;             // 0: run until the machine or the user ends the run
     uint32_t fps_x256 = 0;           // 0: the display's own rate (60 Hz headless)
@@ -26,6 +27,7 @@ struct HostOptions {
     bool ms0515_linear_disks = false; // MS-0515: read every image as one surface, tracks 0-79
     bool no_fast_tape = false;       // window: tapes load in real time
     bool debugger = false;           // window: the debugger windows open, stopped at the start
+    bool error_box = false;          // fatal errors in a box even without a terminal
     bool help = false;
     bool version = false;
     std::string argument_text;
@@ -34,10 +36,17 @@ struct HostOptions {
 // Fills options from argv. On a bad option or value returns false with a one-line reason.
 bool host_parse_command_line(int argc, const char* const* argv, HostOptions* options,
                              std::string* error);
-// The usage text printed by --help.
-const char* host_usage_text();
 // Tokeniser behind next_argument: returns the next token of *cursor (nullptr when only
 // blanks remain), copies it into buffer (at most 1024 characters, terminated) and moves
 // *cursor past it. *in_quote carries a quoted token that was cut at 1024 characters into
 // the next call, so that its rest keeps its blanks and loses its closing quote.
 const char* host_next_token(const char** cursor, char (&buffer)[1025], bool* in_quote);
+// The argument text with every relative name that is a file in start_dir (the directory
+// the program was started from) made absolute, so that it is found there after the change
+// into the data directory; names that are not there stay as given and are looked up in
+// the data directory. A text with no such name is returned unchanged.
+std::string host_resolve_argument_files(const std::string& text, const std::string& start_dir);
+// The machine a file on its own calls for, by its extension (a launcher opening a file
+// names no machine): .dsk and .img are UKNC disk images, .rks a Specialist tape; nullptr
+// for anything else (the ZX's snapshots and tapes).
+const char* host_machine_for_file(const std::string& argument_text);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "host/console_flood.h"
 #include "host/data_dir.h"
 #include "host/host_internal.h"
 #include "host/key_recorder.h"
@@ -68,6 +69,16 @@ static std::string program_directory()
     return path[0] ? std::string(path) : std::string("/");
 }
 
+// The README as installed beside the program (PREFIX/share/doc/korvel), else its name.
+static std::string readme_path()
+{
+    const std::string installed = program_directory() + "/../share/doc/korvel/README.md";
+    std::error_code failure;
+    if (std::filesystem::is_regular_file(installed, failure))
+        return std::filesystem::weakly_canonical(installed, failure).string();
+    return "README.md";
+}
+
 // $HOME, else the home directory of the user's account.
 static const char* home_directory()
 {
@@ -81,6 +92,9 @@ static const char* home_directory()
 void host_startup(const HostOptions& options, const char* mode_label)
 {
     host.options = options;
+    char start_dir[PATH_MAX];
+    if (!getcwd(start_dir, sizeof start_dir))
+        start_dir[0] = '\0';
     host.argument_text = options.argument_text;
     host.argument_cursor = host.argument_text.c_str();
 
@@ -103,6 +117,7 @@ void host_startup(const HostOptions& options, const char* mode_label)
     // The console log is read live by people and by tests (the debuggers print a prompt
     // and then read standard input), so it is not buffered.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    console_flood_install();
     std::printf("Korvel %s (%s)\n", korvel_version, mode_label);
     std::printf("Emulator of 1980s home and professional computers\n\n");
 
@@ -177,6 +192,18 @@ void host_startup(const HostOptions& options, const char* mode_label)
     char in_use[PATH_MAX];
     if (getcwd(in_use, sizeof in_use))
         host_set_data_dir_in_use(in_use);
+    // Files named on the command line are looked for where the user is first, then in
+    // the data directory (which may be the same folder: then the names stay as given).
+    if (start_dir[0] && host_data_dir_in_use() != start_dir) {
+        host.argument_text = host_resolve_argument_files(options.argument_text, start_dir);
+        host.argument_cursor = host.argument_text.c_str();
+    }
+    {
+        const char* cursor = host.argument_text.c_str();
+        bool in_quote = false;
+        char first[1025];
+        set_window_file(host_next_token(&cursor, first, &in_quote));
+    }
 
     host_apply_key_events();
     host.running_machine = true;
@@ -186,6 +213,7 @@ void host_startup(const HostOptions& options, const char* mode_label)
 // automated screenshot could not be written: a run that lost its output must not pass.
 static bool release_devices()
 {
+    console_flood_frame_end();
     if (trace_file) {
         std::fclose(trace_file);
         trace_file = nullptr;
@@ -228,10 +256,18 @@ void fatal_error(const char* text)
         if (!host_data_dir_in_use().empty() && (std::strstr(text, "file") || std::strstr(text, "File"))) {
             std::fprintf(stderr, "Data directory searched: %s\n", host_data_dir_in_use().c_str());
             shown += "\n\nData directory searched: " + host_data_dir_in_use();
+            // A first start without the machine's ROM: say what to put where.
+            const std::string hint =
+                host_missing_file_hint(host.options.machine, host_data_dir_in_use(), readme_path());
+            if (!hint.empty()) {
+                std::fprintf(stderr, "%s\n", hint.c_str());
+                shown += "\n" + hint;
+            }
         }
         // An unattended run (--frames, or no terminal to start from: a script, a test
         // runner) never waits for someone to dismiss a box; the text is on stderr anyway.
-        if (host.backend && host.options.frames == 0 && isatty(STDIN_FILENO))
+        // The desktop launcher has no terminal either and asks for the box.
+        if (host.backend && host.options.frames == 0 && (isatty(STDIN_FILENO) || host.options.error_box))
             host.backend->show_error(shown.c_str());
         release_devices();
     }

@@ -3,6 +3,48 @@
 // pacing by vsync (or a timer at the display's rate), and the audio device.
 #include "host/host_internal.h"
 
+#include <algorithm>
+#include <cmath>
+
+// The window shows the machine's picture (the requested client size, centred in the
+// BackBuffer) as large as fits, aspect kept, and fills the rest of the window with what
+// lies around the picture in the BackBuffer (a border, drive indicators), so that a window
+// of exactly the requested size shows the picture 1:1 and a larger or full-screen one
+// shows it enlarged. Scale 1 and whole multiples are drawn pixel for pixel; any other
+// scale is smoothed.
+PresentLayout host_present_layout(int window_w, int window_h, int picture_w, int picture_h,
+                                  int buffer_w, int buffer_h)
+{
+    PresentLayout l{};
+    if (window_w <= 0 || window_h <= 0 || buffer_w <= 0 || buffer_h <= 0)
+        return l;
+    double scale = 1.0;
+    if (picture_w > 0 && picture_h > 0)
+        scale = std::min(double(window_w) / picture_w, double(window_h) / picture_h);
+    // The BackBuffer rectangle that covers the whole window at that scale, centred as the
+    // picture is centred.
+    int src_w = int(std::lround(window_w / scale)), src_h = int(std::lround(window_h / scale));
+    const int left = buffer_w / 2 - src_w / 2, top = buffer_h / 2 - src_h / 2;
+    // Whatever of it lies outside the buffer stays black.
+    int x0 = std::max(left, 0), y0 = std::max(top, 0);
+    int x1 = std::min(left + src_w, buffer_w), y1 = std::min(top + src_h, buffer_h);
+    if (x1 <= x0 || y1 <= y0)
+        return l;
+    l.src = {x0, y0, x1 - x0, y1 - y0};
+    // The covering rectangle's corner lands at the window's corner (less what rounding
+    // its size left over, shared on both sides).
+    const double origin_x = std::floor((window_w - src_w * scale) / 2);
+    const double origin_y = std::floor((window_h - src_h * scale) / 2);
+    const int dx0 = int(std::lround(origin_x + (x0 - left) * scale));
+    const int dy0 = int(std::lround(origin_y + (y0 - top) * scale));
+    const int dx1 = int(std::lround(origin_x + (x1 - left) * scale));
+    const int dy1 = int(std::lround(origin_y + (y1 - top) * scale));
+    l.dst = {dx0, dy0, dx1 - dx0, dy1 - dy0};
+    l.scale = scale;
+    l.smooth = std::fabs(scale - std::round(scale)) > 1e-9;
+    return l;
+}
+
 #ifdef KORVEL_HAVE_SDL
 
 #include <SDL.h>
@@ -261,15 +303,10 @@ void present(uint64_t emulation_us)
     show_window();
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(sdl.renderer, &w, &h);
-    // The centred client-sized rectangle; a window larger than the buffer shows the whole
-    // buffer centred on black.
-    int bw = int(back_buffer_width), bh = int(back_buffer_height);
-    int left = bw / 2 - w / 2, top = bh / 2 - h / 2;
-    SDL_Rect src{left, top, w, h};
-    if (src.x < 0) { src.w += src.x; src.x = 0; }
-    if (src.y < 0) { src.h += src.y; src.y = 0; }
-    if (src.x + src.w > bw) src.w = bw - src.x;
-    if (src.y + src.h > bh) src.h = bh - src.y;
+    const PresentLayout layout =
+        host_present_layout(w, h, int(requested_client_width), int(requested_client_height) + 1,
+                            int(back_buffer_width), int(back_buffer_height));
+    const SDL_Rect src{layout.src.x, layout.src.y, layout.src.w, layout.src.h};
     bool changed = false;
     const bool picture = src.w > 0 && src.h > 0 && host.back_buffer;
     if (picture) {
@@ -282,8 +319,10 @@ void present(uint64_t emulation_us)
             sdl.picture_height = src.h;
             sdl.uploaded.clear(); // a new texture holds nothing yet
         }
-        if (sdl.picture)
+        if (sdl.picture) {
+            SDL_SetTextureScaleMode(sdl.picture, layout.smooth ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
             changed = upload_changed_rows(src);
+        }
     }
     const bool meter = host.options.meter && !fullscreen && w > 300 && sdl.meter;
     // The interface over the picture is drawn every frame while it shows anything, and once
@@ -301,7 +340,7 @@ void present(uint64_t emulation_us)
     SDL_SetRenderDrawColor(sdl.renderer, 0, 0, 0, 255);
     SDL_RenderClear(sdl.renderer);
     if (picture && sdl.picture) {
-        SDL_Rect dst{src.x - left, src.y - top, src.w, src.h};
+        const SDL_Rect dst{layout.dst.x, layout.dst.y, layout.dst.w, layout.dst.h};
         SDL_RenderCopy(sdl.renderer, sdl.picture, nullptr, &dst);
     }
     draw_meter(w, emulation_us);
@@ -424,12 +463,10 @@ void sdl_set_title(const char* title)
 
 bool sdl_show_error(const char* text)
 {
-    // With the interface, an error before the machine showed its window (a missing ROM)
-    // gets its box too, on its own.
-    if (!sdl.window || (!sdl.shown && !host_ui_hooks.attach))
+    // Before the machine has shown its window (a missing ROM) the box stands alone.
+    if (!sdl.window)
         return false;
-    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text,
-                                    sdl.shown ? sdl.window : nullptr) == 0;
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "System Error!", text, sdl.shown ? sdl.window : nullptr) == 0;
 }
 
 uint32_t sdl_refresh() { return sdl.display_rate > 0 ? uint32_t(sdl.display_rate) * 256 : 0; }

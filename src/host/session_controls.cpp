@@ -84,17 +84,22 @@ void capture_rewind_state()
     rewind_push_taking(&session.rewind, &session.rewind_writer.bytes, session.rewind_writer.bytes.size(),
                        host_frame_count);
     session.frames_since_capture = 0;
+    session.rewound_to_newest = false;
 }
 
 // One step back: to the newest kept state when the machine has run past it, else to the one
-// before it.
+// before it. The frame counter goes on counting: frame numbers of a keys script or --frames
+// keep meaning the frames the user sees, however often they rewind.
 void rewind_step()
 {
     RewindRing& ring = session.rewind;
     if (!ring.has_newest)
         return;
-    if (ring.newest_frame == host_frame_count && !rewind_pop(&ring)) {
-        session_message("Rewind: nothing older is kept");
+    const bool just_taken = session.frames_since_capture == 0 && !session.rewound_to_newest;
+    if ((session.rewound_to_newest || just_taken) && !rewind_pop(&ring)) {
+        if (!session.rewind_wall_reported) // once per hold
+            session_message("Rewind: nothing older is kept");
+        session.rewind_wall_reported = true;
         return;
     }
     StateReader r;
@@ -105,7 +110,8 @@ void rewind_step()
         rewind_clear(&ring);
         return;
     }
-    load_state(r, ring.newest_frame);
+    load_state(r, host_frame_count);
+    session.rewound_to_newest = true;
 }
 
 void carry_out_requests()
@@ -133,6 +139,8 @@ void carry_out_requests()
             session_message("Can't load slot " + std::to_string(slot) + ": " + why);
     }
     if (session.rewind_step || (session_rewinding() && session.rewind_hold_frames % rewind_step_frames == 0)) {
+        if (session.rewind_step || session.rewind_hold_frames == 0)
+            session.rewind_wall_reported = false;
         session.rewind_step = false;
         rewind_step();
     }

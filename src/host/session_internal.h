@@ -82,7 +82,7 @@ struct RewindRing {
     bool has_newest = false;
     std::vector<RewindEntry> older; // oldest first
     size_t delta_bytes = 0;
-    size_t max_entries = 60;
+    size_t max_entries = 72;    // 72 x 25 frames: 30 s or more of every machine's frames
     size_t max_bytes = 64u << 20;
 };
 // Keeps a new state as the newest; the one it replaces becomes a difference.
@@ -112,6 +112,8 @@ struct SessionState {
     uint32_t capture_interval = 25;
     uint32_t frames_since_capture = 0;
     bool rewind_enabled = true;
+    bool rewound_to_newest = false; // the machine stands at the ring's newest state
+    bool rewind_wall_reported = false;
     StateWriter rewind_writer;
     // --save-state-at and --load-state.
     uint32_t state_file_counter = 0;

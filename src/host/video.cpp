@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "host/host_internal.h"
 #include "host/screenshot.h"
@@ -35,20 +36,52 @@ void set_client_size(uint32_t width, uint32_t height)
         host.backend->apply_client_size(w, h);
 }
 
+// The title names the program, the machine and the file it runs, then the machine's own
+// suffix (the workstation's display mode): "Korvel v0.12g - ZX Spectrum 48K - game.z80".
 static char title_text[512];
+static std::string title_machine, title_file, title_suffix;
+
+static void compose_title()
+{
+    std::string t = std::string("Korvel v") + korvel_version;
+    if (!title_machine.empty())
+        t += " - " + title_machine;
+    if (!title_file.empty())
+        t += " - " + title_file;
+    t += title_suffix;
+    std::snprintf(title_text, sizeof title_text, "%s", t.c_str());
+    if (host.backend && host.backend->set_title)
+        host.backend->set_title(title_text);
+}
 
 const char* window_title_text()
 {
     if (!title_text[0])
-        std::snprintf(title_text, sizeof title_text, "Korvel v%s", korvel_version);
+        compose_title();
     return title_text;
 }
 
 void set_window_title_suffix(const char* suffix)
 {
-    std::snprintf(title_text, sizeof title_text, "Korvel v%s%s", korvel_version, suffix ? suffix : "");
-    if (host.backend && host.backend->set_title)
-        host.backend->set_title(title_text);
+    title_suffix = suffix ? suffix : "";
+    compose_title();
+}
+
+void host_set_title_machine(const char* machine)
+{
+    title_machine = machine ? machine : "";
+    compose_title();
+}
+
+void set_window_file(const char* name)
+{
+    // Only the file's own name: folders make the title long and say little.
+    std::string file = name ? name : "";
+    size_t cut = file.find_last_of("/\\");
+    if (cut != std::string::npos)
+        file.erase(0, cut + 1);
+    title_file = file;
+    compose_title();
 }
 
 // A machine driven piece by piece (its unit tests) draws before any host start-up; it

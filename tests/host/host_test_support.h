@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "host/host_internal.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +56,11 @@ inline bool have_tool(const char* name)
     std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
+
+// True when the program was built with its window backend (SDL2's development files
+// were there); without it the real-window tests skip, as they do without Xvfb.
+inline bool have_window_backend() { return host_sdl_backend != nullptr; }
+inline constexpr const char* no_window_backend = "built without the window backend (SDL2 development files)";
 
 // The start of a bash script that runs a real window: a fresh Xvfb display picked by Xvfb
 // itself (-displayfd), its pid in $xpid, DISPLAY exported; $1 is the working folder.

@@ -96,11 +96,12 @@ TEST(Install, InstalledProgramRunsTheZxFromTheUsersDataFolderOrFromBesideItself)
               std::string::npos);
 
     // Runs the installed program headless for 3 frames, from the temporary folder, with
-    // the given environment; returns its status and output.
-    auto run = [&](const std::string& environment) {
+    // the given environment and arguments; returns its status and output.
+    auto run = [&](const std::string& environment, const std::string& arguments = "") {
         host_test::RunResult r;
         std::string line = "cd " + host_test::quote(dir.path.string()) + " && env -u XDG_DATA_HOME " + environment +
-                           " " + host_test::quote(korvel) + " --headless --frames 3 --screenshot-at 3 </dev/null 2>&1";
+                           " " + host_test::quote(korvel) + " --headless --frames 3 --screenshot-at 3 " +
+                           arguments + " </dev/null 2>&1";
         FILE* p = popen(line.c_str(), "r");
         char buffer[4096];
         size_t n;
@@ -110,26 +111,52 @@ TEST(Install, InstalledProgramRunsTheZxFromTheUsersDataFolderOrFromBesideItself)
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return r;
     };
+    auto has = [](const host_test::RunResult& r, const std::string& text) {
+        return r.output.find(text) != std::string::npos;
+    };
     const std::string xdg = dir.file("xdg"), home = dir.file("home");
     const std::string with_xdg = "XDG_DATA_HOME=" + host_test::quote(xdg) + " HOME=" + host_test::quote(home);
+    const std::string readme = fs::weakly_canonical(prefix + "/share/doc/korvel/README.md").string();
 
-    // Nothing anywhere: the user's folder is created and named in the message.
-    auto missing = run(with_xdg);
-    EXPECT_EQ(missing.status, 1) << missing.output;
-    EXPECT_NE(missing.output.find("Can't open file!"), std::string::npos) << missing.output;
-    EXPECT_NE(missing.output.find("Data directory searched: " + xdg + "/korvel\n"), std::string::npos)
-        << missing.output;
+    // First start with nothing: the user's folder is created. The ZX runs Debian's OpenSE
+    // BASIC from its reset when that is installed; without it, and for a machine whose ROM
+    // is missing, the message says which file to put where and where the README is.
+    const std::string opense = "/usr/share/spectrum-roms/opense.rom";
+    auto first = run(with_xdg);
     EXPECT_TRUE(fs::is_directory(xdg + "/korvel"));
+    if (fs::exists(opense)) {
+        EXPECT_EQ(first.status, 0) << first.output;
+        EXPECT_TRUE(has(first, "using " + opense)) << first.output;
+        EXPECT_TRUE(has(first, "No snapshot: starting from the ROM")) << first.output;
+        EXPECT_TRUE(fs::exists(xdg + "/korvel/ScreenShot_000.png")) << first.output;
+    } else {
+        EXPECT_EQ(first.status, 1) << first.output;
+        EXPECT_TRUE(has(first, "The ZX Spectrum 48K needs 48.rom: put it into " + xdg + "/korvel/")) << first.output;
+    }
+    auto uknc = run(with_xdg, "--machine uknc");
+    EXPECT_EQ(uknc.status, 1) << uknc.output;
+    EXPECT_TRUE(has(uknc, "File UKNC.rom not found!")) << uknc.output;
+    EXPECT_TRUE(has(uknc, "Data directory searched: " + xdg + "/korvel\n")) << uknc.output;
+    EXPECT_TRUE(has(uknc, "The UKNC needs UKNC.rom: put it into " + xdg + "/korvel/")) << uknc.output;
+    EXPECT_TRUE(has(uknc, "The README (" + readme + "), section \"UKNC\"")) << uknc.output;
+    // The tile machine's program lies beside the data directory.
+    auto tile = run(with_xdg, "--machine tile");
+    EXPECT_EQ(tile.status, 1) << tile.output;
+    EXPECT_TRUE(has(tile, "needs konek.tia: put it into " + xdg + "/")) << tile.output;
+    // A snapshot that was named must be there.
+    auto named = run(with_xdg, "nothere.sna");
+    EXPECT_EQ(named.status, 1) << named.output;
+    EXPECT_TRUE(has(named, "Can't open file!")) << named.output;
     // XDG_DATA_HOME unset, or relative (invalid): ~/.local/share/korvel.
     for (const std::string& environment : {"HOME=" + host_test::quote(home), "XDG_DATA_HOME=rel HOME=" + home}) {
-        auto r = run(environment);
+        auto r = run(environment, "--machine ms0515");
         EXPECT_EQ(r.status, 1) << r.output;
-        EXPECT_NE(r.output.find("Data directory searched: " + home + "/.local/share/korvel\n"), std::string::npos)
-            << environment << "\n"
-            << r.output;
+        EXPECT_TRUE(has(r, "Data directory searched: " + home + "/.local/share/korvel\n")) << environment << r.output;
+        EXPECT_TRUE(has(r, "put it into " + home + "/.local/share/korvel/")) << environment << r.output;
     }
 
-    // The machine's files in the user's folder: the ZX runs there.
+    // The machine's files in the user's folder: the ZX runs there, its snapshot.SNA
+    // included.
     std::string reset_snapshot(27 + 49152, '\0');
     reset_snapshot[24] = char(0x80);
     reset_snapshot[25] = 1;
@@ -137,18 +164,40 @@ TEST(Install, InstalledProgramRunsTheZxFromTheUsersDataFolderOrFromBesideItself)
     host_test::write_file(xdg + "/korvel/snapshot.SNA", reset_snapshot);
     auto in_user_folder = run(with_xdg);
     EXPECT_EQ(in_user_folder.status, 0) << in_user_folder.output;
-    EXPECT_TRUE(fs::exists(xdg + "/korvel/ScreenShot_000.png")) << in_user_folder.output;
+    EXPECT_TRUE(has(in_user_folder, "Snapshot snapshot.SNA loaded")) << in_user_folder.output;
+    EXPECT_FALSE(has(in_user_folder, "using " + opense)) << in_user_folder.output;
+
+    // Relative names: where korvel is started first, then the data directory.
+    host_test::write_file(dir.file("here.sna"), reset_snapshot);
+    host_test::write_file(dir.file("both.sna"), reset_snapshot);
+    host_test::write_file(xdg + "/korvel/both.sna", reset_snapshot);
+    host_test::write_file(xdg + "/korvel/data.sna", reset_snapshot);
+    const std::string here = fs::canonical(dir.path).string();
+    struct Lookup {
+        const char* argument;
+        std::string loaded;
+    } lookups[] = {
+        {"here.sna", here + "/here.sna"},
+        {"both.sna", here + "/both.sna"},
+        {"data.sna", "data.sna"},
+    };
+    for (const Lookup& l : lookups) {
+        auto r = run(with_xdg, l.argument);
+        EXPECT_EQ(r.status, 0) << l.argument << r.output;
+        EXPECT_TRUE(has(r, "Snapshot " + l.loaded + " loaded\n")) << l.argument << r.output;
+    }
 
     // The ROM beside the program: the program's folder wins.
     host_test::write_file(prefix + "/bin/48.rom", std::string(16384, '\0'));
     auto beside = run(with_xdg);
-    EXPECT_EQ(beside.status, 1) << beside.output; // no snapshot there
-    EXPECT_NE(beside.output.find("Data directory searched: " + prefix + "/bin\n"), std::string::npos)
-        << beside.output;
+    EXPECT_EQ(beside.status, 0) << beside.output; // no snapshot there: the ROM's reset
+    EXPECT_TRUE(has(beside, "No snapshot: starting from the ROM")) << beside.output;
+    EXPECT_TRUE(fs::exists(prefix + "/bin/ScreenShot_000.png")) << beside.output;
     host_test::write_file(prefix + "/bin/snapshot.SNA", reset_snapshot);
     beside = run(with_xdg);
     EXPECT_EQ(beside.status, 0) << beside.output;
-    EXPECT_TRUE(fs::exists(prefix + "/bin/ScreenShot_000.png")) << beside.output;
+    EXPECT_TRUE(has(beside, "Snapshot snapshot.SNA loaded")) << beside.output;
+    EXPECT_TRUE(fs::exists(prefix + "/bin/ScreenShot_001.png")) << beside.output;
 }
 
 TEST(Install, HelpManualPageAndReadmeAgreeOnOptionsAndMachines)

@@ -94,6 +94,19 @@ TEST(CommandLine, BadOptionsAndValuesAreRefusedWithAReason)
     EXPECT_EQ(o.argument_text, "-x");
 }
 
+// "-h" is the help, as "--help"; after "--" it is argument text like any word.
+TEST(CommandLine, ShortHelp)
+{
+    for (const auto& [args, help] : std::vector<std::pair<std::vector<const char*>, bool>>{
+             {{"-h"}, true}, {{"x.sna", "-h"}, true}, {{"--", "-h"}, false}, {{"-help"}, false}}) {
+        HostOptions o;
+        std::string error;
+        ASSERT_TRUE(parse(args, &o, &error)) << error;
+        EXPECT_EQ(o.help, help) << args.back();
+        EXPECT_EQ(o.argument_text.find('h') != std::string::npos, !help) << args.back();
+    }
+}
+
 TEST(CommandLine, Defaults)
 {
     HostOptions o;

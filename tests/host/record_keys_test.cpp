@@ -58,6 +58,8 @@ void expect_same_picture(const std::string& window_png, const std::string& repla
 // counted frames differently would show another number.
 TEST(RecordKeys, WindowSessionWithFrameDelayReplaysHeadlessToTheSamePicture)
 {
+    if (!host_test::have_window_backend())
+        GTEST_SKIP() << host_test::no_window_backend;
     if (!host_test::have_tool("Xvfb") || !host_test::have_tool("xdotool"))
         GTEST_SKIP() << "Xvfb or xdotool not installed";
     host_test::TempDir dir;
@@ -90,6 +92,8 @@ TEST(RecordKeys, WindowSessionWithFrameDelayReplaysHeadlessToTheSamePicture)
 TEST(RecordKeys, ZxWindowSessionReplaysHeadlessToTheSameScreen)
 {
     const char* rom = "/usr/share/spectrum-roms/opense.rom";
+    if (!host_test::have_window_backend())
+        GTEST_SKIP() << host_test::no_window_backend;
     if (!host_test::have_tool("Xvfb") || !host_test::have_tool("xdotool"))
         GTEST_SKIP() << "Xvfb or xdotool not installed";
     if (!std::filesystem::exists(rom))

@@ -18,6 +18,8 @@ int field(const std::string& info, const char* name)
 
 TEST(SdlWindow, OpensWithTitleAndClientSizeAndShowsTheFrame)
 {
+    if (!host_test::have_window_backend())
+        GTEST_SKIP() << host_test::no_window_backend;
     if (!host_test::have_tool("Xvfb") || !host_test::have_tool("xwininfo") || !host_test::have_tool("import"))
         GTEST_SKIP() << "Xvfb, xwininfo (x11-utils) or import (imagemagick) not installed";
     host_test::TempDir dir;

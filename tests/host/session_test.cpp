@@ -372,6 +372,129 @@ TEST(SessionBadFiles, AreRefusedByNameAndLeaveTheRunningMachineAlone)
     ASSERT_TRUE(korvel_test::read_png(root / "ScreenShot_003.png", &second_31));
     EXPECT_TRUE(first_31.rgb == second_31.rgb);
     EXPECT_TRUE(fs::exists(root / "ScreenShot_004.png"));
+
+    // Rewind held from frame 80 to 120: states were kept after frames 25, 50 and 75; it steps
+    // to 75, 50, 25 (every 4 frames) and then has nothing older. From frame 88 on the machine
+    // runs again from frame 25, so frame 100 shows what frame 37 showed; the frame counter
+    // keeps counting, and the script's later events still come.
+    run.go("zx", "--frames 37 --screenshot-at 37");
+    ASSERT_EQ(run.status, 0) << run.console;
+    run.go("zx", "--frames 150 --screenshot-at 100",
+           "80 RWIN down\n80 BACKSPACE down\n120 BACKSPACE up\n120 RWIN up\n");
+    ASSERT_EQ(run.status, 0) << run.console;
+    EXPECT_EQ(korvel_test::count(run.console, "Rewind: nothing older is kept"), 1u) << run.console;
+    Shot plain_37, rewound_100;
+    ASSERT_TRUE(korvel_test::read_png(root / "ScreenShot_005.png", &plain_37));
+    ASSERT_TRUE(korvel_test::read_png(root / "ScreenShot_006.png", &rewound_100));
+    EXPECT_TRUE(plain_37.rgb == rewound_100.rgb);
+    fs::remove_all(root);
+}
+
+// A state whose checksums are right but whose contents no machine can have (a crafted or
+// badly written file) is refused by the machine's own check, naming what is wrong; the
+// program neither crashes nor starts. Each case rewrites one section of a real state.
+std::vector<uint8_t> rewrite_state(const std::vector<uint8_t>& file, uint32_t tag, long offset, int value,
+                                   std::string* why)
+{
+    StateHeader h;
+    StateReader r;
+    if (!state_parse_file(file.data(), file.size(), &h, &r, why))
+        return {};
+    StateWriter w;
+    state_writer_reset(&w, true);
+    for (const StateSection& s : r.sections) {
+        std::vector<uint8_t> bytes(s.data, s.data + s.size);
+        if (s.tag == tag) {
+            if (offset < 0)
+                continue; // left out
+            if (value < 0)
+                bytes.resize(size_t(offset)); // cut
+            else
+                bytes.at(size_t(offset)) = uint8_t(value);
+        }
+        state_put(&w, s.tag, bytes.data(), bytes.size());
+    }
+    std::vector<uint8_t> out;
+    state_encode_file(h, w, &out);
+    return out;
+}
+
+TEST(SessionBadFiles, ContentsNoMachineCanHaveAreRefusedByTheMachine)
+{
+    const fs::path root = korvel_test::make_data_dir("korvel_state_crafted");
+    StateRun run;
+    run.dir = root / "data";
+    korvel_test::write_file(run.dir / "48.rom", zx_counter_rom());
+    std::vector<uint8_t> sna(27 + 49152, 0);
+    sna[24] = 0x80;
+    sna[25] = 1;
+    korvel_test::write_file(run.dir / "snapshot.SNA", sna);
+    korvel_test::write_file(run.dir / "PK8000" / "foton_piton.bin", std::vector<uint8_t>(16384, 0));
+    std::vector<uint8_t> bios(4096, 0);
+    bios[0] = 0xC3; // JMP C000: the BIOS never reaches its tape routine
+    bios[2] = 0xC0;
+    korvel_test::write_file(run.dir / "Specialist" / "BIOS.rom", bios);
+    korvel_test::write_file(root / "konek.tia", std::vector<uint8_t>(0x8000 + 0xE000, 0));
+    korvel_test::write_file(run.dir / "MS-0515.rom", std::vector<uint8_t>(16384, 0));
+
+    const struct {
+        const char* machine;
+        const char* tag;
+        long offset; // -1: the section left out
+        int value;   // -1: the section cut to `offset` bytes
+        const char* reason;
+    } cases[] = {
+        {"zx", "ZXRM", 100, -1, "a ZX section is missing or of the wrong size"},
+        {"zx", "Z80 ", 34, 9, "damaged ZX processor section"},
+        {"zx", "ZXUL", 4, 7, "damaged ZX ULA section"},
+        {"zx", "TAPE", 4, 200, "damaged ZX tape section"},
+        {"zx", "ZXBD", 4, 9, "damaged ZX border events"}, // only when the frame left events
+        {"zx", "HOST", 4, -1, "damaged HOST section"},
+        {"pk8000", "Z80 ", 35, 7, "damaged PK8000 processor section"},
+        {"pk8000", "PKRM", -1, 0, "a PK8000 section is missing"},
+        {"specialist", "SPMM", -1, 0, "a Specialist section is missing"},
+        {"tile", "TLIO", 3, 5, "damaged tile machine section"},
+        {"ms0515", "MSSY", 0, 0x23, "damaged MS-0515 section"},
+        {"ms0515", "MSFD", 47, 0xFF, "damaged MS-0515 section"},
+        {"ms0515", "MSD0", -1, 0, "damaged MS-0515 section"},
+        {"ms0515", "PDPC", 10, -1, "an MS-0515 section is missing or of the wrong size"},
+    };
+    std::string made;
+    size_t tried = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.machine) + " " + c.tag);
+        if (made != c.machine) {
+            fs::remove(run.dir / "State_000.kst");
+            run.go(c.machine, "--frames 5 --save-state-at 5");
+            ASSERT_EQ(run.status, 0) << run.console;
+            made = c.machine;
+        }
+        const std::vector<uint8_t> good = file_bytes((run.dir / "State_000.kst").string());
+        std::string why;
+        size_t size = 0;
+        StateHeader h;
+        StateReader r;
+        ASSERT_TRUE(state_parse_file(good.data(), good.size(), &h, &r, &why)) << why;
+        const uint32_t tag = state_tag(*reinterpret_cast<const char(*)[5]>(c.tag));
+        const bool present = state_get(&r, tag, &size) != nullptr;
+        if ((!present && c.offset >= 0) || (c.offset >= 0 && c.value >= 0 && size_t(c.offset) >= size)) {
+            std::printf("[ skipped  ] %s %s: %zu bytes in this state\n", c.machine, c.tag, size);
+            continue; // e.g. no border events pending in this frame
+        }
+        const std::vector<uint8_t> bad = rewrite_state(good, tag, c.offset, c.value, &why);
+        ASSERT_FALSE(bad.empty()) << why;
+        ++tried;
+        korvel_test::write_file(run.dir / "bad.kst", bad);
+        run.go(c.machine, "--frames 10 --load-state bad.kst");
+        EXPECT_EQ(run.status, 1) << run.console;
+        EXPECT_NE(run.console.find(std::string("can't load state bad.kst: ") + c.reason), std::string::npos)
+            << run.console;
+        // The unchanged state still loads: the case above failed for its one change.
+        korvel_test::write_file(run.dir / "good.kst", rewrite_state(good, 0, 0, 0, &why));
+        run.go(c.machine, "--frames 10 --load-state good.kst");
+        EXPECT_EQ(run.status, 0) << run.console;
+    }
+    EXPECT_GE(tried, std::size(cases) - 1); // all but perhaps the border events
     fs::remove_all(root);
 }
 

@@ -30,7 +30,7 @@ uint8_t* allocate(uint8_t* block, uint32_t size)
 // most 18 console bytes a frame at once.
 void kgd_switched(bool on)
 {
-    ws.KgdConsoleLimit = on ? 19 : 0xFFFFFFFF;
+    workstation_set_console_limit(on ? 19 : 0xFFFFFFFF);
     workstation_install_cpu_io();
 }
 

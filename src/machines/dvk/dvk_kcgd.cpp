@@ -159,11 +159,7 @@ uint8_t kcgd_take_cpu_byte()
     ConsoleRing& ring = cpu_ring();
     if (!ring.waiting)
         return kcgd.lastCpuByte;
-    // A ring that overflowed has lost its oldest bytes; read from the oldest kept one.
-    if (ring.waiting > sizeof ring.data)
-        ring.waiting = sizeof ring.data;
-    uint8_t byte = ring.data[(ring.count - ring.waiting) & 0xFFF];
-    --ring.waiting;
+    uint8_t byte = console_ring_take(ring); // the oldest byte the ring still holds
     if (!ws.kcgdMode) {
         kcgd.escHistory = static_cast<uint16_t>(kcgd.escHistory << 8 | byte);
         if (kcgd.escHistory == 0x1BBC) {

@@ -5,6 +5,7 @@
 
 #include "cpu/pdp11/pdp11_disasm.h"
 #include "host/host.h"
+#include "host/monitor_input.h"
 
 #include <cstdio>
 
@@ -16,23 +17,6 @@ static void console_closed()
     ms0515.consoleClosed = 1;
     ms0515.command = 'r';
     ms0515.breakAddress = 1;
-}
-
-// "%x%*c": a hexadecimal number (leading blanks and line breaks skipped, so it may stand on
-// the next line) and the one character after it. Text that is no number is left unread and
-// the address unchanged, as scanf leaves it. The value is kept whole: an address above
-// 0xFFFF is one that PC never takes. False at end of input.
-static bool read_address(uint32_t* address)
-{
-    unsigned value = 0;
-    int got = std::fscanf(ms0515.debugIn, "%x", &value);
-    if (got == EOF)
-        return false;
-    if (got == 1) {
-        *address = value;
-        std::fgetc(ms0515.debugIn);
-    }
-    return true;
 }
 
 static void write_memory_dump()
@@ -47,10 +31,11 @@ static void write_memory_dump()
 static void write_disassembly_dump()
 {
     uint32_t end = ms0515.breakAddress;
-    if (!read_address(&end)) {
+    MonitorNumber got = monitor_read_number(ms0515.debugIn, &end, false, stdout);
+    if (got == MonitorNumber::end)
         console_closed();
+    if (got != MonitorNumber::ok)
         return;
-    }
     FILE* file = open_data_file("MS0515DisDump.txt", "w");
     if (!file)
         fatal_error("Can't create MS0515DisDump.txt file!");
@@ -87,16 +72,26 @@ void ms0515_debugger_stop()
     std::printf("\n");
     pdp11_print_register_dump(stdout, ms0515.cpu, "CPU (Main)   ", ms0515_peek_word, nullptr);
     std::fflush(stdout);
-    int c = std::fgetc(ms0515.debugIn);
-    if (c == EOF) {
+    // A command letter and, on its line, an optional address (an address above 0xFFFF is
+    // one that PC never takes); a line whose address is no number is reported and dropped.
+    MonitorNumber got;
+    int c;
+    uint32_t address = 0;
+    do {
+        c = std::fgetc(ms0515.debugIn);
+        got = c == EOF ? MonitorNumber::end
+              : c == '\n' ? MonitorNumber::none
+                          : monitor_read_number(ms0515.debugIn, &address, true, stdout);
+    } while (got == MonitorNumber::bad);
+    if (got == MonitorNumber::end) {
         console_closed();
         return;
     }
     ms0515.command = static_cast<char>(c);
-    if (c != '\n' && !read_address(&ms0515.breakAddress)) {
-        console_closed();
-        return;
-    }
+    if (got == MonitorNumber::ok)
+        ms0515.breakAddress = address;
+    else if (c == 'r')
+        ms0515.breakAddress = 1; // "r" alone runs free: PC never takes an odd address
     if (ms0515.command == 'l') {
         start_trace();
         ms0515.command = 'r';

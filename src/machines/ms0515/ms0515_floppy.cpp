@@ -26,6 +26,10 @@ long ms0515_open_disk_image(uint8_t* buffer, const char* name)
         std::memset(buffer + got, 0xFF, ms0515_image_size - got);
     std::printf("Open Disk Image: %s\n", name);
     host_notifyf("Open Disk Image: %s\n", name);
+    // Shorter than the one surface the drive reads: most likely no disk image at all.
+    if (got < ms0515_single_side_size)
+        std::printf("Disk image %s is only %zu bytes long (a disk side holds %u): the rest reads as 0xFF\n", name,
+                    got, ms0515_single_side_size);
     return static_cast<long>(got);
 }
 

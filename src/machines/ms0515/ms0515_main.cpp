@@ -139,8 +139,22 @@ static void handle_hot_keys()
     }
 }
 
+// A disk image dropped on the window goes into drive 0 (the system disk), as on the
+// UKNC; one that cannot be opened leaves the drive as it was.
+static void take_dropped_disk()
+{
+    long got = ms0515_open_disk_image(ms0515.systemImage, dropped_file);
+    drop_pending = 0;
+    if (got < 0)
+        return;
+    ms0515.systemImageBytes = got;
+    ms0515.floppy.drives[0].doubleSided = ms0515_image_is_double_sided(got, ms0515_linear_disks);
+}
+
 void ms0515_run_frame()
 {
+    if (drop_pending)
+        take_dropped_disk();
     while (ms0515.frameDelayCounter > 0) {
         ms0515_present();
         --ms0515.frameDelayCounter;
@@ -152,6 +166,7 @@ void ms0515_run_frame()
 
     shift_key_snapshot();
     snapshot_keys();
+    host_window_keys(); // full screen and screenshot
     ms0515_keyboard_translate(ms0515.keyboard);
     if (!ms0515_keyboard_queue_empty(ms0515.keyboard)) {
         ms0515.MsPendingInterrupts |= MS0515_IRQ_KEYBOARD;

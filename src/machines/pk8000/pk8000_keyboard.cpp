@@ -1,4 +1,4 @@
-// PK8000 keyboard matrix (9 rows of 8 keys, read inverted at port 0x81) and the
+// PK8000 keyboard matrix (10 rows of 8 keys, read inverted at port 0x81) and the
 // joystick byte at port 0x8C, both rebuilt from the key snapshot once per frame. The
 // Specialist builds its own matrix and joystick byte from the same tables.
 #include <cstring>
@@ -35,6 +35,14 @@ constexpr KeyBinding key_table[] = {
     {4, 0x39, 8, 0x01},                                                             // Space
     {4, 0xCB, 8, 0x10}, {4, 0x4B, 8, 0x10}, {4, 0xC8, 8, 0x20}, {4, 0x48, 8, 0x20}, // Left, Up
     {4, 0xD0, 8, 0x40}, {4, 0x50, 8, 0x40}, {4, 0xCD, 8, 0x80}, {4, 0x4D, 8, 0x80}, // Down, Right
+    // Keys of the real keyboard that have a PC key of the same legend or place: ": *",
+    // "/ ?", "Э \", "Ъ _" (right of "= -", where the PC has "="), "Ю `", Insert (ВЗ),
+    // Delete (ИЗ), and the keypad of row 9 (7 home, 9, 5, 1, 3, "." end of line, 0).
+    {4, 0x28, 1, 0x20}, {4, 0x35, 1, 0x80}, {4, 0x2B, 2, 0x02}, {4, 0x0D, 2, 0x10}, // ' / \ =
+    {4, 0x29, 2, 0x20}, {4, 0xD2, 8, 0x04}, {4, 0xD3, 8, 0x08},                     // ` Ins Del
+    {4, 0x47, 9, 0x01}, {4, 0xC7, 9, 0x01}, {4, 0x49, 9, 0x02}, {4, 0x4C, 9, 0x04}, // kp7 Home kp9 kp5
+    {4, 0x4F, 9, 0x08}, {4, 0x51, 9, 0x10}, {4, 0x53, 9, 0x20}, {4, 0xCF, 9, 0x20}, // kp1 kp3 kp. End
+    {4, 0x52, 9, 0x40},                                                             // kp0
     {0, 0, 0, 0},
 };
 

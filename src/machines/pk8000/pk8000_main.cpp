@@ -68,6 +68,7 @@ void pk8000_begin_frame()
 {
     pk8000.cpu.ticks += pk8000_frame_ticks;
     snapshot_keys();
+    host_window_keys(); // full screen and screenshot
     if (key_down(key_print_screen) && key_down(key_scroll_lock) && key_down(key_pause))
         z80_reset(&pk8000.cpu);
     if (key_down(key_f8)) z80_monitor_break(&pk8000.monitor);

@@ -5,6 +5,7 @@
 
 #include "cpu/z80/z80_disasm.h"
 #include "host/host.h"
+#include "host/monitor_input.h"
 
 namespace {
 
@@ -35,69 +36,7 @@ uint8_t monitor_read(const void* context, uint16_t address)
     fatal_error(text);
 }
 
-// The command stream is read a character at a time, the way "%c" and "%x%*c" read it:
-// an address may follow its command on the same line or on a later one.
-
 bool is_blank(int c) { return c == ' ' || c == '\t' || c == '\r'; }
-bool is_space(int c) { return is_blank(c) || c == '\n' || c == '\v' || c == '\f'; }
-
-int hex_digit(int c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Drops the rest of the line, its line end included.
-void drop_line(FILE* in)
-{
-    int c;
-    do c = std::getc(in);
-    while (c != '\n' && c != EOF);
-}
-
-enum class Read { ok, bad, end };
-
-// One address: white space (line ends too) is skipped, then one word is taken. It must
-// be hexadecimal digits, optionally after "0x"; the value is kept modulo 0x10000, so no
-// number of digits can overflow it. A word of anything else is consumed and reported bad.
-Read read_address(FILE* in, uint16_t* value)
-{
-    int c;
-    do c = std::getc(in);
-    while (is_space(c));
-    if (c == EOF) return Read::end;
-    uint32_t v = 0;
-    int position = 0, digits = 0;
-    bool bad = false;
-    for (; c != EOF && !is_space(c); c = std::getc(in), ++position) {
-        if (position == 1 && (c == 'x' || c == 'X') && v == 0 && digits == 1) {
-            digits = 0; // "0x" prefix
-            continue;
-        }
-        int d = hex_digit(c);
-        if (d < 0) bad = true;
-        else {
-            v = (v << 4 | static_cast<uint32_t>(d)) & 0xFFFF;
-            ++digits;
-        }
-    }
-    if (c != EOF) std::ungetc(c, in); // the word's end belongs to what follows
-    if (bad || digits == 0) return Read::bad;
-    *value = static_cast<uint16_t>(v);
-    return Read::ok;
-}
-
-// After the last address of a command: a line that holds nothing more is finished here,
-// so its line end is not taken for the next command (a "step").
-void finish_line(FILE* in)
-{
-    int c;
-    do c = std::getc(in);
-    while (is_blank(c));
-    if (c != '\n' && c != EOF) std::ungetc(c, in);
-}
 
 // Standard input is gone (closed console, redirected file at its end): there is nobody
 // to answer prompts, so the program runs on instead of prompting forever.
@@ -138,24 +77,22 @@ void z80_monitor_prompt(Z80Monitor* m)
             m->mode = 's'; // a line end alone: one instruction, then prompt again
             return;
         }
-        uint16_t address = 0, end = 0;
-        Read got = read_address(in, &address);
-        if (got == Read::ok && command == 'd') got = read_address(in, &end);
-        if (got == Read::end) return input_ended(m);
-        if (got == Read::bad) {
-            drop_line(in);
-            std::fputs("Hexadecimal address expected\n", out);
-            std::fflush(out);
-            continue;
-        }
-        finish_line(in);
+        // The address stands on the command's line (a line end there means none); a
+        // dump's end address may follow on the next line. Addresses keep their low 16 bits.
+        uint32_t address = m->address, end = m->end_address;
+        MonitorNumber got = monitor_read_number(in, &address, true, out);
+        if (command == 'd' && (got == MonitorNumber::ok || got == MonitorNumber::none))
+            got = monitor_read_number(in, &end, false, out);
+        if (got == MonitorNumber::end) return input_ended(m);
+        if (got == MonitorNumber::bad) continue; // reported; the command is asked for again
         m->mode = static_cast<char>(command);
+        const bool given = got == MonitorNumber::ok;
         switch (command) {
-        case 'r': m->breakpoint = address; break;
-        case 'j': m->address = address; break;
+        case 'r': m->breakpoint = given ? uint16_t(address) : z80_monitor_no_breakpoint; break;
+        case 'j': m->address = uint16_t(address); break;
         case 'd':
-            m->address = address;
-            m->end_address = end;
+            m->address = uint16_t(address);
+            m->end_address = uint16_t(end);
             break;
         default: break;
         }

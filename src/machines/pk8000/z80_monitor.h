@@ -17,13 +17,15 @@
 //     if (z80_monitor_frame_done(&monitor)) my_draw_and_present();
 //
 // Commands at the prompt: one command character, then (unless the character is a line
-// end) a hexadecimal address, which may follow on the same line or on a later one:
+// end) a hexadecimal address on the same line; a line that ends after the character
+// gives no address (the last one stands, and "r" alone runs without a breakpoint):
 //   r addr     run; stop again when pc reaches addr
 //   f addr     run to the end of this frame, then stop (the address is read and ignored)
 //   j addr     set pc = addr, then stop
 //   m addr     write the 64 KB memory to the memory file, then stop (address ignored;
 //              a machine without a memory dump takes it as a step)
-//   d addr end disassemble from addr up to and including end into the dump file
+//   d addr end disassemble from addr up to and including end into the dump file (the
+//              end may stand on the next line)
 //   <Enter>    execute one instruction and stop again; any other character followed by
 //              an address does the same
 // After the command the instruction at pc executes; the jump and the dumps happen before
@@ -32,7 +34,7 @@
 // one word of hexadecimal digits, optionally with a 0x prefix, taken modulo 0x10000;
 // what is left of its line is dropped when it holds only blanks. A word that is not a
 // hexadecimal number where an address is expected is dropped with the rest of its line,
-// "Hexadecimal address expected" is printed and the command is asked for again.
+// "Not a number: WORD" is printed and the command is asked for again.
 // End of input, also in the middle of a command, counts as "r" with no breakpoint and
 // is announced once; the program then runs on (a later F8 prompt runs on at once).
 #pragma once

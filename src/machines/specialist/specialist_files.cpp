@@ -20,8 +20,23 @@ void specialist_load_bios()
 // address. The loader stores into memory directly, so the block may cover the
 // write-protected BIOS area too, and it leaves the start address at 0x8FE3/0x8FE4 where
 // the BIOS keeps it.
+// The tape file: the one the command line names, else the machine's own.
+static const char* tape_file_name()
+{
+    static char named[1025];
+    static bool taken = false;
+    if (!taken) {
+        taken = true;
+        const char* first = next_argument();
+        std::snprintf(named, sizeof named, "%s", first ? first : "");
+        set_window_file(named[0] ? named : specialist_tape_file);
+    }
+    return named[0] ? named : specialist_tape_file;
+}
+
 void specialist_load_tape()
 {
+    const char* const specialist_tape_file = tape_file_name();
     FILE* file = open_data_file_or_fail(specialist_tape_file, cant_open);
     // Read the whole block before storing anything: a file that fails mid-way must not
     // leave memory half overwritten.

@@ -60,6 +60,7 @@ void specialist_run_frame()
     Z80State& cpu = specialist.cpu;
     cpu.ticks += specialist_frame_ticks;
     snapshot_keys();
+    host_window_keys(); // full screen and screenshot
     if (key_down(key_print_screen) && key_down(key_scroll_lock) && key_down(key_pause)) z80_reset(&cpu);
     if (key_down(key_f8)) z80_monitor_break(&specialist.monitor);
     specialist_build_inputs();

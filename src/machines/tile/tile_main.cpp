@@ -24,6 +24,7 @@ constexpr uint8_t key_right = 0xCD;
 constexpr uint8_t key_down_arrow = 0xD0;
 constexpr uint8_t key_delete = 0xD3;
 constexpr uint8_t key_left_windows = 0xDB;
+constexpr uint8_t key_c = 0x2E; // with Left Windows: screenshot
 
 void step_scanlines()
 {
@@ -76,12 +77,15 @@ void tile_build_inputs()
 
 void tile_handle_keys()
 {
-    if (key_down(key_left_windows) && key_down(key_f)) {
-        // While Win+F is held nothing else is looked at, so the F does not reach the game.
+    if (key_down(key_left_windows) && (key_down(key_f) || key_down(key_c))) {
+        // While Win+F or Win+C is held nothing else is looked at, so the letter does not
+        // reach the game.
         if (key_pressed(key_f)) {
             fullscreen = !fullscreen;
             set_client_size(0, 0);
         }
+        if (key_pressed(key_c))
+            save_screenshot();
         return;
     }
     if (key_pressed(key_delete)) {

@@ -18,9 +18,13 @@ inline void console_ring_append(ConsoleRing& ring, uint8_t byte)
     ++ring.waiting;
 }
 
-// The oldest byte not yet taken; call only while `waiting` is non-zero.
+// The oldest byte not yet taken that the ring still holds: a device more than a ring
+// behind has lost its oldest bytes to newer ones and reads on from the oldest kept one.
+// Call only while `waiting` is non-zero.
 inline uint8_t console_ring_take(ConsoleRing& ring)
 {
+    if (ring.waiting > sizeof ring.data)
+        ring.waiting = sizeof ring.data;
     const uint8_t byte = ring.data[(ring.count - ring.waiting) & 0xFFF];
     --ring.waiting;
     return byte;

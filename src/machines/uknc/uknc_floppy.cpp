@@ -1,9 +1,11 @@
 // UKNC floppy drives: the register model, image files and drive indicators.
 #include "machines/uknc/uknc_floppy.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/host.h"
@@ -212,7 +214,11 @@ bool uknc_floppy_open(int image, const char* path)
     if (image < 0 || image > 1)
         return false;
     // A path the slot cannot hold whole would later be saved under a cut-off name.
-    FILE* file = std::strlen(path) < uknc_name_chars ? open_data_file(path, "rb") : nullptr;
+    if (std::strlen(path) >= uknc_name_chars) {
+        std::printf("Disk image path longer than %d characters, not opened: %.60s...\n", uknc_name_chars - 1, path);
+        return false;
+    }
+    FILE* file = open_data_file(path, "rb");
     std::vector<uint8_t> contents(uknc_image_size, 0xFF);
     size_t got = 0;
     bool failed = file == nullptr;
@@ -226,13 +232,17 @@ bool uknc_floppy_open(int image, const char* path)
         host_notifyf("Can't open Disk Image: %s\n", path);
         return false;
     }
-    (void)got;  // bytes a short file lacks stay 0xFF
+    // Bytes a short file lacks stay 0xFF. A file far shorter than a disk is most likely
+    // not a disk image at all: it is still opened, but the user hears of its size.
     std::memcpy(uknc_floppy.images[image], contents.data(), uknc_image_size);
     std::snprintf(uknc_floppy.names[image], uknc_name_chars, "%s", path);
     uknc_floppy.modified[image] = false;
     uknc_floppy.inserted[image] = true;
     std::printf("Open Disk Image-%d: %s\n", image, path);
     host_notifyf("Open Disk Image-%d: %s\n", image, path);
+    if (got < uknc_image_size)
+        std::printf("Disk image %s is only %zu bytes long (a disk holds %u): the rest reads as 0xFF\n", path, got,
+                    uknc_image_size);
     return true;
 }
 
@@ -241,17 +251,25 @@ void uknc_floppy_save(int image)
     if (image < 0 || image > 1 || uknc_floppy.names[image][0] == '\0')
         return;
     const char* path = uknc_floppy.names[image];
-    FILE* file = open_data_file(path, "wb");
+    // The disk's bytes are written over the start of the file in place: whatever the file
+    // holds beyond them (a longer file, extra data) stays. Only a file that is gone is
+    // created anew.
+    FILE* file = open_data_file(path, "r+b");
+    if (!file && errno == ENOENT)
+        file = open_data_file(path, "wb");
     if (!file) {
-        std::printf("Can't open Disk Image: %s\n", path);
-        host_notifyf("Can't open Disk Image: %s\n", path);
+        const std::string why = std::strerror(errno);
+        std::printf("Can't save Disk Image-%d: %s (%s)\n", image, path, why.c_str());
+        host_notifyf("Can't save Disk Image-%d: %s (%s)\n", image, path, why.c_str());
         return;
     }
     const bool written = std::fwrite(uknc_floppy.images[image], 1, uknc_image_size, file) == uknc_image_size;
+    const int write_error = errno;
     // A full disk shows up at the write or at the close; the image then stays marked changed.
     if (std::fclose(file) != 0 || !written) {
-        std::printf("Can't write Disk Image: %s\n", path);
-        host_notifyf("Can't write Disk Image: %s\n", path);
+        const std::string why = std::strerror(written ? errno : write_error);
+        std::printf("Can't save Disk Image-%d: %s (%s)\n", image, path, why.c_str());
+        host_notifyf("Can't save Disk Image-%d: %s (%s)\n", image, path, why.c_str());
         return;
     }
     uknc_floppy.modified[image] = false;

@@ -192,6 +192,7 @@ extern Workstation workstation;
 // Memory, processors and the CPU bus (workstation_memory.cpp).
 void workstation_allocate();
 void workstation_setup_cpu();   // held at 0160300 in HALT mode
+void workstation_hold_cpu();    // its bus idle until the PPU starts it (set-up, saved states)
 void workstation_start_cpu();   // the PPU releases it
 uint16_t workstation_cpu_peek(uint32_t address);  // no side effects: memory, or 0 for I/O
 
@@ -238,12 +239,14 @@ void workstation_reset_channels();
 void workstation_install_cpu_channels();
 void workstation_install_ppu_channels();
 void workstation_console_catch_up();  // frame start: delayed console notification
+void workstation_set_console_limit(uint32_t limit); // KGD throttle; lifting it tells a held byte
 void workstation_console_output(uint8_t byte);
 void workstation_ppu_accepted_receive(int channel);
 
 // PPU bus and memory control (workstation_ppu_bus.cpp).
 void workstation_setup_ppu();
 void workstation_write_memory_control(uint16_t value);
+void workstation_map_ppu_pages(); // the page maps from memoryControl, silently
 uint16_t workstation_ppu_peek(uint32_t address); // no side effects: memory or ROM, 0 for I/O
 
 // PPU I/O page (workstation_ppu_io.cpp).

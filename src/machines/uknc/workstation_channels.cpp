@@ -34,13 +34,6 @@ void ppu_receive(int n, uint8_t value)
         ws.PendingInterrupts[UKNC_PPU] |= ppu_rx_request[n];
 }
 
-void append(ConsoleRing& ring, uint8_t byte)
-{
-    ring.data[ring.count & 0xFFF] = byte;
-    ++ring.count;
-    ++ring.waiting;
-}
-
 // ---- CPU side ---------------------------------------------------------------------------
 
 template <int n> uint16_t read_rx_csr(uint32_t) { return ws.cpuRxCsr[n]; }
@@ -151,11 +144,11 @@ void workstation_console_output(uint8_t byte)
     ws.cpuTxCsr[0] &= ~0x80;
     ws.cpuTxData[0] = byte;
     if (ws.kcgdPresent)
-        append(ws.ConsoleRings[RING_KCGD], byte);
+        console_ring_append(ws.ConsoleRings[RING_KCGD], byte);
     if (ws.ksmPresent)
-        append(ws.ConsoleRings[RING_KSM], byte);
+        console_ring_append(ws.ConsoleRings[RING_KSM], byte);
     if (ws.ie15Present)
-        append(ws.ConsoleRings[RING_IE15], byte);
+        console_ring_append(ws.ConsoleRings[RING_IE15], byte);
     ++ws.consoleBytesThisFrame;
     if (!ws.kcgdMode && ws.consoleBytesThisFrame < ws.KgdConsoleLimit)
         notify_ppu_of_console();
@@ -166,6 +159,18 @@ void workstation_console_catch_up()
     if (!ws.kcgdMode && ws.consoleBytesThisFrame >= ws.KgdConsoleLimit)
         notify_ppu_of_console();
     ws.consoleBytesThisFrame = 0;
+}
+
+void workstation_set_console_limit(uint32_t limit)
+{
+    const uint32_t previous = ws.KgdConsoleLimit;
+    ws.KgdConsoleLimit = limit;
+    // The throttle lifted mid-frame (the KGD switched off): the byte held back for the
+    // next frame start would no longer be told there, and the CPU's console would wait
+    // for its "taken" for ever. Tell the PPU now.
+    if (limit > previous && !ws.kcgdMode && ws.consoleBytesThisFrame >= previous &&
+        ws.consoleBytesThisFrame < limit && !(ws.cpuTxCsr[0] & 0x80))
+        notify_ppu_of_console();
 }
 
 void workstation_ppu_accepted_receive(int channel)

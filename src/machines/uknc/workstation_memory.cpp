@@ -126,8 +126,13 @@ void workstation_setup_cpu()
     cpu.r[7] = 0160300;
     cpu.psw = 0400;
     cpu.cycleBudget = 0;
-    cpu.busOperation = op_held;
-    cpu.stepHandler = held_step;
+    workstation_hold_cpu();
+}
+
+void workstation_hold_cpu()
+{
+    workstation.cpu.busOperation = op_held;
+    workstation.cpu.stepHandler = held_step;
     workstation.cpuHeld = true;
 }
 

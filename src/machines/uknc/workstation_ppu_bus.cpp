@@ -105,16 +105,22 @@ void workstation_write_memory_control(uint16_t value)
     if ((value ^ ws.memoryControl) & 0x7F)
         std::printf("PPU Adres Space changed -> 0x%04X\n", value & 0x7F);
     ws.memoryControl = value;
+    workstation_map_ppu_pages();
+    if (!(value & 1))
+        std::printf("System ROM off at location PC = 0x%X\n", ws.ppu.r[7] & 0xFFFF);
+}
+
+void workstation_map_ppu_pages()
+{
+    const uint16_t value = ws.memoryControl;
     uint8_t* rom_base = ws.rom - 0x8000; // ROM byte for address A is ROM offset A - 0x8000
     for (int page = 0; page < 4; ++page) {
         ws.ppuReadPage[page] = ws.ppuWritePage[page] = ws.ppuMemory;
         ws.ppuReadPage[4 + page] = rom_base;
         ws.ppuWritePage[4 + page] = (value & (0x10 << page)) ? ws.ppuMemory : nullptr;
     }
-    if (!(value & 1)) {
+    if (!(value & 1))
         ws.ppuReadPage[4] = nullptr;
-        std::printf("System ROM off at location PC = 0x%X\n", ws.ppu.r[7] & 0xFFFF);
-    }
 }
 
 uint16_t workstation_ppu_peek(uint32_t address)

@@ -5,6 +5,7 @@
 #include "machines/workstation/workstation_main.h"
 
 #include "host/host.h"
+#include "host/session.h"
 
 #include <cstdio>
 #include <cstring>
@@ -66,7 +67,9 @@ bool workstation_load_board_rom(void* buffer, size_t length, const char* name)
         ok = std::ferror(file) == 0; // a directory, for instance
         std::fclose(file);
     }
-    if (!ok)
+    if (ok)
+        session_note_rom(name, buffer, length); // as read: a state made with another file is refused
+    else
         std::printf("File %s not found: running without its board\n", name);
     return ok;
 }

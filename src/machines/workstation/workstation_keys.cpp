@@ -166,7 +166,7 @@ bool workstation_host_keys()
             took_frame = true;
         }
     }
-    if (key_down(KEY_LEFT_SHIFT) && key_pressed(KEY_PRINT_SCREEN)) {
+    if ((key_down(KEY_LEFT_SHIFT) && key_pressed(KEY_PRINT_SCREEN)) || (key_down(KEY_LEFT_WIN) && key_pressed(0x2E))) {
         save_screenshot();
         took_frame = true;
     }

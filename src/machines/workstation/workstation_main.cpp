@@ -8,6 +8,7 @@
 
 #include "machines/dvk/dvk_boards.h"
 #include "machines/uknc/uknc_floppy.h"
+#include "machines/workstation/workstation_state.h"
 
 #include "machines/terminals/terminals.h"
 
@@ -56,6 +57,7 @@ void workstation_startup()
         fatal_error("Can't allocate memory!");
     workstation_allocate();
     load_file(ws.rom, uknc_rom_size, "UKNC.rom"); // the one ROM the complex cannot run without
+    session_note_rom("UKNC.rom", ws.rom, uknc_rom_size);
     // The boards' ROMs follow in this order, each through workstation_load_board_rom (a
     // missing one leaves its board absent): "KCGD.rom", "KSM.rom", "KSM_FONT.rom",
     // "15IE.rom", "15IE_FONT.rom". The KGD, NEMIGA and E-85 need none.
@@ -73,6 +75,7 @@ void workstation_startup()
     uknc_floppy_warn_at_exit();
     workstation_restart_host();
     workstation_debug_register();
+    session_register_machine(&workstation_state_ops);
 }
 
 void workstation_restart_host()

@@ -9,6 +9,7 @@
 
 #include "cpu/pdp11/pdp11_disasm.h"
 #include "host/host.h"
+#include "host/monitor_input.h"
 
 #include <cstdio>
 #include <string>
@@ -68,21 +69,6 @@ void console_closed()
     ws.breakpoint = no_breakpoint;
 }
 
-// "%x%*c": leading blanks and line breaks skipped; text that is no number leaves the
-// value unchanged. False at the end of input.
-bool read_number(uint32_t* value)
-{
-    unsigned number = 0;
-    int got = std::fscanf(ws.monitorIn, "%x", &number);
-    if (got == EOF)
-        return false;
-    if (got == 1) {
-        *value = number;
-        std::fgetc(ws.monitorIn);
-    }
-    return true;
-}
-
 void write_memory_dump(int which)
 {
     MonitorDump& dump = workstation_dumps[which];
@@ -104,10 +90,11 @@ void write_memory_dump(int which)
 void write_disassembly_dump()
 {
     uint32_t end = ws.breakpoint;
-    if (!read_number(&end)) {
+    MonitorNumber got = monitor_read_number(ws.monitorIn, &end, false, stdout);
+    if (got == MonitorNumber::end)
         console_closed();
+    if (got != MonitorNumber::ok)
         return;
-    }
     FILE* file = open_data_file("UKNCDisDump.txt", "w");
     if (!file) {
         std::printf("Can't create UKNCDisDump.txt file!\n");
@@ -289,20 +276,28 @@ void workstation_monitor_stop()
     workstation_present();
     print_registers();
 
-    int c = std::fgetc(ws.monitorIn);
-    if (c == EOF) {
+    // A command letter and, on its line, an optional number; a line whose number is no
+    // number is reported and dropped, and the next line is read.
+    MonitorNumber got;
+    int c;
+    uint32_t number = 0;
+    do {
+        c = std::fgetc(ws.monitorIn);
+        got = c == EOF ? MonitorNumber::end
+              : c == '\n' ? MonitorNumber::none
+                          : monitor_read_number(ws.monitorIn, &number, true, stdout);
+    } while (got == MonitorNumber::bad);
+    if (got == MonitorNumber::end) {
         console_closed();
         update_watch();
         audio_unmute();
         return;
     }
     ws.monitorCommand = char(c);
-    if (c != '\n' && !read_number(&ws.breakpoint)) {
-        console_closed();
-        update_watch();
-        audio_unmute();
-        return;
-    }
+    if (got == MonitorNumber::ok)
+        ws.breakpoint = number;
+    else if (c == 'r')
+        ws.breakpoint = no_breakpoint; // "r" alone runs without a breakpoint
     if (ws.monitorCommand == 'l') {
         start_trace();
         ws.monitorCommand = 'r';

@@ -54,10 +54,14 @@ inline void run_pair(Pdp11Cpu& c)
 
 namespace {
 
-// The frame ends at a boundary of the monitored processor; one that has not reached any
-// for a whole frame's budget (a bus-error chain) does not hold the frame for ever.
+// The frame ends at a boundary of the monitored processor. One that reaches none (a
+// bus-error chain, a GPU whose budget is set afresh every frame) does not hold the frame
+// for ever: the PPU's clock ends it once the PPU has run a whole frame past its budget,
+// so the frame always ends on time and no budget keeps falling.
 inline bool frame_may_end()
 {
+    if (ws.ppu.cycleBudget < -ws.ppu.speedFactor * uknc_cycles_per_frame)
+        return true;
     const Pdp11Cpu* c = ws.monitored;
     if (!c)
         return workstation_monitored_at_boundary();
@@ -154,10 +158,7 @@ void workstation_restart()
     workstation_restart_terminals();
     if (ws.ie15Present) {
         // The 15IE terminal sees a restart as a Ctrl+W on its line.
-        ConsoleRing& ring = ws.ConsoleRings[RING_IE15];
-        ring.data[ring.count & 0xFFF] = 0x17;
-        ++ring.count;
-        ++ring.waiting;
+        console_ring_append(ws.ConsoleRings[RING_IE15], 0x17);
     }
     workstation_monitor_reset();
 }

@@ -24,7 +24,8 @@ inline constexpr uint32_t zx_screen_row = 48;            // picture position of 
 inline constexpr uint32_t zx_screen_column = 144;
 inline constexpr uint8_t zx_flash_frames = 25;
 inline constexpr size_t zx_snapshot_name_capacity = 256; // 255 characters + terminator
-inline constexpr size_t zx_sna_size = 27 + 49152;
+inline constexpr size_t zx_sna_header_size = 27;
+inline constexpr size_t zx_sna_size = zx_sna_header_size + 49152;
 
 struct ZxBorderEvent {
     int32_t time;   // T-states left in the frame when the port was written

@@ -18,6 +18,7 @@ enum : uint8_t {
     key_f = 0x21,
     key_play = 0x19,     // P: tape play/stop
     key_reinsert = 0x14, // T: the last tape inserted again
+    key_c = 0x2E,        // C: screenshot
     key_grave = 0x29,
     key_left_ctrl = 0x1D,
     key_right_ctrl = 0x9D,
@@ -32,8 +33,11 @@ void empty_event_lists()
 void load_rom()
 {
     // A short image leaves 0xFF past its end; a directory opens but cannot be read.
-    FILE* file = open_data_file_or_fail("48.rom", "Can't open file!");
-    read_data_or_fail(file, zx.memory, 0x4000, "48.rom", "Can't open file!");
+    const char* rom = zx_rom_file(zx_system_rom);
+    if (std::strcmp(rom, "48.rom") != 0)
+        std::printf("No 48.rom in the data directory: using %s (OpenSE BASIC)\n", rom);
+    FILE* file = open_data_file_or_fail(rom, "Can't open file!");
+    read_data_or_fail(file, zx.memory, 0x4000, rom, "Can't open file!");
     std::fclose(file);
     session_note_rom("48.rom", zx.memory, 0x4000);
 }
@@ -62,7 +66,10 @@ void zx_frame_input()
     snapshot_keys();
 
     if (key_down(key_left_windows) &&
-        (key_down(key_l) || key_down(key_s) || key_down(key_f) || key_down(key_play) || key_down(key_reinsert))) {
+        (key_down(key_l) || key_down(key_s) || key_down(key_f) || key_down(key_play) || key_down(key_reinsert) ||
+         key_down(key_c))) {
+        if (key_pressed(key_c))
+            save_screenshot();
         if (key_pressed(key_l))
             (void)zx_load_snapshot(zx.snapshot_name);
         if (key_pressed(key_s))

@@ -58,6 +58,26 @@ std::string file_name_of(const std::string& word)
 
 } // namespace
 
+bool zx_data_file_exists(const char* name)
+{
+    FILE* file = open_data_file(name, "rb");
+    if (!file)
+        return false;
+    std::fclose(file);
+    return true;
+}
+
+const char* zx_rom_file(const char* system_rom)
+{
+    if (zx_data_file_exists("48.rom"))
+        return "48.rom";
+    if (FILE* file = std::fopen(system_rom, "rb")) {
+        std::fclose(file);
+        return system_rom;
+    }
+    return "48.rom"; // missing: the load says so
+}
+
 bool zx_is_tape_name(const char* name) { return ends_with(name, ".tap") || ends_with(name, ".tzx"); }
 
 ZxFileKind zx_file_kind(const char* name)
@@ -118,34 +138,46 @@ bool zx_save_snapshot()
     return zx_save_sna(&zx.cpu, zx.memory, zx.snapshot_name);
 }
 
-void zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape)
+bool zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape)
 {
     snapshot->clear();
     tape->clear();
     const std::vector<std::string> words = words_of(text);
     if (words.size() == 1 && zx_is_tape_name(words[0].c_str())) {
         *tape = file_name_of(words[0]);
-        return;
+        return !tape->empty();
     }
     if (words.size() == 2 && zx_is_tape_name(words[1].c_str()) && !zx_is_tape_name(words[0].c_str())) {
         *snapshot = file_name_of(words[0]);
         *tape = file_name_of(words[1]);
-        return;
+        return !snapshot->empty() && !tape->empty();
     }
     // One snapshot name, taken from the whole text as it always was.
     char name[zx_snapshot_name_capacity];
     if (!zx_snapshot_name_from(text, name, sizeof name))
         std::printf("Snapshot name longer than %zu characters, cut to \"%s\"\n", sizeof name - 1, name);
     *snapshot = name;
+    // Text that leaves no name after its last backslash ("dir\\") names nothing.
+    return !snapshot->empty();
 }
 
 void zx_load_start_files(const char* argument_text)
 {
     std::string snapshot, tape;
-    zx_names_from_argument_text(argument_text, &snapshot, &tape);
+    if (!zx_names_from_argument_text(argument_text, &snapshot, &tape)) {
+        std::printf("No file name in the argument \"%s\" (a name ends after its last backslash)\n",
+                    argument_text ? argument_text : "");
+        fatal_error("Can't open file!");
+    }
     zx_tape_eject();
+    // Nothing named and no snapshot.SNA (a first start): power on into the ROM. A
+    // snapshot that was named must be there.
+    const bool named = argument_text && argument_text[strspn(argument_text, " \t")] != '\0';
+    if (!named && !zx_data_file_exists(snapshot.c_str()))
+        snapshot.clear();
+    set_window_file(!tape.empty() ? tape.c_str() : !snapshot.empty() ? snapshot.c_str() : "");
     if (snapshot.empty()) {
-        // Only a tape: the machine powers on into its ROM and the tape waits.
+        // Only a tape, or nothing: the machine powers on into its ROM and the tape waits.
         std::snprintf(zx.snapshot_name, sizeof zx.snapshot_name, "%s", "snapshot.SNA");
         z80_reset(&zx.cpu);
         std::printf("No snapshot: starting from the ROM\n");
@@ -162,13 +194,15 @@ void zx_take_dropped_file(const char* name)
 {
     const ZxFileKind kind = zx_file_kind(name);
     if (kind == ZxFileKind::tap || kind == ZxFileKind::tzx) {
-        (void)zx_tape_insert(name);
+        if (zx_tape_insert(name))
+            set_window_file(name);
         return;
     }
     // A file that cannot be read is reported and the running program goes on.
     ZxFileKind loaded = kind;
     if (!zx_load_snapshot(name, &loaded))
         return;
+    set_window_file(name);
     if (loaded == ZxFileKind::sna) {
         zx.last_fe = 3;
         zx.border_colour = 0;

@@ -43,6 +43,13 @@ bool zx_load_sna(Z80State* cpu, uint8_t* memory, const char* name)
         host_notifyf("Can't read file! Snapshot %s not loaded (%zu bytes read)\n", name, got);
         return false;
     }
+    // A file too short to hold even the registers is no snapshot (a text file dropped by
+    // mistake): it is refused and the running program is kept.
+    if (got < zx_sna_header_size) {
+        std::printf("Snapshot %s not loaded: %zu bytes is too short for a snapshot (at least %zu)\n", name, got,
+                    zx_sna_header_size);
+        return false;
+    }
     // A file of another size still loads: what is missing reads as 0xFF, what is extra is
     // ignored. It is most likely not a 48K snapshot, so say so.
     if (got != zx_sna_size)

@@ -118,6 +118,13 @@ enum class ZxFileKind : uint8_t { sna, z80, tap, tzx };
 // TZX; a name without a known extension is told by its content (a .SNA by default).
 ZxFileKind zx_file_kind(const char* name);
 bool zx_is_tape_name(const char* name);
+// True when the data file opens for reading.
+bool zx_data_file_exists(const char* name);
+// Debian's OpenSE BASIC ROM (package opense-basic).
+inline constexpr const char* zx_system_rom = "/usr/share/spectrum-roms/opense.rom";
+// The ROM to load: "48.rom" of the data directory, else system_rom when that is there,
+// else "48.rom" (whose load then fails and says so).
+const char* zx_rom_file(const char* system_rom);
 // .z80 versions 1-3 of a 48K machine. False (machine unchanged, a message said why) for
 // a file that cannot be read, is damaged, or is of a 128K or other machine. `border`
 // receives the border colour the snapshot records.
@@ -129,8 +136,9 @@ bool zx_load_snapshot(const char* name, ZxFileKind* loaded = nullptr);
 // name becomes the same name with ".SNA", which is then what the reload key loads.
 bool zx_save_snapshot();
 // Splits the argument text: "snapshot", "tape" or "snapshot tape" (quotes group words
-// with blanks). Any other text is one snapshot name as before. Empty names mean none.
-void zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape);
+// with blanks). Any other text is one snapshot name as before. Empty names mean none;
+// false when a word names nothing (text ending in a backslash: "dir\\").
+bool zx_names_from_argument_text(const char* text, std::string* snapshot, std::string* tape);
 // The start-up files: a snapshot (fatal when it cannot be loaded), or only a tape (the
 // ROM starts from its reset), or both.
 void zx_load_start_files(const char* argument_text);

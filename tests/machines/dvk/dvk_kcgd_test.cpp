@@ -4,6 +4,7 @@
 // an independent reading of video memory.
 #include "dvk_test_support.h"
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -355,3 +356,34 @@ TEST(DvkKcgdConsole, ModeSwitchesHandTheTransmitterBack)
     EXPECT_EQ(kcgd_take_cpu_byte(), 'B');
     EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0x80);
 }
+
+namespace {
+
+// A GPU program that points its bus-error vector into the address hole and jumps there
+// never reaches an instruction boundary again. Watched by the monitor ("g 0"), it must
+// not hold the frame, however long its own budget lasts (here it runs eight times as
+// fast): each frame ends on the PPU's clock and no budget runs away.
+TEST(DvkKcgd, GpuBusErrorChainUnderTheMonitorEndsEveryFrameOnTime)
+{
+    dvk_test_complex({012706, 001000, 012737, 0120000, 000004, 000137, 0120000}); // SP; @#4; JMP
+    kcgd.gpu.speedFactor = 8 * 256;
+    std::string input = "g 0\n";
+    ws.monitorIn = fmemopen(input.data(), input.size(), "r");
+    workstation_monitor_enter();
+    const int32_t frame = ws.ppu.speedFactor * uknc_cycles_per_frame;
+    int32_t lowest = 0;
+    std::string out = dvk_test_frames(1);
+    for (int n = 0; n < 20 && lowest >= -2 * frame; ++n) {
+        dvk_test_frames(1);
+        lowest = std::min({lowest, ws.ppu.cycleBudget, ws.cpu.cycleBudget + frame});
+    }
+    EXPECT_GE(lowest, -2 * frame);
+    EXPECT_NE(out.find("Monitored processor = GPU"), std::string::npos);
+    std::fclose(ws.monitorIn);
+    ws.monitorIn = stdin;
+    ws.consoleClosed = false;
+    kcgd.gpu.speedFactor = 256;
+    workstation_monitor_reset();
+}
+
+} // namespace

@@ -84,6 +84,32 @@ TEST(DvkKgd, ConsoleBytesReachThePpuNineteenAtATime)
     testing::internal::GetCapturedStdout();
 }
 
+// A program that switched the KGD on leaves through EMT 350 after its 19th byte of a
+// frame: the byte held back for the frame start is told to the PPU at once, so the CPU's
+// console comes back ready (told once only). Not while keep-KGD holds the KGD on.
+TEST(DvkKgd, SwitchingTheKgdOffMidFrameTellsTheHeldConsoleByte)
+{
+    for (bool keep : {false, true}) {
+        dvk_test_complex();
+        testing::internal::CaptureStdout();
+        kgd_activate();
+        ws.keepKgd = keep;
+        for (int i = 0; i < 19; ++i) {
+            workstation_console_output(uint8_t('a' + i));
+            if (ws.ppuRxStatus & 0x08)
+                ws.PpuIoReadTable[(0177060 >> 1) & 0xFF](0177060); // the PPU takes it
+        }
+        EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0); // the 19th waits for the frame start
+        workstation_program_exit();
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ((ws.ppuRxStatus & 0x08) != 0, !keep) << keep;
+        ws.PpuIoReadTable[(0177060 >> 1) & 0xFF](0177060);
+        EXPECT_EQ(ws.cpuTxCsr[0] & 0x80, 0x80) << keep;
+        workstation_console_catch_up();
+        EXPECT_EQ((ws.ppuRxStatus & 0x08) != 0, keep) << keep; // the frame start tells it
+    }
+}
+
 // The KGD layer over the terminal's text: text bits (swapped byte pairs) and the bitmap
 // (each of 400 pixels doubled), foreground where either is set.
 TEST(DvkKgd, PictureComposesTextAndBitmapInThePaletteColours)

@@ -106,7 +106,7 @@ TEST_F(Ms0515Debugger, EndOfInputInsideAnAddressAlsoRunsOn)
     EXPECT_EQ(out.find("Console input closed", at + 1), std::string::npos);
 }
 
-TEST_F(Ms0515Debugger, AddressesAreTakenWholeAndNonNumbersStayUnread)
+TEST_F(Ms0515Debugger, AddressesAreTakenWholeAndNonNumbersAreRefused)
 {
     // 0x11002 is no 16-bit address: the run goes past 0x1002 without stopping.
     console("r 11002\n");
@@ -119,20 +119,21 @@ TEST_F(Ms0515Debugger, AddressesAreTakenWholeAndNonNumbersStayUnread)
     EXPECT_EQ(out.find("CPU (Main)"), out.rfind("CPU (Main)")) << out;
     EXPECT_EQ(ms0515.breakAddress, 0x11002u);
 
-    // "rz": no number, so the breakpoint stays and "z" is the next stop's command.
+    // Text that is no number is reported and its line dropped, never run as commands;
+    // a letter and the end of its line take no number, and the next line stays unread.
     SetUp();
-    console("rz\n");
+    console("rz\nr zz 10\ne\nj 1000\n");
     ms0515.command = 0;
     ms0515.breakAddress = 0x2000;
     CaptureStdout();
-    ms0515_execute_boundary(); // stop at 0x1000, read "r", run the NOP
-    EXPECT_EQ(ms0515.command, 'r');
-    EXPECT_EQ(ms0515.breakAddress, 0x2000u);
-    ms0515_execute_boundary(); // JSR to 0x2000
-    ms0515_execute_boundary(); // stop at 0x2000: command "z", then the input ends
+    ms0515_execute_boundary(); // stop at 0x1000: two lines refused, "e" read, the NOP runs
     out = GetCapturedStdout();
-    EXPECT_NE(out.find("PC=2000"), std::string::npos) << out;
-    EXPECT_NE(out.find("Console input closed"), std::string::npos) << out;
+    EXPECT_EQ(ms0515.command, 'e');
+    EXPECT_EQ(ms0515.breakAddress, 0x2000u);
+    EXPECT_NE(out.find("Not a number: z\nNot a number: zz\n"), std::string::npos) << out;
+    char rest[16] = {};
+    ASSERT_NE(std::fgets(rest, sizeof rest, input), nullptr);
+    EXPECT_STREQ(rest, "j 1000\n");
 }
 
 TEST_F(Ms0515Debugger, FrameCommandEndsTheFrameStopped)

@@ -239,12 +239,34 @@ TEST_F(Ms0515FloppyTest, ImageLoadingPadsShortFilesAndKeepsBuffersOfMissingOnes)
     ms0515_open_disk_image(buffer.data(), name.c_str());
     std::string out = GetCapturedStdout();
     EXPECT_EQ(out, "Can't open Disk Image: " + dir.string() + "/nothing.dsk\nCan't open Disk Image: " + dir.string() +
-                       "/sub\nOpen Disk Image: " + name + "\n");
+                       "/sub\nOpen Disk Image: " + name + "\nDisk image " + name +
+                       " is only 3 bytes long (a disk side holds 409600): the rest reads as 0xFF\n");
     EXPECT_EQ(buffer[0], 'A');
     EXPECT_EQ(buffer[2], 'C');
     EXPECT_EQ(buffer[3], 0xFF);
     EXPECT_EQ(buffer[ms0515_image_size - 1], 0xFF);
     std::filesystem::remove_all(dir);
+}
+
+// A disk image dropped on the window goes into drive 0 with the layout its size tells;
+// one that cannot be opened changes nothing. Either way the drop is taken.
+TEST_F(Ms0515FloppyTest, DroppedImageGoesIntoDriveZero)
+{
+    const std::string file = std::filesystem::temp_directory_path() / ("ms0515_drop_" + std::to_string(::getpid()));
+    std::ofstream(file, std::ios::binary) << std::string(ms0515_image_size, '\x77');
+    std::memset(ms0515.workImage, 0x22, ms0515_image_size);
+    for (const std::string& name : {file, file + ".none"}) {
+        std::snprintf(dropped_file, sizeof dropped_file, "%s", name.c_str());
+        drop_pending = 1;
+        ms0515.command = 'f'; // one frame, no presenting
+        CaptureStdout();
+        ms0515_run_frame();
+        EXPECT_NE(GetCapturedStdout().find("Disk Image: " + name + "\n"), std::string::npos);
+        EXPECT_EQ(drop_pending, 0);
+        EXPECT_EQ(ms0515.systemImage[0] + ms0515.workImage[0], 0x77 + 0x22);
+        EXPECT_TRUE(ms0515.floppy.drives[0].doubleSided);
+    }
+    std::filesystem::remove(file);
 }
 
 TEST_F(Ms0515FloppyTest, IndicatorDrawsWhileBusyAndBlanksOnceWhenIdle)

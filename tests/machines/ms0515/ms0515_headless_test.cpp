@@ -264,8 +264,13 @@ TEST_F(Ms0515Run, ArgumentsNameTheDisks)
     write("mine.dsk", small);
     run("--frames 2 mine.dsk other.dsk");
     ASSERT_EQ(status, 0) << console;
+    // Images far shorter than a disk side are opened with a warning naming their size.
     EXPECT_NE(console.find("Open Disk Image: MS-0515\\OSA-Test.dsk\n"
+                           "Disk image MS-0515\\OSA-Test.dsk is only 100 bytes long (a disk side holds 409600): "
+                           "the rest reads as 0xFF\n"
                            "Open Disk Image: mine.dsk\n"
+                           "Disk image mine.dsk is only 100 bytes long (a disk side holds 409600): the rest reads as "
+                           "0xFF\n"
                            "Can't open Disk Image: other.dsk\n"),
               std::string::npos)
         << console;

@@ -128,9 +128,8 @@ TEST_F(Pk8000Run, PagingKeysAndMonitorMemoryDump)
     EXPECT_EQ(console.find("end of input", ended + 1), std::string::npos);
 }
 
-// The monitor on the program's standard input: a bad address is asked for again, the
-// jump's and the breakpoint's addresses come on the line after their commands, the dump
-// takes both addresses on one line, and end of input runs the program on.
+// The monitor on the program's standard input: a bad address is reported and asked for
+// again, the dump takes both addresses on one line, and end of input runs the program on.
 TEST_F(Pk8000Run, MonitorCommandsFromStandardInput)
 {
     rom({{0x0000,
@@ -147,9 +146,9 @@ TEST_F(Pk8000Run, MonitorCommandsFromStandardInput)
               0x32, 0x01, 0x90, // 0022 LD (9001),A
               0x18, 0xFE,       // 0025 JR 0025
           }}});
-    run("--cpu z80 --frames 12", "j zz\nj\n20\nr\n 25\nd 20 25\nm 0\n", "2 F8 down\n3 F8 up\n");
+    run("--cpu z80 --frames 12", "j zz\nj 20\nr  25\nd 20 25\nm 0\n", "2 F8 down\n3 F8 up\n");
     EXPECT_EQ(status, 0) << console;
-    EXPECT_EQ(korvel_test::count(console, "Hexadecimal address expected\n"), 1u) << console;
+    EXPECT_EQ(korvel_test::count(console, "Not a number: zz\n"), 1u) << console;
     EXPECT_EQ(korvel_test::count(console, "PC=0020"), 1u) << console; // after the jump
     EXPECT_EQ(korvel_test::count(console, "PC=0025"), 3u) << console; // breakpoint, after d, after m
     EXPECT_EQ(korvel_test::count(console, "end of input"), 1u);
@@ -301,6 +300,25 @@ TEST_F(Pk8000Run, TextModePicture)
     EXPECT_EQ(dot(s, 239, 191), blue);
     EXPECT_EQ(s.at(480, 1), 0u); // the right 32 pixels are not drawn
     EXPECT_EQ(s.at(511, 381), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// A ROM that writes port 0x84 in a tight loop logs "Gfx Mode (0x84) = 00" thousands of
+// times a frame. The console keeps the first 100 of each frame, word for word, and then
+// one line saying how many more were left out.
+TEST_F(Pk8000Run, RepeatedMessagesAreCutAfterAHundredAFrame)
+{
+    rom({{0x0000, {0xAF, 0xD3, 0x84, 0xC3, 0x01, 0x00}}}); // xra a; out 0x84; jmp 0001
+    run("--frames 3");
+    ASSERT_EQ(status, 0) << console.substr(0, 2000);
+    EXPECT_EQ(korvel_test::count(console, "\nGfx Mode (0x84) = 00\n"), 300u); // whole lines only
+    EXPECT_EQ(korvel_test::count(console, " more copies of this line left out in this frame: Gfx Mode (0x84) = 00\n"), 3u);
+    size_t summary = console.find("\n... ");
+    ASSERT_NE(summary, std::string::npos);
+    EXPECT_GT(std::stoul(console.substr(summary + 5)), 1000u);
 }
 
 } // namespace

@@ -116,6 +116,25 @@ TEST_F(Pk8000Test, KeyboardRowsReadInvertedThroughSelectedRow)
     EXPECT_EQ(in(0x81), 0xFF);
 }
 
+// The real keyboard's other keys, each at its place in the factory manual's matrix
+// (code, row, mask): ": *", "/ ?", "Э \\", "Ъ _", "Ю `", ВЗ, ИЗ and the keypad row 9.
+TEST_F(Pk8000Test, KeysOfTheRealKeyboardReachTheirMatrixBits)
+{
+    const uint8_t keys[][3] = {{0x28, 1, 0x20}, {0x35, 1, 0x80}, {0x2B, 2, 0x02}, {0x0D, 2, 0x10}, {0x29, 2, 0x20},
+                               {0xD2, 8, 0x04}, {0xD3, 8, 0x08}, {0x47, 9, 0x01}, {0xC7, 9, 0x01}, {0x49, 9, 0x02},
+                               {0x4C, 9, 0x04}, {0x4F, 9, 0x08}, {0x51, 9, 0x10}, {0x53, 9, 0x20}, {0xCF, 9, 0x20},
+                               {0x52, 9, 0x40}};
+    for (const auto& k : keys) {
+        std::memset(KeySnapshot, 0, sizeof KeySnapshot);
+        KeySnapshot[k[0]] = 0x80;
+        pk8000_scan_keys();
+        for (uint8_t row = 0; row < 16; ++row) {
+            out(0x82, row);
+            EXPECT_EQ(in(0x81), row == k[1] ? uint8_t(~k[2]) : 0xFF) << int(k[0]) << " row " << int(row);
+        }
+    }
+}
+
 TEST_F(Pk8000Test, JoystickByteFromArrowsSpaceAndEnter)
 {
     KeySnapshot[0xC8] = 0x80; // Up

@@ -100,11 +100,30 @@ TEST_F(MonitorTest, RunModeStopsOnlyAtTheBreakpoint)
     z80_monitor_check(&m);
     EXPECT_EQ(presents, 1);
     cpu.pc = 0x1234;
-    type("r\n\n  0x5678\n"); // the address may come on a later line
+    type("r  0x5678 \n");
     z80_monitor_check(&m);
     EXPECT_EQ(presents, 2);
     EXPECT_EQ(m.breakpoint, 0x5678u);
     EXPECT_TRUE(z80_monitor_frame_done(&m));
+}
+
+// A command letter followed by the end of its line takes no address and never waits for
+// another line: "r" alone runs without a breakpoint, "d" takes its end from the next line.
+TEST_F(MonitorTest, ALetterAloneOnItsLineTakesNoAddress)
+{
+    type("r\nd\n1240\nr zz\nm\n");
+    m.breakpoint = 0x40;
+    m.address = 0x1234;
+    z80_monitor_prompt(&m);
+    EXPECT_EQ(m.mode, 'r');
+    EXPECT_EQ(m.breakpoint, z80_monitor_no_breakpoint);
+    z80_monitor_prompt(&m);
+    EXPECT_EQ(m.mode, 'd');
+    EXPECT_EQ(m.address, 0x1234);
+    EXPECT_EQ(m.end_address, 0x1240);
+    z80_monitor_prompt(&m); // "r zz" refused, "m" read
+    EXPECT_EQ(m.mode, 'm');
+    EXPECT_NE(console().find("Not a number: zz\n"), std::string::npos);
 }
 
 TEST_F(MonitorTest, LineEndStepsAndFrameRunsToTheFrameEnd)
@@ -218,7 +237,7 @@ TEST_F(MonitorTest, DumpToTheTopOfMemoryEnds)
 // addresses of a dump: each runs on with no breakpoint, said once in all.
 TEST_F(MonitorTest, EndOfInputRunsOnAndSaysSoOnce)
 {
-    for (const char* text : {"", "r", "r \n \n", "d 100\n"}) {
+    for (const char* text : {"", "r", "r ", "d 100\n", "d\n"}) {
         type(text);
         m.breakpoint = 0x40;
         cpu.pc = 0x40;
@@ -236,12 +255,12 @@ TEST_F(MonitorTest, EndOfInputRunsOnAndSaysSoOnce)
     EXPECT_EQ(text.find("end of input", first + 1), std::string::npos);
 }
 
-// A word that is no hexadecimal number is dropped with its line and the command asked
-// for again; long numbers keep their low 16 bits. The monitor reads memory without
+// A word that is no hexadecimal number is reported ("Not a number: zz"), dropped with its
+// line and the command asked for again; long numbers keep their low 16 bits. The monitor reads memory without
 // disturbing the CPU's bus latches.
 TEST_F(MonitorTest, BadAddressesAskAgainAndMemoryIsReadWithoutSideEffects)
 {
-    type("j zz 12\nj 12g\nj 0x\nj\n-5\nj " + std::string(300, '1') + "\n\n");
+    type("j zz 12\nj 12g\nj 0x\nj -5\nj " + std::string(300, '1') + "\n\n");
     cpu.pc = 0x0005;
     cpu.addr = 0x7777;
     cpu.data = 0x99;
@@ -258,7 +277,7 @@ TEST_F(MonitorTest, BadAddressesAskAgainAndMemoryIsReadWithoutSideEffects)
     std::string text = console();
     EXPECT_NE(text.find("LD   A,$42"), std::string::npos);
     size_t complaints = 0;
-    for (size_t at = 0; (at = text.find("Hexadecimal address expected\n", at)) != std::string::npos; ++at)
+    for (size_t at = 0; (at = text.find("Not a number: ", at)) != std::string::npos; ++at)
         ++complaints;
     EXPECT_EQ(complaints, 4u);
     z80_monitor_check(&m);

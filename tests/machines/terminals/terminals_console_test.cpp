@@ -181,3 +181,21 @@ TEST(TerminalsOnTheConsole, RomFilesDecideWhichTerminalIsFitted)
 }
 
 } // namespace
+
+namespace {
+
+// A terminal that falls more than a ring (4096 bytes) behind reads on from the oldest
+// byte the ring still holds, never from bytes already written over.
+TEST(TerminalsOnTheConsole, ATerminalFarBehindReadsTheOldestKeptByte)
+{
+    for (uint32_t sent : {4095u, 4097u, 3 * 4096u + 17u}) {
+        ConsoleRing ring{};
+        for (uint32_t i = 0; i < sent; ++i)
+            console_ring_append(ring, uint8_t(i * 7 + i / 256));
+        for (uint32_t i = sent > 4096 ? sent - 4096 : 0; i < sent; ++i)
+            ASSERT_EQ(console_ring_take(ring), uint8_t(i * 7 + i / 256)) << sent << " byte " << i;
+        EXPECT_EQ(ring.waiting, 0u) << sent;
+    }
+}
+
+} // namespace

@@ -5,9 +5,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -248,7 +250,8 @@ TEST_F(UkncFloppyTest, ImageFiles)
     write_file("short.dsk", 1000, 0x11);
     CaptureStdout();
     EXPECT_TRUE(uknc_floppy_open(0, file("short.dsk").c_str()));
-    EXPECT_EQ(GetCapturedStdout(), "Open Disk Image-0: " + file("short.dsk") + "\n");
+    EXPECT_EQ(GetCapturedStdout(), "Open Disk Image-0: " + file("short.dsk") + "\nDisk image " + file("short.dsk") +
+                                       " is only 1000 bytes long (a disk holds 819200): the rest reads as 0xFF\n");
     EXPECT_EQ(uknc_floppy.images[0][999], 0x11);
     EXPECT_EQ(uknc_floppy.images[0][1000], 0xFF);
     EXPECT_EQ(uknc_floppy.images[0][uknc_image_size - 1], 0xFF);
@@ -263,8 +266,8 @@ TEST_F(UkncFloppyTest, ImageFiles)
     EXPECT_FALSE(uknc_floppy_open(2, file("short.dsk").c_str()));
     EXPECT_FALSE(uknc_floppy_open(0, nullptr));
     EXPECT_EQ(GetCapturedStdout(), "Can't open Disk Image: " + file("missing.dsk") + "\nCan't open Disk Image: " +
-                                       dir.string() + "\nCan't open Disk Image: " + too_long +
-                                       "\nCan't open Disk Image: \n");
+                                       dir.string() + "\nDisk image path longer than 1023 characters, not opened: " +
+                                       too_long.substr(0, 60) + "...\nCan't open Disk Image: \n");
     EXPECT_EQ(uknc_floppy.images[0][0], 0x11);
     EXPECT_EQ(std::string(uknc_floppy.names[0]), file("short.dsk"));
 
@@ -285,7 +288,7 @@ TEST_F(UkncFloppyTest, ImageFiles)
     CaptureStdout();
     EXPECT_TRUE(uknc_floppy_open(0, "C:\\Disk_Games2.dsk"));
     fs::current_path(previous);
-    EXPECT_EQ(GetCapturedStdout(), "Open Disk Image-0: C:\\Disk_Games2.dsk\n");
+    EXPECT_EQ(GetCapturedStdout().substr(0, 38), "Open Disk Image-0: C:\\Disk_Games2.dsk\n");
     EXPECT_EQ(uknc_floppy.images[0][511], 0x44);
 
     // Saving an image never loaded does nothing and prints nothing; one whose file
@@ -298,12 +301,33 @@ TEST_F(UkncFloppyTest, ImageFiles)
     uknc_floppy.modified[1] = true;
     CaptureStdout();
     uknc_floppy_save(1);
-    EXPECT_EQ(GetCapturedStdout(), "Can't open Disk Image: " + file("gone/work.dsk") + "\n");
+    EXPECT_EQ(GetCapturedStdout(),
+              "Can't save Disk Image-1: " + file("gone/work.dsk") + " (No such file or directory)\n");
     EXPECT_TRUE(uknc_floppy_modified(1));
     CaptureStdout();
     uknc_floppy_warn_unsaved();
     EXPECT_EQ(GetCapturedStdout(), "Disk Image-1 was changed and not saved: " + file("gone/work.dsk") +
                                        " (Left Ctrl+Left Shift+1 saves it)\n");
+}
+
+// Saving writes the disk's 819,200 bytes over the start of the file it came from and
+// keeps the rest: a longer file (extra data, a wrong file in the drive) loses nothing,
+// a short one grows to a whole disk.
+TEST_F(UkncFloppyTest, SavingNeverShortensTheFile)
+{
+    for (size_t size : {size_t(uknc_image_size) + 70000, size_t(uknc_image_size), size_t(1000)}) {
+        write_file("d.dsk", size, 0x5A);
+        CaptureStdout();
+        ASSERT_TRUE(uknc_floppy_open(1, file("d.dsk").c_str()));
+        uknc_floppy.images[1][uknc_image_size - 1] = 0x02;
+        uknc_floppy_save(1);
+        EXPECT_NE(GetCapturedStdout().find("Save Disk Image-1: " + file("d.dsk") + "\n"), std::string::npos);
+        std::ifstream in(file("d.dsk"), std::ios::binary);
+        const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(saved.size(), std::max<size_t>(size, uknc_image_size)) << size;
+        EXPECT_EQ(saved.substr(0, 1000), std::string(1000, '\x5A')) << size;
+        EXPECT_EQ(saved.substr(uknc_image_size - 1), "\x02" + std::string(saved.size() - uknc_image_size, '\x5A'));
+    }
 }
 
 TEST_F(UkncFloppyTest, LampsAndIndicators)

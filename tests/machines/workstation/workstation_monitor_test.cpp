@@ -139,3 +139,30 @@ TEST_F(WorkstationMonitor, BoardProcessorsAndDumpsSlotIn)
 }
 
 } // namespace
+
+namespace {
+
+// Monitor input, read line by line: a letter and the end of its line take no number (the
+// next line is the next command), and a word that is no hexadecimal number is reported and
+// its line dropped: "r zz" never writes KSMMemory.bin. Each stop: (command, breakpoint).
+TEST_F(WorkstationMonitor, ALetterAloneTakesNoNumberAndTextThatIsNoNumberIsDropped)
+{
+    static uint8_t ksm[100352];
+    workstation_dumps[DUMP_KSM].data = ksm;
+    ws.ksmPresent = true;
+    commands("r 1234\nx\nc 0\nr zz\nj 0x\nr\n");
+    const std::pair<char, uint32_t> stops[] = {{'r', 0x1234}, {'x', 0x1234}, {'c', 0}, {'r', 0x10000}};
+    testing::internal::CaptureStdout();
+    for (const auto& [command, breakpoint] : stops) {
+        workstation_monitor_stop();
+        EXPECT_EQ(ws.monitorCommand, command);
+        EXPECT_EQ(ws.breakpoint, breakpoint) << command;
+    }
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Monitored processor = CPU\n"), std::string::npos);
+    EXPECT_NE(out.find("Not a number: zz\nNot a number: 0x\n"), std::string::npos);
+    EXPECT_FALSE(ws.consoleClosed);
+    EXPECT_FALSE(fs::exists("KSMMemory.bin"));
+}
+
+} // namespace

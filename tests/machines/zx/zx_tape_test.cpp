@@ -385,9 +385,14 @@ TEST(ZxTape, ArgumentTextNamesASnapshotATapeOrBoth)
     };
     for (const Case& c : cases) {
         std::string snapshot, tape;
-        zx_names_from_argument_text(c.text, &snapshot, &tape);
+        EXPECT_TRUE(zx_names_from_argument_text(c.text, &snapshot, &tape)) << c.text;
         EXPECT_EQ(snapshot, c.snapshot) << c.text;
         EXPECT_EQ(tape, c.tape) << c.text;
+    }
+    // Text that leaves no name after its last backslash names nothing: refused.
+    for (const char* text : {"dir\\", "C:\\games\\", "\"my dir\\\"", "dir\\ game.tap", "boot.sna tapes\\.tap\\"}) {
+        std::string snapshot, tape;
+        EXPECT_FALSE(zx_names_from_argument_text(text, &snapshot, &tape)) << text;
     }
 }
 

@@ -1,0 +1,21 @@
+// The console monitors' number input. A monitor reads a command letter and then, on the
+// same line, an optional hexadecimal number: a letter followed by the end of its line
+// takes none (it never waits for another line), and a word that is no hexadecimal number
+// is reported ("Not a number: zz") and dropped with the rest of its line, so that its
+// letters are never run as commands. A number may carry a "0x" prefix; longer numbers
+// keep their low 32 bits.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+enum class MonitorNumber {
+    none, // the line ended first (same_line only); the line end is consumed
+    ok,   // *value set; blanks after it and a line end right after them are consumed
+    bad,  // reported on `out`; the rest of the line is dropped
+    end,  // end of input
+};
+
+// same_line false: line ends before the number are skipped too (a second number asked
+// for on its own line, such as the end address of a disassembly dump).
+MonitorNumber monitor_read_number(FILE* in, uint32_t* value, bool same_line, FILE* out);
