@@ -11,6 +11,7 @@
 #include "host/options.h"
 #include "host/usage.h"
 #ifdef KORVEL_HAVE_UI
+#include "debugger/debugger.h"
 #include "ui/ui.h"
 #endif
 
@@ -126,6 +127,8 @@ int main(int argc, char** argv)
     host_set_title_machine(title_of(machine->name));
 #ifdef KORVEL_HAVE_UI
     ui_install(&options); // the on-screen interface of a window run
+    if (!options.headless)
+        debugger_install(options.debugger);
 #endif
     host_startup(options, machine->mode);
     machine->main_routine();

@@ -2,8 +2,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/debug.h"
 #include "host/console_flood.h"
 #include "host/host_internal.h"
+#include "host/host_ui.h"
 #include "host/screenshot.h"
 #include "host/session_internal.h"
 
@@ -17,6 +19,8 @@ void host_after_frame()
 {
     console_flood_frame_end();
     ++host_frame_count;
+    if (debug_frame_hook)
+        debug_frame_hook();
     const std::vector<uint32_t>& shots = host.options.screenshot_at;
     if (std::find(shots.begin(), shots.end(), host_frame_count) != shots.end()) {
         // An unattended run must not pass when the picture it was asked for is missing.
@@ -77,4 +81,16 @@ void audio_unmute()
     host.muted = false;
     if (host.backend)
         host.backend->set_muted(session_silenced()); // pause, fast-forward, rewind stay silent
+}
+
+void host_stopped_frame()
+{
+    // Present and handle events only: no emulated frame is counted, no automation runs.
+    host_ui_idle_frame();
+}
+
+void host_stopped_sound(bool stopped)
+{
+    if (host.backend)
+        host.backend->set_muted(stopped || host.muted);
 }

@@ -96,6 +96,8 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             if (!flag(&o->headless)) return false;
         } else if (name == "--meter") {
             if (!flag(&o->meter)) return false;
+        } else if (name == "--debugger") {
+            if (!flag(&o->debugger)) return false;
         } else if (name == "--ms0515-linear-disks") {
             if (!flag(&o->ms0515_linear_disks)) return false;
         } else if (name == "--no-fast-tape") {

@@ -28,6 +28,7 @@ struct HostOptions {
     bool no_fast_tape = false;       // window: tapes load in real time
     std::string rzx_file;            // ZX: an input recording to play
     std::string record_rzx_file;     // ZX: the input recording to write
+    bool debugger = false;           // window: the debugger windows open, stopped at the start
     bool error_box = false;          // fatal errors in a box even without a terminal
     bool help = false;
     bool version = false;

@@ -25,6 +25,7 @@ const HostOptionDoc option_rows[] = {
                           "the program's own directory when the machine's ROM is\n"
                           "there, else $XDG_DATA_HOME/korvel or ~/.local/share/korvel)"},
     {"--meter", "", "show the load meter in the window's top-right corner"},
+    {"--debugger", "", "open the debugger windows, stopped before the first instruction"},
     {"--ms0515-linear-disks", "", "MS-0515: read every disk image as tracks 0-79 of its\n"
                                   "first 409,600 bytes (no second surface)"},
     {"--cpu", "z80|8080", "processor of the PK8000 and the Specialist (default 8080);\n"
@@ -60,6 +61,7 @@ const HostKeyDoc key_rows[] = {
     {"*", "Right Windows + F11", "one frame while paused (pauses first)"},
     {"*", "Right Windows + F12", "fast-forward while held (muted); with Shift: on / off"},
     {"*", "Right Windows + Backspace", "rewind while held, through the last 30 seconds"},
+    {"*", "Right Windows + D", "open the debugger windows (window only)"},
 
     {"zx", "` (grave)", "next palette: colour, grey, inverted grey"},
     {"zx", "Left Ctrl + Right Ctrl", "reset (PC = 0, interrupts off), once per press"},

@@ -179,8 +179,11 @@ uint32_t kcgd_colour(uint8_t value);
 uint16_t gpu_peek(uint32_t address); // memory or ROM, 0 for I/O and holes
 
 // Every third turn of the inner loop: deliver a due reply, take an interrupt at a
-// boundary, trace, one bus-operation-and-step pair.
+// boundary, trace, one bus-operation-and-step pair. The two halves apart: the debugger's
+// loop looks at the GPU's instruction boundary between them.
 void dvk_gpu_pair();
+void dvk_gpu_prepare();  // reply, interrupt, trace
+void dvk_gpu_run_pair(); // one pair and the stale-prefetch rule
 inline void dvk_gpu_turn()
 {
     if (++dvk.kcgd.turn >= 3) {

@@ -186,7 +186,7 @@ bool gpu_accept_interrupt()
     return false;
 }
 
-void dvk_gpu_pair()
+void dvk_gpu_prepare()
 {
     Pdp11Cpu& gpu = kcgd.gpu;
     if (kcgd.replyPending)
@@ -196,6 +196,11 @@ void dvk_gpu_pair()
     if (ws.tracing && ws.kcgdMode && gpu.busOperation == gpu.opFetch && (gpu.r[7] & 0xFFFF) == gpu.prefetchAddress &&
         workstation_hooks.trace)
         workstation_hooks.trace(&gpu);
+}
+
+void dvk_gpu_run_pair()
+{
+    Pdp11Cpu& gpu = kcgd.gpu;
     gpu.busOperation(&gpu);
     gpu.stepHandler(&gpu);
     if (gpu.busOperation == gpu.opFetch && (gpu.r[7] & 0xFFFF) != gpu.prefetchAddress) {
@@ -203,4 +208,10 @@ void dvk_gpu_pair()
         gpu.stepHandler = pdp11_fetch_complete_step;
     }
     workstation_monitor_ran(MONITOR_GPU);
+}
+
+void dvk_gpu_pair()
+{
+    dvk_gpu_prepare();
+    dvk_gpu_run_pair();
 }

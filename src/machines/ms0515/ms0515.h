@@ -102,6 +102,8 @@ void ms0515_render(uint32_t* pixels, uint32_t pitch, uint32_t width, uint32_t he
 void ms0515_present();                // render into the BackBuffer, pace and present
 void ms0515_debugger_check();         // at each instruction boundary
 void ms0515_debugger_stop();          // dump state, read a command from debugIn
+// Processors, memories and devices for the debugger windows (ms0515_debug_view.cpp).
+void ms0515_debug_register();
 [[noreturn]] void ms0515_main();
 // Save states (ms0515_state.cpp): the ROM note and the machine's sections.
 void ms0515_register_state();

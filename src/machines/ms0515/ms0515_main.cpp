@@ -2,6 +2,7 @@
 #include "machines/ms0515/ms0515.h"
 
 #include "cpu/pdp11/pdp11_disasm.h"
+#include "host/debug.h"
 #include "host/host.h"
 #include "host/machine_ui.h"
 
@@ -39,6 +40,7 @@ void ms0515_startup()
     std::printf("\n");
 
     ms0515_power_on();
+    ms0515_debug_register();
 }
 
 void ms0515_power_on()
@@ -105,6 +107,10 @@ void ms0515_execute_boundary()
     }
     if (ms0515.MsPendingInterrupts)
         take_interrupt();
+    // The debugger windows see every instruction the processor starts.
+    if (debug_active && cpu.busOperation == cpu.opFetch && (cpu.r[7] & 0xFFFF) == cpu.prefetchAddress &&
+        debug_boundary(0))
+        debug_wait();
     if (ms0515.tracing && trace_file)
         pdp11_write_trace_line(trace_file, static_cast<uint16_t>(cpu.r[7]), ms0515_peek_word, nullptr);
     run_instruction(&cpu);

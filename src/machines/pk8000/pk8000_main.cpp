@@ -6,6 +6,7 @@
 #include "host/host.h"
 #include "host/machine_ui.h"
 #include "machines/pk8000/pk8000.h"
+#include "machines/pk8000/z80_debug_view.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ void pk8000_power_on()
     m.dump_file = "PK8000-DisDump.txt";
     m.present = pk8000_draw_and_present;
     z80_monitor_reset(&m);
+    z80_debug_view_register("pk8000", &m);
 }
 
 void pk8000_begin_frame()
@@ -82,6 +84,7 @@ void pk8000_run_frame()
     Z80Monitor* monitor = &pk8000.monitor;
     while (cpu->ticks >= 0) {
         z80_monitor_check(monitor);
+        z80_debug_view_check(cpu);
         z80_run_instruction(cpu);
     }
 }

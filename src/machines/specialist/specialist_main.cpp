@@ -5,6 +5,7 @@
 
 #include "host/machine_ui.h"
 #include "machines/specialist/specialist.h"
+#include "machines/pk8000/z80_debug_view.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ void specialist_power_on()
     monitor.dump_file = "SPEC000-DisDump.txt";
     monitor.present = specialist_draw_and_present;
     z80_monitor_reset(&monitor);
+    z80_debug_view_register("specialist", &monitor);
 }
 
 void specialist_run_frame()
@@ -65,6 +67,7 @@ void specialist_run_frame()
 
     while (cpu.ticks >= 0) {
         z80_monitor_check(&specialist.monitor);
+        z80_debug_view_check(&cpu);
         z80_run_instruction(&cpu);
     }
 }

@@ -114,11 +114,16 @@ bool ksm_take_input()
     return true;
 }
 
+void ksm_pair()
+{
+    k.tpu.bus(&k.tpu);
+    k.tpu.step(&k.tpu);
+}
+
 void ksm_step()
 {
     ksm_take_input();
-    k.tpu.bus(&k.tpu);
-    k.tpu.step(&k.tpu);
+    ksm_pair();
 }
 
 void ksm_run_frame(uint32_t pairs)

@@ -128,6 +128,7 @@ void ie15_print_registers(FILE* out);      // the monitor's register block
 void ksm_terminal_setup();                 // TPU wired to the block, pc 0, RAM cleared
 bool ksm_take_input();                     // a waiting byte by interrupt at HALT
 void ksm_step();                           // input check, then one bus/step pair
+void ksm_pair();                           // the bus/step pair alone (the debugger's loop)
 void ksm_run_frame(uint32_t pairs);        // pairs alone (tests)
 void ksm_render_text(uint8_t* text, bool text_off);
 void ksm_print_registers(FILE* out);

@@ -5,6 +5,7 @@
 
 #include "host/machine_ui.h"
 #include "machines/tile/tile.h"
+#include "machines/pk8000/z80_debug_view.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ void tile_power_on()
     monitor.dump_file = "TIA-DisDump.txt";
     monitor.present = tile_draw_and_present;
     z80_monitor_reset(&monitor);
+    z80_debug_view_register("tile", &monitor);
 }
 
 void tile_run_frame()
@@ -159,6 +161,7 @@ void tile_run_frame()
     while (cpu.ticks >= 0) {
         z80_monitor_check(&tile.monitor);
         if (cpu.ticks < tile_d2_bit7_ticks) tile.input[2] |= 0x80;
+        z80_debug_view_check(&cpu);
         z80_run_instruction(&cpu);
     }
 }

@@ -295,3 +295,5 @@ inline void workstation_speaker_edge()
         workstation.speakerEdges[workstation.speakerEdgeCount++] = workstation.ppu.cycleBudget;
 }
 
+// The CPU and PPU, memories and devices for the debugger windows (uknc_debug_view.cpp).
+void uknc_debug_register();

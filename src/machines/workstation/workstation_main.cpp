@@ -1,6 +1,7 @@
 // The workstation complex as the machine of the run: start-up, restart and the frame loop
 // around the UKNC's processors.
 #include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_debug.h"
 #include "machines/workstation/workstation_main.h"
 #include "machines/workstation/workstation_monitor.h"
 #include "machines/workstation/workstation_run.h"
@@ -73,6 +74,7 @@ void workstation_startup()
     std::printf("\n");
     uknc_floppy_warn_at_exit();
     workstation_restart_host();
+    workstation_debug_register();
     session_register_machine(&workstation_state_ops);
 }
 

@@ -4,6 +4,7 @@
 // interleave as on the real machine. The frame ends when the PPU's budget is spent and the
 // monitored processor stands at an instruction boundary.
 #include "machines/workstation/workstation_boards.h"
+#include "machines/workstation/workstation_debug.h"
 #include "machines/workstation/workstation_monitor.h"
 #include "machines/workstation/workstation_run.h"
 
@@ -12,6 +13,7 @@
 
 #include "machines/terminals/terminals.h"
 
+#include "host/debug.h"
 #include "host/host.h"
 
 namespace {
@@ -257,6 +259,86 @@ bool run_free()
     }
 }
 
+// The debugger windows look at every instruction boundary of every processor. When one
+// processor stops, the others finish the instruction they are in, so the whole complex
+// stands at an instruction boundary of each.
+bool gpu_at_boundary() { return workstation_at_boundary(&dvk.kcgd.gpu); }
+bool tpu_at_boundary() { return ksm_terminal.tpu.step == decode_main; }
+
+void settle_at_boundary(int stopped)
+{
+    const DebugLists& l = workstation_debug;
+    for (int p = UKNC_CPU; p <= UKNC_PPU; ++p) {
+        Pdp11Cpu& c = p == UKNC_CPU ? ws.cpu : ws.ppu;
+        for (int pairs = 0; p != stopped && pairs < 256 && !workstation_at_boundary(&c); ++pairs) {
+            run_pair(c);
+            if (&c == &ws.ppu)
+                workstation_timer_check();
+        }
+    }
+    for (int pairs = 0; stopped != l.gpu && ws.kcgdPresent && pairs < 256 && !gpu_at_boundary(); ++pairs)
+        dvk_gpu_run_pair();
+    for (int pairs = 0; stopped != l.tpu && ksm_terminal.present && pairs < 256 && !tpu_at_boundary(); ++pairs)
+        ksm_pair();
+    for (int steps = 0; stopped != l.ie15 && ie15_terminal.present && steps < 4 && !ie15_at_boundary(&ie15_terminal.cpu);
+         ++steps)
+        ie15_terminal_step();
+}
+
+inline void debug_stop_here(int processor)
+{
+    if (debug_active && debug_boundary(processor)) {
+        settle_at_boundary(processor);
+        debug_wait();
+    }
+}
+
+inline void debug_look(Pdp11Cpu& c, int processor)
+{
+    if (workstation_at_boundary(&c) && !(processor == UKNC_CPU && ws.cpuHeld))
+        debug_stop_here(processor);
+}
+
+// The terminals' turn and the GPU's with the debugger's look at their boundaries.
+void terminals_turn_debugged()
+{
+    if (!(ksm_terminal.present | ie15_terminal.present) || (++terminals.turn & 1))
+        return;
+    if (ie15_terminal.present && ie15_terminal.cpu.budget >= 0) {
+        if (ie15_at_boundary(&ie15_terminal.cpu))
+            debug_stop_here(workstation_debug.ie15);
+        ie15_terminal_step();
+    }
+    if (ksm_terminal.present) {
+        ksm_take_input();
+        if (tpu_at_boundary())
+            debug_stop_here(workstation_debug.tpu);
+        ksm_pair();
+    }
+}
+
+void gpu_turn_debugged()
+{
+    if (++dvk.kcgd.turn < 3)
+        return;
+    dvk.kcgd.turn = 0;
+    dvk_gpu_prepare();
+    if (gpu_at_boundary())
+        debug_stop_here(workstation_debug.gpu);
+    dvk_gpu_run_pair();
+}
+
+void ie15_catch_up_debugged()
+{
+    if (!ie15_terminal.present)
+        return;
+    while (ie15_terminal.cpu.budget >= 0) {
+        if (ie15_at_boundary(&ie15_terminal.cpu))
+            debug_stop_here(workstation_debug.ie15);
+        ie15_terminal_step();
+    }
+}
+
 // While the monitored CPU is held, a step lasts until the PPU has left its instruction
 // boundary and reached the next one.
 bool held_step_ppu_moved = false;
@@ -286,6 +368,7 @@ bool run_watched()
                 workstation_accept_cpu_interrupt();
             if (ws.tracing && !ws.cpuHeld && workstation_at_boundary(&cpu))
                 workstation_trace(&cpu);
+            debug_look(cpu, UKNC_CPU);
             run_pair(cpu);
             if (!ws.cpuHeld) // a held CPU runs no instruction: stepping it waits for the PPU
                 workstation_monitor_ran(MONITOR_CPU);
@@ -294,6 +377,7 @@ bool run_watched()
                 workstation_accept_ppu_interrupt();
             if (ws.tracing && workstation_at_boundary(&ppu))
                 workstation_trace(&ppu);
+            debug_look(ppu, UKNC_PPU);
             run_pair(ppu);
             workstation_timer_check();
             workstation_monitor_ran(MONITOR_PPU);
@@ -310,16 +394,49 @@ bool run_watched()
     }
 }
 
+// run_free with the debugger's look before every instruction. True at the frame's end.
+bool run_debugged()
+{
+    Pdp11Cpu& cpu = ws.cpu;
+    Pdp11Cpu& ppu = ws.ppu;
+    for (;;) {
+        if (workstation_board_mode_on())
+            program_exit_check();
+        terminals_turn_debugged();
+        if (ws.kcgdPresent)
+            gpu_turn_debugged();
+        if (ppu.cycleBudget < cpu.cycleBudget) {
+            if (ws.PendingInterrupts[UKNC_CPU])
+                workstation_accept_cpu_interrupt();
+            debug_look(cpu, UKNC_CPU);
+            run_pair(cpu);
+        } else {
+            if (ws.PendingInterrupts[UKNC_PPU])
+                workstation_accept_ppu_interrupt();
+            debug_look(ppu, UKNC_PPU);
+            run_pair(ppu);
+            workstation_timer_check();
+        }
+        if (ppu.cycleBudget < 0 && frame_may_end())
+            return true;
+        if (ws.monitorWatch)
+            return false; // the console monitor wants its own loop
+    }
+}
+
 } // namespace
 
 void workstation_run_processors()
 {
     for (;;) {
-        if (ws.monitorWatch ? run_watched() : run_free())
+        if (ws.monitorWatch ? run_watched() : debug_active ? run_debugged() : run_free())
             break;
     }
     // The PPU's frame is over; the 15IE spends what is left of its own.
-    ie15_catch_up();
+    if (debug_active)
+        ie15_catch_up_debugged();
+    else
+        ie15_catch_up();
 }
 
 void workstation_frame_end()

@@ -84,6 +84,9 @@ void zx_read_port(Z80State* s);
 void zx_write_port(Z80State* s);
 // do { one instruction } while ticks >= 0: at least one instruction per call.
 void zx_run_frame(Z80State* state);
+// The same under the debugger: a check at every instruction boundary (zx_debug.cpp).
+void zx_run_frame_debugged(Z80State* state);
+void zx_debug_register(); // the machine's processors, memory and devices for the debugger
 // FLASH countdown, the frame interrupt (only with IFF1 set), 71680 T-states of CPU, and
 // the frame's beeper samples.
 void zx_emulate_frame();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/debug.h"
 #include "host/machine_ui.h"
 #include "host/host.h"
 #include "machines/zx/zx.h"
@@ -70,6 +71,10 @@ void zx_write_port(Z80State* s)
 
 void zx_run_frame(Z80State* state)
 {
+    if (debug_active) {
+        zx_run_frame_debugged(state);
+        return;
+    }
     do {
         z80_run_instruction(state);
     } while (state->ticks >= 0);

@@ -53,6 +53,7 @@ void zx_start(const char* argument_text)
     z80_connect(&zx.cpu);
     zx.cpu.ticks = 0;
     empty_event_lists();
+    zx_debug_register();
 }
 
 void zx_frame_input()
