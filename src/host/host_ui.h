@@ -39,3 +39,7 @@ extern HostUiHooks host_ui_hooks;
 void host_set_volume(uint32_t percent);
 uint32_t host_volume();
 
+// One frame of the window without an emulated frame (the machine stands stopped in the
+// debugger): paces, presents the last picture with the interface over it, handles events.
+void host_ui_idle_frame();
+

@@ -482,8 +482,19 @@ const HostBackend sdl_backend = {
 
 const HostBackend* const host_sdl_backend = &sdl_backend;
 
+void host_ui_idle_frame()
+{
+    if (!sdl.window)
+        return;
+    if (!sdl.vsync)
+        wait_for_deadline();
+    present(0);
+    handle_events();
+}
+
 #else
 
 const HostBackend* const host_sdl_backend = nullptr;
+void host_ui_idle_frame() {}
 
 #endif

@@ -57,7 +57,7 @@ const DebugDevice devices[] = {
     {"Tape", "block", 16, [] { return uint32_t(zx_tape.block); }},
     {"Tape", "blocks", 16, [] { return uint32_t(zx_tape.blocks.size()); }},
     {"Tape", "stage", 8, [] { return uint32_t(zx_tape.stage); }},
-    {"Tape", "byte", 32, [] { return zx_tape.byte; }},
+    {"Tape", "edge", 32, [] { return zx_tape.edge; }},
     {"Tape", "EAR level", 1, [] { return uint32_t(zx_tape.level); }},
 };
 
