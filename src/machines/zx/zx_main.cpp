@@ -138,7 +138,8 @@ void zx_main()
 // ---- What the on-screen interface offers: the snapshot and the tape, and the hot keys ----
 namespace {
 
-const MachineDrive zx_drives[] = {{"Snapshot", ".z80;.sna"}, {"Tape", ".tap;.tzx"}};
+const MachineDrive zx_drives[] = {{"Snapshot", ".z80;.sna;.szx;.sp;.snp;.zxs;.rzx"},
+                                  {"Tape", ".tap;.tzx;.pzx;.csw;.wav"}};
 
 using K = MachineHotKey;
 const MachineHotKey zx_hot_keys[] = {
