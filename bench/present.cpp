@@ -119,15 +119,20 @@ void uknc_screen()
     }
 }
 
-[[gnu::noinline]] void uknc_presented_frame(uint32_t* picture, uint32_t* picture_buffer)
+// As the machine's frame does: the lines whose video memory changed, drawn, filtered and
+// marked as the BackBuffer rows to look at.
+UkncLineCache uknc_lines;
+
+[[gnu::noinline]] void uknc_presented_frame(uint32_t* picture, uint32_t* picture_buffer, bool whole = false)
 {
     const UkncDisplaySettings settings{12, uknc_scanlines_black, 276};
-    workstation_render(picture);
+    workstation_render_changed(picture, &uknc_lines);
     BackBufferView view;
     if (lock_back_buffer(&view)) {
+        uint32_t first = 0, end = 0;
         uknc_present_into(picture, settings, picture_buffer, view.pixels, view.pitch, back_buffer_width,
-                          back_buffer_height);
-        unlock_back_buffer();
+                          back_buffer_height, whole ? nullptr : uknc_lines.changed, &first, &end);
+        unlock_back_buffer_rows(first, end);
     }
     host.backend->frame(false);
 }
@@ -142,7 +147,7 @@ void uknc_window(benchmark::State& state, bool changed)
     uknc_screen();
     std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
     std::vector<uint32_t> picture_buffer(uknc_picture_buffer_pixels);
-    uknc_presented_frame(picture.data(), picture_buffer.data());
+    uknc_presented_frame(picture.data(), picture_buffer.data(), true);
     for (auto _ : state) {
         if (changed) // one byte of plane 0 in every line
             for (uint32_t line = 0; line < 298; ++line)

@@ -77,7 +77,13 @@ void unlock_back_buffer();
 // Unlocks after drawing that wrote no pixel (the picture is as last drawn): the window
 // then presents the frame without looking for changed rows.
 void unlock_back_buffer_unchanged();
+// Unlocks after drawing that wrote only rows [first, end): the window looks for changed
+// rows among those alone (none: as unlock_back_buffer_unchanged).
+void unlock_back_buffer_rows(uint32_t first, uint32_t end);
 void clear_back_buffer();
+// Clears (and allocations) of the BackBuffer so far: a machine that leaves its unchanged
+// lines in the BackBuffer from one frame to the next draws them all when this moved.
+uint32_t back_buffer_clears();
 
 // Pixel-exact scalers. Widths, skips and pitches are in pixels. Leftover pixels after the
 // last whole group of a row are not written.

@@ -58,6 +58,9 @@ struct HostState {
     // Locks and clears of the BackBuffer since the window last looked for changed rows,
     // less those that wrote nothing (unlock_back_buffer_unchanged).
     uint32_t back_buffer_writes = 1;
+    // The rows those may have changed, [first, end); a plain unlock or a clear: all rows.
+    uint32_t back_buffer_dirty_first = 0, back_buffer_dirty_end = 0xFFFFFFFF;
+    uint32_t back_buffer_clears = 0;
     uint32_t refresh_x256 = 60 * 256;
     bool muted = false;
     uint32_t volume_percent = 100; // sound volume, 0-100 (sdl_audio.cpp applies it)

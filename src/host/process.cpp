@@ -157,6 +157,7 @@ void host_startup(const HostOptions& options, const char* mode_label)
     host.back_buffer = static_cast<uint32_t*>(std::calloc(pixels, 4));
     if (!host.back_buffer)
         fatal_error("Can't create Back-Buffer Surface!");
+    ++host.back_buffer_clears;
 
     // Frame constants: one emulated frame per display refresh.
     host.refresh_x256 = options.fps_x256;

@@ -262,7 +262,8 @@ void draw_meter(int window_width, uint64_t emulation_us)
 }
 
 // Uploads the runs of rows of `src` (a rectangle of the BackBuffer, the texture's size)
-// that differ from what the texture holds; true when there was any.
+// that differ from what the texture holds; true when there was any. Only the rows drawn
+// into since the last look are compared.
 bool upload_changed_rows(const SDL_Rect& src)
 {
     const size_t row_bytes = size_t(src.w) * 4;
@@ -270,7 +271,14 @@ bool upload_changed_rows(const SDL_Rect& src)
     const bool all = sdl.uploaded.size() != size || sdl.uploaded_x != src.x || sdl.uploaded_y != src.y;
     if (!all && host.back_buffer_writes == 0)
         return false; // nothing drew into the BackBuffer since the last look
+    int first_row = 0, end_row = src.h;
+    if (!all) {
+        first_row = int(std::clamp<int64_t>(int64_t(host.back_buffer_dirty_first) - src.y, 0, src.h));
+        end_row = int(std::clamp<int64_t>(int64_t(host.back_buffer_dirty_end) - src.y, 0, src.h));
+    }
     host.back_buffer_writes = 0;
+    host.back_buffer_dirty_first = 0xFFFFFFFF;
+    host.back_buffer_dirty_end = 0;
     if (all) {
         sdl.uploaded.resize(size);
         sdl.uploaded_x = src.x;
@@ -279,9 +287,9 @@ bool upload_changed_rows(const SDL_Rect& src)
     const uint32_t* first = host.back_buffer + size_t(src.y) * back_buffer_width + src.x;
     bool any = false;
     int run_start = -1;
-    for (int row = 0; row <= src.h; ++row) {
+    for (int row = first_row; row <= end_row; ++row) {
         bool changed = false;
-        if (row < src.h) {
+        if (row < end_row) {
             const uint32_t* now = first + size_t(row) * back_buffer_width;
             uint32_t* held = sdl.uploaded.data() + size_t(row) * size_t(src.w);
             changed = all || std::memcmp(now, held, row_bytes) != 0;

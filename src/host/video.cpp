@@ -1,4 +1,5 @@
 // The BackBuffer, the client size and screenshots of the visible rectangle.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,15 +96,31 @@ static void ensure_back_buffer()
         back_buffer_height = 960;
     }
     host.back_buffer = static_cast<uint32_t*>(std::calloc(size_t(back_buffer_width) * back_buffer_height, 4));
+    ++host.back_buffer_clears;
 }
+
+static void back_buffer_rows_changed(uint32_t first, uint32_t end)
+{
+    host.back_buffer_dirty_first = std::min(host.back_buffer_dirty_first, first);
+    host.back_buffer_dirty_end = std::max(host.back_buffer_dirty_end, end);
+}
+
+// A lock may write any row until its unlock says which it wrote: a drawing that never
+// unlocks counts as drawing them all.
+static uint32_t rows_before_lock_first = 0xFFFFFFFF, rows_before_lock_end = 0;
 
 bool lock_back_buffer(BackBufferView* view)
 {
     ensure_back_buffer();
     if (!host.back_buffer)
         return false;
+    if (!host.back_buffer_locked) {
+        rows_before_lock_first = host.back_buffer_dirty_first;
+        rows_before_lock_end = host.back_buffer_dirty_end;
+    }
     host.back_buffer_locked = true;
     ++host.back_buffer_writes;
+    back_buffer_rows_changed(0, 0xFFFFFFFF);
     view->pixels = host.back_buffer;
     view->pitch = back_buffer_width;
     return true;
@@ -113,15 +130,37 @@ void unlock_back_buffer() { host.back_buffer_locked = false; }
 
 void unlock_back_buffer_unchanged()
 {
-    if (host.back_buffer_locked && host.back_buffer_writes)
-        --host.back_buffer_writes;
+    if (host.back_buffer_locked) {
+        host.back_buffer_dirty_first = rows_before_lock_first;
+        host.back_buffer_dirty_end = rows_before_lock_end;
+        if (host.back_buffer_writes)
+            --host.back_buffer_writes;
+    }
     host.back_buffer_locked = false;
 }
+
+void unlock_back_buffer_rows(uint32_t first, uint32_t end)
+{
+    if (end <= first) {
+        unlock_back_buffer_unchanged();
+        return;
+    }
+    if (host.back_buffer_locked) {
+        host.back_buffer_dirty_first = rows_before_lock_first;
+        host.back_buffer_dirty_end = rows_before_lock_end;
+        back_buffer_rows_changed(first, end);
+    }
+    host.back_buffer_locked = false;
+}
+
+uint32_t back_buffer_clears() { return host.back_buffer_clears; }
 
 void clear_back_buffer()
 {
     ensure_back_buffer();
     ++host.back_buffer_writes;
+    ++host.back_buffer_clears;
+    back_buffer_rows_changed(0, 0xFFFFFFFF);
     if (host.back_buffer)
         std::memset(host.back_buffer, 0, size_t(back_buffer_width) * back_buffer_height * 4);
 }

@@ -1,6 +1,7 @@
 // UKNC screen: palettes, the line-table walk and the picture's presentation.
 #include "machines/uknc/uknc_video.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/host.h"
@@ -155,6 +156,46 @@ void draw_cursor(const UkncVideoState& state, const uint32_t* palette, uint32_t*
         line[start + i] = colour;
 }
 
+// The cache's look at one line: false when the line was drawn into this picture from the
+// same sources; else the entry takes the line's sources and the line is to be drawn.
+bool line_changed(UkncCachedLine& line, bool all, const UkncVideoState& state, bool cursor_on,
+                  uint32_t cursor_colour, uint16_t v, const uint8_t* plane0, const uint16_t* planes12)
+{
+    const uint32_t bytes = 80u >> state.scale;
+    const uint32_t cursor_word = cursor_on ? state.cursor_word : 0;
+    if (!cursor_on)
+        cursor_colour = 0;
+    const bool contiguous = v + bytes <= 0x10000;
+    bool same = !all && line.video_address == v && line.scale == state.scale && line.cursor == cursor_on &&
+                line.cursor_word == cursor_word && line.cursor_colour == cursor_colour &&
+                std::memcmp(line.colours, state.line_colours, sizeof line.colours) == 0;
+    if (contiguous) {
+        same = same && std::memcmp(line.plane0, plane0 + v, bytes) == 0 &&
+               std::memcmp(line.planes12, planes12 + v, 2 * bytes) == 0;
+        if (same)
+            return false;
+        std::memcpy(line.plane0, plane0 + v, bytes);
+        std::memcpy(line.planes12, planes12 + v, 2 * bytes);
+    } else {
+        // The line runs past the top of the video address space and wraps to 0.
+        for (uint32_t i = 0; i < bytes && same; ++i)
+            same = line.plane0[i] == plane0[uint16_t(v + i)] && line.planes12[i] == planes12[uint16_t(v + i)];
+        if (same)
+            return false;
+        for (uint32_t i = 0; i < bytes; ++i) {
+            line.plane0[i] = plane0[uint16_t(v + i)];
+            line.planes12[i] = planes12[uint16_t(v + i)];
+        }
+    }
+    line.video_address = v;
+    line.scale = uint8_t(state.scale);
+    line.cursor = cursor_on;
+    line.cursor_word = cursor_word;
+    line.cursor_colour = cursor_colour;
+    std::memcpy(line.colours, state.line_colours, sizeof line.colours);
+    return true;
+}
+
 constexpr uint16_t line_table_start = 0270;
 constexpr int records_per_field = 317;
 constexpr int undrawn_records = 19;
@@ -180,8 +221,13 @@ const uint32_t uknc_palettes[uknc_palette_count][128] = {UKNC_PALETTE(0), UKNC_P
 void uknc_video_reset(UkncVideoState* state) { *state = UkncVideoState{}; }
 
 void uknc_render_picture(UkncVideoState* state, const uint8_t* ppu_memory, const uint16_t* cpu_memory,
-                         const uint32_t* palette, uint32_t* picture)
+                         const uint32_t* palette, uint32_t* picture, UkncLineCache* cache)
 {
+    const bool all = cache && cache->picture != picture;
+    if (cache) {
+        cache->picture = picture;
+        cache->changed_count = 0;
+    }
     LineExpansion expansion;
     expansion.build(state->line_colours);
     bool colours_changed = false;
@@ -211,11 +257,21 @@ void uknc_render_picture(UkncVideoState* state, const uint8_t* ppu_memory, const
         pointer = read_word(ppu_memory, static_cast<uint16_t>(at + 2));
         if (record < undrawn_records)
             continue;
+        const int row = record - undrawn_records;
+        if (cache) {
+            const uint32_t cursor_colour = palette[16 * (state->bank & 7) + (state->cursor_word & 0x0F)];
+            const bool draw = line_changed(cache->lines[row], all, *state, cursor_on, cursor_colour, video_address,
+                                           ppu_memory, cpu_memory);
+            cache->changed[row] = draw;
+            cache->changed_count += draw;
+            if (!draw)
+                continue;
+        }
         if (colours_changed) {
             expansion.build(state->line_colours);
             colours_changed = false;
         }
-        uint32_t* const line = picture + (record - undrawn_records) * uknc_picture_width;
+        uint32_t* const line = picture + row * uknc_picture_width;
         switch (state->scale) {
         case 0: draw_line_scale0(expansion, ppu_memory, cpu_memory, video_address, line); break;
         case 1: draw_line_wide<1>(expansion, ppu_memory, cpu_memory, video_address, line); break;
@@ -270,11 +326,66 @@ void uknc_client_size(const UkncDisplaySettings& settings, uint32_t* width, uint
 
 const char* uknc_x_scale_message(int x_scale_code) { return x_scale_of(x_scale_code).message; }
 
-void uknc_present_into(const uint32_t* picture, const UkncDisplaySettings& settings, uint32_t* picture_buffer,
-                       uint32_t* surface, uint32_t pitch, uint32_t width, uint32_t height)
+namespace {
+
+// Presents picture lines [first, end) (all of them: first 0, end 298) as the settings say;
+// dst is the surface at the picture's first row.
+void present_lines(const uint32_t* picture, const XScale& x, int scanline_mode, uint32_t* picture_buffer,
+                   uint32_t* dst, uint32_t pitch, uint32_t first, uint32_t end)
 {
     constexpr uint32_t lines = uknc_picture_lines, source_width = uknc_picture_width;
+    const uint32_t count = end - first;
+    const uint32_t* const source = picture + first * source_width;
+    dst += 2 * first * pitch;
+
+    if (scanline_mode == uknc_scanlines_black) {
+        // Every second row; the rows between keep the black of the last clear.
+        if (x.filter == nullptr) {
+            for (uint32_t line = 0; line < count; ++line)
+                std::memcpy(dst + 2 * line * pitch, source + line * source_width, source_width * sizeof *dst);
+        } else {
+            x.filter(source, dst, source_width, count, 0, 2 * pitch - x.written);
+        }
+        return;
+    }
+
+    // Smooth scanlines blend each line with the one below it, so the source needs one
+    // more line: black under the last.
+    const bool smooth = scanline_mode == uknc_scanlines_smooth;
+    const auto double_rows = smooth ? filter_rows_x2_blend : filter_rows_x2;
+    const bool last = end == lines;
+    if (x.filter == nullptr) {
+        if (!smooth) {
+            filter_rows_x2(source, dst, source_width, count, 0, pitch);
+            return;
+        }
+        const uint32_t direct = last ? count - 1 : count;
+        filter_rows_x2_blend(source, dst, source_width, direct, 0, pitch);
+        if (last) {
+            std::memcpy(picture_buffer, picture + (lines - 1) * source_width, source_width * sizeof *dst);
+            std::memset(picture_buffer + source_width, 0, source_width * sizeof *dst);
+            filter_rows_x2_blend(picture_buffer, dst + 2 * direct * pitch, source_width, 1, 0, pitch);
+        }
+        return;
+    }
+    // The scaled lines, and the one below them when it is blended in.
+    const uint32_t scaled = smooth && !last ? count + 1 : count;
+    x.filter(source, picture_buffer, source_width, scaled, 0, 0);
+    if (last)
+        std::memset(picture_buffer + count * x.written, 0, x.written * sizeof *dst);
+    double_rows(picture_buffer, dst, x.width, count, x.written - x.width, pitch);
+}
+
+} // namespace
+
+void uknc_present_into(const uint32_t* picture, const UkncDisplaySettings& settings, uint32_t* picture_buffer,
+                       uint32_t* surface, uint32_t pitch, uint32_t width, uint32_t height, const uint8_t* changed,
+                       uint32_t* first_row, uint32_t* end_row)
+{
+    constexpr uint32_t lines = uknc_picture_lines;
     const XScale& x = x_scale_of(settings.x_scale_code);
+    if (first_row && end_row)
+        *first_row = *end_row = 0;
     // The window shows 2 x lines-fit rows (plus the host's extra row on top) centred in
     // the surface; the picture starts just under that extra row, so with fewer lines fit
     // its bottom lines fall below the window.
@@ -283,36 +394,29 @@ void uknc_present_into(const uint32_t* picture, const UkncDisplaySettings& setti
     if (top < 0 || left < 0 || top + 2 * lines > height || left + x.written > width || pitch < width)
         return;
     uint32_t* const dst = surface + top * pitch + left;
-
-    if (settings.scanline_mode == uknc_scanlines_black) {
-        // Every second row; the rows between keep the black of the last clear.
-        if (x.filter == nullptr) {
-            for (uint32_t line = 0; line < lines; ++line)
-                std::memcpy(dst + 2 * line * pitch, picture + line * source_width, source_width * sizeof *dst);
-        } else {
-            x.filter(picture, dst, source_width, lines, 0, 2 * pitch - x.written);
+    // A line's rows change with the line and, blended with the line below, with that one.
+    const bool blended = settings.scanline_mode == uknc_scanlines_smooth;
+    auto needed = [&](uint32_t line) {
+        return !changed || changed[line] || (blended && line + 1 < lines && changed[line + 1]);
+    };
+    uint32_t written_first = lines, written_end = 0;
+    for (uint32_t line = 0; line < lines;) {
+        if (!needed(line)) {
+            ++line;
+            continue;
         }
-        return;
+        uint32_t end = line + 1;
+        while (end < lines && needed(end))
+            ++end;
+        present_lines(picture, x, settings.scanline_mode, picture_buffer, dst, pitch, line, end);
+        written_first = std::min(written_first, line);
+        written_end = end;
+        line = end;
     }
-
-    // Smooth scanlines blend each line with the one below it, so the source needs one
-    // more line: black under the last.
-    const bool smooth = settings.scanline_mode == uknc_scanlines_smooth;
-    const auto double_rows = smooth ? filter_rows_x2_blend : filter_rows_x2;
-    if (x.filter == nullptr) {
-        if (!smooth) {
-            filter_rows_x2(picture, dst, source_width, lines, 0, pitch);
-            return;
-        }
-        filter_rows_x2_blend(picture, dst, source_width, lines - 1, 0, pitch);
-        std::memcpy(picture_buffer, picture + (lines - 1) * source_width, source_width * sizeof *dst);
-        std::memset(picture_buffer + source_width, 0, source_width * sizeof *dst);
-        filter_rows_x2_blend(picture_buffer, dst + 2 * (lines - 1) * pitch, source_width, 1, 0, pitch);
-        return;
+    if (first_row && end_row && written_end > written_first) {
+        *first_row = uint32_t(top) + 2 * written_first;
+        *end_row = uint32_t(top) + 2 * written_end;
     }
-    x.filter(picture, picture_buffer, source_width, lines, 0, 0);
-    std::memset(picture_buffer + lines * x.written, 0, x.written * sizeof *dst);
-    double_rows(picture_buffer, dst, x.width, lines, x.written - x.width, pitch);
 }
 
 void uknc_present_picture(const uint32_t* picture, const UkncDisplaySettings& settings, uint32_t* picture_buffer)

@@ -13,7 +13,8 @@
 //
 // How it is wired:
 //   uknc_video_reset(state)            at start and restart: scale 0, all black
-//   uknc_render_picture(...)           once a frame, into a 640 x 298 picture
+//   uknc_render_picture(...)           once a frame, into a 640 x 298 picture; with a line
+//                                      cache only the lines whose sources changed
 //   uknc_present_picture(...)          X-scale and scanline mode into the BackBuffer
 //   uknc_client_size(settings, w, h)   the window client size for set_client_size
 #pragma once
@@ -36,10 +37,39 @@ extern const uint32_t uknc_palettes[uknc_palette_count][128];
 
 inline constexpr int uknc_picture_width = 640, uknc_picture_lines = 298;
 
+// What each line of a picture was last drawn from: its video address, scale, colours and
+// cursor, and a copy of the plane bytes it showed. A line is drawn again only when any of
+// these differs. The cache compares the sources themselves rather than being told about
+// writes, so every kind of change reaches it: either processor's writes to the planes,
+// byte or word, through memory or the plane registers, a new line table, palette, cursor
+// or scale, a state load, a restart, the debugger's stores.
+struct UkncCachedLine {
+    uint16_t video_address;
+    uint8_t scale;
+    bool cursor;
+    uint32_t cursor_word, cursor_colour; // 0 without a cursor
+    uint32_t colours[8];
+    uint8_t plane0[80];
+    uint16_t planes12[80];
+};
+
+struct UkncLineCache {
+    const uint32_t* picture = nullptr; // the picture the lines describe; none: all are drawn
+    UkncCachedLine lines[uknc_picture_lines];
+    uint8_t changed[uknc_picture_lines]; // 1 for each line the last render drew
+    uint32_t changed_count = 0;
+};
+
+// Forgets the cached lines: the next render draws them all (the picture was written by
+// someone else).
+inline void uknc_line_cache_invalidate(UkncLineCache* cache) { cache->picture = nullptr; }
+
 // One field: walks the line table and writes 640 x 298 pixels into picture.
 // ppu_memory is plane 0 (64 KB); cpu_memory is 65536 words (plane 1 low, plane 2 high).
+// With a cache, lines drawn from the same sources as last time into the same picture are
+// left as they are, and cache->changed lists the lines drawn.
 void uknc_render_picture(UkncVideoState* state, const uint8_t* ppu_memory, const uint16_t* cpu_memory,
-                         const uint32_t* palette, uint32_t* picture);
+                         const uint32_t* palette, uint32_t* picture, UkncLineCache* cache = nullptr);
 
 // ---- Presentation ----------------------------------------------------------------------
 
@@ -69,5 +99,9 @@ void uknc_present_picture(const uint32_t* picture, const UkncDisplaySettings& se
 // The same into any 32-bit surface of the given size and pitch (in pixels): the picture
 // centred horizontally, its first line at row height / 2 - lines-fit + 1, one row under
 // the top of the window's centred client area. A surface too small for it is left alone.
+// With `changed` (one flag per picture line) only the rows that those lines make are
+// written: the surface must hold this presentation of the other lines already.
+// Returns the rows written as [*first_row, *end_row) when those are given.
 void uknc_present_into(const uint32_t* picture, const UkncDisplaySettings& settings, uint32_t* picture_buffer,
-                       uint32_t* surface, uint32_t pitch, uint32_t width, uint32_t height);
+                       uint32_t* surface, uint32_t pitch, uint32_t width, uint32_t height,
+                       const uint8_t* changed = nullptr, uint32_t* first_row = nullptr, uint32_t* end_row = nullptr);

@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -31,6 +32,68 @@ std::vector<uint32_t>* picture_storage()
 }
 
 void clear_picture_buffer() { std::memset(ws.PictureBuffer, 0, uknc_picture_buffer_pixels * 4); }
+
+// The picture's lines as last drawn, and what the BackBuffer holds of them: the last
+// presentation, as long as the display settings are the same, nothing cleared the
+// BackBuffer and no DVK display or drive indicator drew over it.
+UkncLineCache picture_lines;
+
+struct Presented {
+    bool valid = false;
+    UkncDisplaySettings settings{};
+    uint32_t clears = 0, width = 0, height = 0;
+    bool indicators = false; // the drive indicators drew over the picture after it
+};
+Presented presented;
+
+bool same_settings(const UkncDisplaySettings& a, const UkncDisplaySettings& b)
+{
+    return a.x_scale_code == b.x_scale_code && a.scanline_mode == b.scanline_mode && a.lines_fit == b.lines_fit;
+}
+
+// Rows of the drive indicators: four 32-row squares 40 rows apart.
+constexpr int indicator_rows = 3 * 40 + 32;
+
+bool indicators_draw()
+{
+    for (const FloppyDrive& d : uknc_floppy.drives)
+        if (d.indicator_countdown > 0 || d.indicator_shown)
+            return true;
+    return false;
+}
+
+// The UKNC picture into the BackBuffer: the lines the render drew, or all of them when the
+// BackBuffer no longer holds the last presentation; the lines under the indicators of the
+// last frame are presented again to take them off.
+void present_uknc_picture(uint32_t* picture)
+{
+    workstation_render_changed(picture, &picture_lines);
+    const Presented& p = presented;
+    const bool whole = !p.valid || !same_settings(p.settings, ws.display) || p.clears != back_buffer_clears() ||
+                       p.width != back_buffer_width || p.height != back_buffer_height;
+    uint8_t lines[uknc_picture_lines];
+    std::memcpy(lines, picture_lines.changed, sizeof lines);
+    if (p.indicators) {
+        const int picture_top = int(back_buffer_height) / 2 - ws.display.lines_fit + 1;
+        const int indicator_top = int(back_buffer_height) / 2 - ws.display.lines_fit + 16;
+        const int first = std::max(0, (indicator_top - picture_top) / 2);
+        const int end = std::min(int(uknc_picture_lines), (indicator_top + indicator_rows - picture_top + 1) / 2);
+        for (int line = first; line < end; ++line)
+            lines[line] = 1;
+    }
+    BackBufferView view;
+    if (!lock_back_buffer(&view))
+        return;
+    uint32_t first_row = 0, end_row = 0;
+    uknc_present_into(picture, ws.display, ws.PictureBuffer, view.pixels, view.pitch, back_buffer_width,
+                      back_buffer_height, whole ? nullptr : lines, &first_row, &end_row);
+    unlock_back_buffer_rows(first_row, end_row);
+    presented.valid = true;
+    presented.settings = ws.display;
+    presented.clears = back_buffer_clears();
+    presented.width = back_buffer_width;
+    presented.height = back_buffer_height;
+}
 
 } // namespace
 
@@ -89,18 +152,23 @@ void workstation_restart_host()
 void workstation_present()
 {
     std::vector<uint32_t>& picture = *picture_storage();
-    if (!dvk_present()) { // a DVK display has the screen
-        workstation_render(picture.data());
-        uknc_present_picture(picture.data(), ws.display, ws.PictureBuffer);
-    }
+    if (dvk_present()) // a DVK display has the screen
+        presented.valid = false;
+    else
+        present_uknc_picture(picture.data());
+    const bool indicators = indicators_draw();
     BackBufferView view;
     if (lock_back_buffer(&view)) {
         // Near the left edge of the picture, a little below its top.
         int left = int(back_buffer_width - uknc_scaled_width(ws.display.x_scale_code)) / 2 + 8;
         int top = int(back_buffer_height) / 2 - ws.display.lines_fit + 16;
         uknc_floppy_draw_indicators(view.pixels, view.pitch, left, top);
-        unlock_back_buffer();
+        if (indicators && top >= 0)
+            unlock_back_buffer_rows(uint32_t(top), uint32_t(top + indicator_rows));
+        else
+            unlock_back_buffer_unchanged();
     }
+    presented.indicators = indicators;
     workstation_speaker_samples();
     end_frame();
 }

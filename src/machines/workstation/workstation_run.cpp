@@ -457,8 +457,10 @@ void workstation_run_frame()
     workstation_frame_end();
 }
 
-void workstation_render(uint32_t* picture)
+void workstation_render(uint32_t* picture) { workstation_render_changed(picture, nullptr); }
+
+void workstation_render_changed(uint32_t* picture, UkncLineCache* cache)
 {
     uknc_render_picture(&ws.video, ws.ppuMemory, reinterpret_cast<const uint16_t*>(ws.cpuMemory),
-                        uknc_palettes[ws.paletteIndex], picture);
+                        uknc_palettes[ws.paletteIndex], picture, cache);
 }

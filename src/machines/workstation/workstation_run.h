@@ -18,3 +18,6 @@ bool workstation_accept_cpu_interrupt();
 bool workstation_accept_ppu_interrupt();
 bool workstation_at_boundary(const Pdp11Cpu* cpu);
 void workstation_render(uint32_t* picture); // 640 x 298
+// The same into a picture the caller keeps from frame to frame: only the lines whose
+// sources changed since the last render into it are drawn (cache->changed lists them).
+void workstation_render_changed(uint32_t* picture, UkncLineCache* cache);
