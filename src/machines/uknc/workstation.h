@@ -274,8 +274,19 @@ void workstation_timer_frame_start();
 void workstation_timer_expired();
 inline void workstation_timer_check()
 {
-    if (workstation.timerCompare >= workstation.ppu.cycleBudget)
-        workstation_timer_expired();
+    Workstation& ws = workstation;
+    const int64_t counter = ws.ppu.cycleBudget;
+    if (ws.timerCompare < counter)
+        return;
+    // A running timer with a reload of 0, both expiry flags already up and no interrupt
+    // wanted (the system ROM leaves it so) expires after nearly every PPU step; each
+    // expiry then only moves the compare point, exactly as workstation_timer_expired does.
+    if ((ws.timerControl & 0xC8) == 0x88 && ws.timerBuffer == 0) {
+        ws.timerLatched = 0;
+        ws.timerCompare = 2 * counter - ws.timerCompare;
+        return;
+    }
+    workstation_timer_expired();
 }
 
 // System register 0177716 (workstation_system.cpp).
