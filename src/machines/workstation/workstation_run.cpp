@@ -219,14 +219,14 @@ bool run_bare_uknc()
                     return false;
             } while (ppu.cycleBudget < cpu.cycleBudget);
         } else {
+            // Only the CPU's writes reach the boards' registers, so the PPU's turns need
+            // not look for a display mode coming on.
             do {
                 take_ppu_interrupt(ppu);
                 run_pair(ppu);
                 workstation_timer_check();
                 if (ppu.cycleBudget < 0 && frame_may_end())
                     return true;
-                if (workstation_board_mode_on())
-                    return false;
             } while (ppu.cycleBudget >= cpu.cycleBudget);
         }
     }
