@@ -16,10 +16,10 @@ void state_unpack(const void* section, std::span<const StateField> fields)
         std::memcpy(f.live, static_cast<const uint8_t*>(section) + f.offset, f.size);
 }
 
-bool state_put_sections(StateWriter* writer, std::span<const StateSectionSpec> sections)
+bool state_put_sections(StateWriter* writer, std::span<const StateTableEntry> sections)
 {
     std::vector<uint8_t> packed;
-    for (const StateSectionSpec& s : sections) {
+    for (const StateTableEntry& s : sections) {
         if (s.codec) {
             packed.assign(s.size, 0);
             const char* why = "";
@@ -41,16 +41,16 @@ bool state_put_sections(StateWriter* writer, std::span<const StateSectionSpec> s
     return true;
 }
 
-bool state_check_sections(const StateReader* reader, std::span<const StateSectionSpec> sections,
+bool state_check_sections(const StateReader* reader, std::span<const StateTableEntry> sections,
                           const char* missing, const char* damaged, std::string* why)
 {
-    for (const StateSectionSpec& s : sections) {
+    for (const StateTableEntry& s : sections) {
         if (!state_get_exact(reader, s.tag, s.size)) {
             *why = missing;
             return false;
         }
     }
-    for (const StateSectionSpec& s : sections) {
+    for (const StateTableEntry& s : sections) {
         if (s.codec && !s.codec->valid(state_get_exact(reader, s.tag, s.size))) {
             *why = damaged;
             return false;
@@ -59,9 +59,9 @@ bool state_check_sections(const StateReader* reader, std::span<const StateSectio
     return true;
 }
 
-void state_get_sections(const StateReader* reader, std::span<const StateSectionSpec> sections)
+void state_get_sections(const StateReader* reader, std::span<const StateTableEntry> sections)
 {
-    for (const StateSectionSpec& s : sections) {
+    for (const StateTableEntry& s : sections) {
         const uint8_t* bytes = state_get_exact(reader, s.tag, s.size);
         if (s.codec)
             s.codec->load(bytes, s.data);

@@ -4,7 +4,7 @@
 //
 //   struct Ports { uint8_t mode, reserved[3]; uint16_t rows[6]; };   // the section's layout
 //   const StateField port_fields[] = {STATE_FIELD(Ports, mode, m.mode), STATE_FIELD(Ports, rows, m.rows)};
-//   const StateSectionSpec sections[] = {
+//   const StateTableEntry sections[] = {
 //       {state_tag("MRAM"), m.ram, sizeof m.ram},                       // bytes as they lie
 //       {state_tag("MPIO"), nullptr, sizeof(Ports), port_fields, std::size(port_fields)},
 //   };
@@ -49,7 +49,7 @@ struct StateCodec {
 
 // A section: `size` bytes at `data`; or, with fields, `size` bytes packed from them; or,
 // with a codec, `size` bytes the codec makes of the variable at `data`.
-struct StateSectionSpec {
+struct StateTableEntry {
     uint32_t tag;
     void* data;
     size_t size;
@@ -63,18 +63,18 @@ void state_pack(void* section, std::span<const StateField> fields);
 void state_unpack(const void* section, std::span<const StateField> fields);
 
 // Writes every section; a codec's refusal fails the save (state_fail) and ends it: false.
-bool state_put_sections(StateWriter* writer, std::span<const StateSectionSpec> sections);
+bool state_put_sections(StateWriter* writer, std::span<const StateTableEntry> sections);
 // Every section there and of its size (else false, `missing` the reason) and every codec's
 // section valid (else false, `damaged` the reason).
-bool state_check_sections(const StateReader* reader, std::span<const StateSectionSpec> sections,
+bool state_check_sections(const StateReader* reader, std::span<const StateTableEntry> sections,
                           const char* missing, const char* damaged, std::string* why);
 // After check: every section back into the machine's variables.
-void state_get_sections(const StateReader* reader, std::span<const StateSectionSpec> sections);
+void state_get_sections(const StateReader* reader, std::span<const StateTableEntry> sections);
 
 // A machine whose whole state is one table: the host's save, check and load serve it.
 struct MachineStateTable {
     const char* name; // as in MachineStateOps
-    std::span<const StateSectionSpec> sections;
+    std::span<const StateTableEntry> sections;
     const char* missing; // check's reasons: a section missing or of the wrong size,
     const char* damaged; // a value out of range
     bool (*values_valid)(const StateReader* reader) = nullptr; // the machine's own range checks

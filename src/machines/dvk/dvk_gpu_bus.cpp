@@ -34,18 +34,10 @@ inline Region region_of(uint32_t address)
     return IO;
 }
 
-// Where a word of RAM or ROM lies in the board's block (address even); nullptr for the hole
-// and the I/O page.
-inline const uint8_t* memory_word(uint32_t address)
+// Where a word of RAM or ROM (the region given) lies in the board's block.
+inline const uint8_t* memory_word(Region region, uint32_t address)
 {
-    switch (region_of(address)) {
-    case RAM:
-        return kcgd.block + address;
-    case ROM:
-        return kcgd.block + kcgd_rom_offset + (address - 0100000);
-    default:
-        return nullptr;
-    }
+    return region == RAM ? kcgd.block + address : kcgd.block + kcgd_rom_offset + (address - 0100000);
 }
 
 // The GPU's address decoder for the bus operations of pdp11_bus.h. Its routines stay out
@@ -62,10 +54,16 @@ struct GpuBus {
 uint16_t GpuBus::read_word(Pdp11Cpu*, uint32_t address)
 {
     address &= 0xFFFE;
-    if (const uint8_t* word = memory_word(address))
-        return pdp11_load_word(word);
-    if (region_of(address) == HOLE)
+    switch (region_of(address)) {
+    case RAM:
+        return pdp11_load_word(memory_word(RAM, address));
+    case ROM:
+        return pdp11_load_word(memory_word(ROM, address));
+    case HOLE:
         return io_nonexistent_read<gpu_reporter>(address);
+    case IO:
+        break;
+    }
     return kcgd.GpuIoReadTable[(address >> 1) & 0xFFF](address);
 }
 
@@ -142,8 +140,9 @@ void gpu_install_io()
 
 uint16_t gpu_peek(uint32_t address)
 {
-    const uint8_t* word = memory_word(address & 0xFFFE);
-    return word ? pdp11_load_word(word) : 0;
+    address &= 0xFFFE;
+    const Region region = region_of(address);
+    return region == RAM || region == ROM ? pdp11_load_word(memory_word(region, address)) : 0;
 }
 
 bool gpu_accept_interrupt()

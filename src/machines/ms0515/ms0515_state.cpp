@@ -116,7 +116,7 @@ const StateField floppy_fields[] = {
 
 // The memory block is allocated at start-up: ms0515_register_state points the RAM and video
 // RAM sections into it.
-StateSectionSpec sections[] = {
+StateTableEntry sections[] = {
     {state_tag("PDPC"), nullptr, sizeof(CpuSection), cpu_fields, std::size(cpu_fields)},
     {state_tag("MSRM"), nullptr, ms0515_rom},
     {state_tag("MSVR"), nullptr, ms0515_block_size - ms0515_sink},
@@ -161,10 +161,10 @@ bool page_ok(uint32_t offset, bool write)
     return write ? offset < ms0515_rom || offset >= ms0515_sink : true;
 }
 
-template <class Section> Section section_of(const StateReader* r, const StateSectionSpec& spec)
+template <class Section> Section section_of(const StateReader* r, const StateTableEntry& entry)
 {
     Section section;
-    std::memcpy(&section, state_get_exact(r, spec.tag, sizeof section), sizeof section);
+    std::memcpy(&section, state_get_exact(r, entry.tag, sizeof section), sizeof section);
     return section;
 }
 

@@ -24,7 +24,7 @@ const StateField port_fields[] = {
 };
 
 const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
-const StateSectionSpec sections[] = {
+const StateTableEntry sections[] = {
     {state_tag("Z80 "), &pk8000.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
     {state_tag("PKRM"), pk8000.ram, sizeof pk8000.ram},
     {state_tag("PKIO"), nullptr, sizeof(Ports), port_fields, std::size(port_fields)},

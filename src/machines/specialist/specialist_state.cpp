@@ -23,7 +23,7 @@ const StateField port_fields[] = {
 };
 
 const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
-const StateSectionSpec sections[] = {
+const StateTableEntry sections[] = {
     {state_tag("Z80 "), &specialist.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
     {state_tag("SPMM"), specialist.memory, sizeof specialist.memory},
     {state_tag("SPIO"), nullptr, sizeof(Ports), port_fields, std::size(port_fields)},

@@ -26,7 +26,7 @@ const StateField port_fields[] = {
 };
 
 const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
-const StateSectionSpec sections[] = {
+const StateTableEntry sections[] = {
     {state_tag("Z80 "), &tile.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
     {state_tag("TLMM"), tile.memory, sizeof tile.memory},
     {state_tag("TLGR"), tile.graphics, sizeof tile.graphics},

@@ -69,12 +69,12 @@ const StateField tape_fields[] = {
 
 const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
 // The processor (the first) is put back last, after the port slot it may stand at is chosen.
-const StateSectionSpec sections[] = {
+const StateTableEntry sections[] = {
     {state_tag("Z80 "), &zx.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
     {state_tag("ZXRM"), zx.memory + 0x4000, 0xC000},
     {state_tag("ZXUL"), nullptr, sizeof(UlaSection), ula_fields, std::size(ula_fields)},
 };
-const StateSectionSpec tape_section = {state_tag("TAPE"), nullptr, sizeof(TapeSection), tape_fields,
+const StateTableEntry tape_section = {state_tag("TAPE"), nullptr, sizeof(TapeSection), tape_fields,
                                        std::size(tape_fields)};
 
 void save(StateWriter* w)
