@@ -19,6 +19,7 @@
 //   z80_set_8080_mode(&cpu, true);     // optional: run as an Intel 8080
 //   cpu.pc = start;
 //   each slice: cpu.ticks += slice; while (cpu.ticks >= 0) z80_run_instruction(&cpu);
+//               (or z80_run_slice from z80_run.h: the same with the memory routines inlined)
 //   interrupt (between instructions): if (z80_iff1(&cpu)) z80_accept_interrupt(&cpu);
 //
 // 8080 mode: the same core and steps run the 8080 instruction set. decode_main
