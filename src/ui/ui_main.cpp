@@ -175,6 +175,10 @@ bool handle_event(const SDL_Event& e)
     }
     if (e.type == SDL_WINDOWEVENT && ui.attached)
         ImGui_ImplSDL2_ProcessEvent(&e);
+    if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_RESIZED && ui.window)
+        ui_window_resized(uint32_t(e.window.data1), uint32_t(e.window.data2),
+                          SDL_GetWindowFlags(ui.window) &
+                              (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP));
     // Opening: the right mouse button, or Pause pressed alone.
     if (!ui.open) {
         if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_RIGHT) {
@@ -264,7 +268,7 @@ void replay_display_settings()
         const MachineHotKey& k = m->hot_keys[i];
         if (k.role != MachineHotKey::DISPLAY || k.cycle == 0)
             continue;
-        int n = settings_get_int(ui.settings, ui.machine, "display" + std::to_string(i), 0, k.cycle - 1, 0);
+        int n = ui_display_steps(k, i);
         for (int p = 0; p < n; ++p)
             key_presses_push(&ui.presses, k.codes, 4);
         ui.display_presses[i] = n;
@@ -277,6 +281,7 @@ void frame_work()
     replay_display_settings();
     ui_gamepad_frame();
     key_presses_step(&ui.presses, KeyState);
+    ui_settings_write_due(false);
     if (ui.screenshot) {
         ui.screenshot = false;
         char name[64];
@@ -357,6 +362,8 @@ void draw()
 }
 
 void notify(const char* text) { ui_notify(text); }
+
+void shutdown() { ui_settings_write_due(true); }
 
 } // namespace
 
@@ -444,5 +451,6 @@ void ui_install(HostOptions* options)
     pad_mapping_parse(settings_get(ui.settings, ui.machine, "gamepad"), &mapping);
     ui.pad_mapping = mapping;
     host_set_volume(ui.muted ? 0 : ui.volume);
-    host_ui_hooks = HostUiHooks{attach, detach, event, frame, visible, needs_drawing, draw, notify, nullptr};
+    ui_window_settings_read();
+    host_ui_hooks = HostUiHooks{attach, detach, event, frame, visible, needs_drawing, draw, notify, shutdown};
 }

@@ -59,6 +59,7 @@ TEST(Desktop, WindowScalesThePictureToFitWithItsAspectKept)
         int window_w, window_h, picture_w, picture_h;
         PresentRect src, dst;
         bool smooth;
+        PresentScaler scaler = PresentScaler::SMOOTH;
     } cases[] = {
         // The requested size: the picture 1:1, as the machine drew it.
         {768, 577, 768, 577, {216, 192, 768, 577}, {0, 0, 768, 577}, false},
@@ -75,10 +76,18 @@ TEST(Desktop, WindowScalesThePictureToFitWithItsAspectKept)
         {1300, 1000, 1300, 1000, {0, 0, 1200, 960}, {50, 20, 1200, 960}, false},
         // No picture size yet: 1:1 around the centre.
         {640, 480, 0, 0, {280, 240, 640, 480}, {0, 0, 640, 480}, false},
+        // The sharp scaler: the same full screen, drawn without filtering.
+        {1920, 1080, 768, 577, {87, 192, 1026, 577}, {0, 0, 1920, 1080}, false, PresentScaler::SHARP},
+        // Whole multiples: 2.08 times fits, drawn twice as large; 1.87 times fits, drawn
+        // 1:1 with the BackBuffer centred on black; a smaller window still shrinks it.
+        {1600, 1200, 768, 577, {200, 180, 800, 600}, {0, 0, 1600, 1200}, false, PresentScaler::WHOLE},
+        {1920, 1080, 768, 577, {0, 0, 1200, 960}, {360, 60, 1200, 960}, false, PresentScaler::WHOLE},
+        {384, 400, 768, 577, {216, 80, 768, 800}, {0, 0, 384, 400}, true, PresentScaler::WHOLE},
     };
     for (const Case& c : cases) {
-        const PresentLayout l = host_present_layout(c.window_w, c.window_h, c.picture_w, c.picture_h, 1200, 960);
-        const std::string what = std::to_string(c.window_w) + "x" + std::to_string(c.window_h);
+        const PresentLayout l = host_present_layout(c.window_w, c.window_h, c.picture_w, c.picture_h, 1200, 960, c.scaler);
+        const std::string what = std::to_string(c.window_w) + "x" + std::to_string(c.window_h) + " scaler " +
+                                 std::to_string(int(c.scaler));
         EXPECT_EQ(l.src.x, c.src.x) << what;
         EXPECT_EQ(l.src.y, c.src.y) << what;
         EXPECT_EQ(l.src.w, c.src.w) << what;
