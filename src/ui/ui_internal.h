@@ -83,6 +83,7 @@ struct UiState {
     // A change waiting to be written (a window being dragged): at settings_due_ms.
     bool settings_due = false;
     uint32_t settings_due_ms = 0;
+    uint32_t window_before[2] = {}; // the chosen window size before a stream of sizes began
 };
 extern UiState ui;
 
@@ -126,6 +127,8 @@ void ui_window_settings_read();
 void ui_window_settings_write();
 // The window now has this client size: the user's choice unless the program asked for it.
 void ui_window_resized(uint32_t width, uint32_t height, bool maximised_or_full);
+// The window was maximised: a size it reported just before is not kept.
+void ui_window_maximised();
 void ui_set_window_multiple(int multiple);
 void ui_set_scaler(PresentScaler scaler);
 // The settings are written a little later (once a stream of changes settles), or at once

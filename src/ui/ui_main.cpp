@@ -152,6 +152,25 @@ void watch_display_keys(const SDL_Event& e)
 
 bool handle_event(const SDL_Event& e);
 
+// A size the window takes may be the user's choice, kept for the machine.
+void window_event(const SDL_WindowEvent& e)
+{
+    if (e.event == SDL_WINDOWEVENT_MAXIMIZED) {
+        ui_window_maximised(); // its size may have come first, as if dragged to
+        return;
+    }
+    if (e.event != SDL_WINDOWEVENT_RESIZED)
+        return;
+    bool whole_screen = (SDL_GetWindowFlags(ui.window) &
+                         (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+    // The size of the whole screen arrives late when full screen ends: not a size to keep.
+    SDL_DisplayMode mode{};
+    int display = SDL_GetWindowDisplayIndex(ui.window);
+    if (display >= 0 && SDL_GetDesktopDisplayMode(display, &mode) == 0 && e.data1 >= mode.w && e.data2 >= mode.h)
+        whole_screen = true;
+    ui_window_resized(uint32_t(e.data1), uint32_t(e.data2), whole_screen);
+}
+
 bool event(void* raw)
 {
     const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
@@ -175,10 +194,8 @@ bool handle_event(const SDL_Event& e)
     }
     if (e.type == SDL_WINDOWEVENT && ui.attached)
         ImGui_ImplSDL2_ProcessEvent(&e);
-    if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_RESIZED && ui.window)
-        ui_window_resized(uint32_t(e.window.data1), uint32_t(e.window.data2),
-                          SDL_GetWindowFlags(ui.window) &
-                              (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP));
+    if (e.type == SDL_WINDOWEVENT && ui.window)
+        window_event(e.window);
     // Opening: the right mouse button, or Pause pressed alone.
     if (!ui.open) {
         if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_RIGHT) {

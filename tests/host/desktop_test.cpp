@@ -188,6 +188,9 @@ TEST(Desktop, DebianPackageHoldsProgramLauncherIconFileTypesAndMetadata)
     // raw disk image type for .img.
     const std::string entry = host_test::read_file(desktop);
     EXPECT_NE(entry.find("Categories=Game;Emulator;"), std::string::npos) << entry;
+    // Started without a terminal, the program shows its start-up errors in a box, asked for.
+    EXPECT_NE(entry.find("\nExec=korvel --error-box %f\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nTerminal=false\n"), std::string::npos) << entry;
     const std::string types = host_test::read_file(root + "/usr/share/mime/packages/korvel.xml");
     for (const char* ext : {"sna", "z80", "tap", "tzx", "dsk", "rks"}) {
         const size_t glob = types.find(std::string("<glob pattern=\"*.") + ext + "\"/>");

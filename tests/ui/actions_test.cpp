@@ -219,6 +219,15 @@ TEST_F(UiActions, TheWindowSizeAndScalerAreKeptPerMachineAndReadBack)
     EXPECT_FALSE(ui.settings_due);
     EXPECT_NE(settings_text().find("window = 1000x760"), std::string::npos) << settings_text();
     EXPECT_NE(settings_text().find("scaler = smooth"), std::string::npos) << settings_text();
+    // A maximised window whose size came before the word that it is maximised: the size
+    // kept before stays.
+    ui_window_resized(1900, 1000, false);
+    ui_window_maximised();
+    EXPECT_EQ(host.chosen_window_width, 1000u);
+    EXPECT_EQ(host.chosen_window_height, 760u);
+    ui_window_maximised(); // nothing waiting: nothing to undo
+    ui_settings_write_due(true);
+    EXPECT_NE(settings_text().find("window = 1000x760"), std::string::npos) << settings_text();
     // The menus: a scaler, twice the machine's size; then the machine's size again forgets
     // the chosen one.
     ui_set_scaler(PresentScaler::WHOLE);
