@@ -83,7 +83,7 @@ struct UiState {
     // A change waiting to be written (a window being dragged): at settings_due_ms.
     bool settings_due = false;
     uint32_t settings_due_ms = 0;
-    uint32_t window_before[2] = {}; // the chosen window size before a stream of sizes began
+    uint32_t window_before[2] = {}; // the chosen window size before the last one
 };
 extern UiState ui;
 

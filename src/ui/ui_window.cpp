@@ -105,10 +105,8 @@ void ui_window_resized(uint32_t width, uint32_t height, bool maximised_or_full)
     // Full screen and a maximised window are states, not sizes to come back to.
     if (maximised_or_full || fullscreen || asked_by_the_program(width, height))
         return;
-    if (!ui.settings_due) {
-        ui.window_before[0] = host.chosen_window_width;
-        ui.window_before[1] = host.chosen_window_height;
-    }
+    ui.window_before[0] = host.chosen_window_width;
+    ui.window_before[1] = host.chosen_window_height;
     host.chosen_window_width = width;
     host.chosen_window_height = height;
     ui_settings_changed_soon();
@@ -117,7 +115,7 @@ void ui_window_resized(uint32_t width, uint32_t height, bool maximised_or_full)
 void ui_window_maximised()
 {
     // The window manager may report a maximised window's size before it says it is
-    // maximised: the size kept before it stays.
+    // maximised: the size before that one stays.
     if (!ui.settings_due)
         return;
     host.chosen_window_width = ui.window_before[0];
