@@ -14,6 +14,7 @@
 //   pdp11_set_delivered_costs(&cpu);     // costs in 1/256 cycle, haltBase 0160000
 //   cpu.opFetch = my_fetch; ...          // all fourteen slots, see the contract below
 //   cpu.memory = ram;                    // for the machine's own routines
+//   cpu.plainMemory = ram;               // only a flat 64 KiB of RAM with no device
 //   pdp11_reset(&cpu, start_pc, start_psw);   // the first call refetches at PC
 //   each frame: cpu.cycleBudget += cpu.speedFactor * cycles_per_frame;
 //               while (cpu.cycleBudget >= 0) { take interrupts; run_instruction(&cpu); }
@@ -87,6 +88,11 @@ struct Pdp11Cpu {
     int32_t costLongStep;      // long micro-step
     uint32_t haltBase;         // base of the HALT-mode vector area
     uint8_t* memory;           // the machine's memory block (machine's own use)
+    // 64 KiB of plain memory behind every address, or nullptr (the default). A machine
+    // sets it only when each slot would do nothing but read and write these bytes (no
+    // device, no mapping, no bus error): the core then performs the fetch, the refetch
+    // and the word store that ends an instruction on it directly, by the slots' rules.
+    uint8_t* plainMemory;
     Pdp11Step stepHandler;     // step to run after the next bus operation
     Pdp11Step continuation;    // step to resume after a pointer/index sub-sequence
     Pdp11BusOp busOperation;   // bus operation to perform next (one of the slots)

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "cpu/pdp11/pdp11.h"
+#include "cpu/pdp11/pdp11_bus.h"
 #include "cpu/pdp11/pdp11_eis.h"
 #include "cpu/pdp11/pdp11_flow.h"
 #include "cpu/pdp11/pdp11_internal.h"
@@ -259,9 +260,31 @@ constexpr bool ends_in_refetch(Handler h) {
     return false;
 }
 
+// The slots on plain memory (Pdp11Cpu::plainMemory), by the rules of pdp11.h: a word
+// lives at its even address, nothing fails, nothing else happens.
+[[gnu::always_inline]] inline void plain_refetch(Pdp11Cpu* cpu, const uint8_t* m) {
+    uint32_t pc = cpu->r[7] & 0xFFFF;
+    cpu->prefetchAddress = pc;
+    cpu->prefetch = pdp11_load_word(m + (pc & 0xFFFE));
+}
+
+[[gnu::always_inline]] inline void plain_fetch(Pdp11Cpu* cpu, const uint8_t* m) {
+    uint32_t pc = (cpu->r[7] + 2) & 0xFFFF;
+    cpu->r[7] = pc;
+    cpu->ir = cpu->prefetch;
+    cpu->prefetchAddress = pc;
+    cpu->prefetch = pdp11_load_word(m + (pc & 0xFFFE));
+}
+
 // The refetch at the new PC and the fetch-complete step, inline in the handlers that
-// change the flow.
-[[gnu::always_inline]] inline void refetch_and_continue(Pdp11Cpu* cpu) {
+// change the flow. On plain memory nothing can fail: the boundary follows at once.
+template <bool Plain> [[gnu::always_inline]] inline void refetch_and_continue(Pdp11Cpu* cpu) {
+    if constexpr (Plain) {
+        plain_refetch(cpu, cpu->plainMemory);
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costFetch;
+        return;
+    }
     cpu->opRefetch(cpu);
     if (cpu->stepHandler == pdp11_fetch_complete_step) [[likely]] {
         pdp11_finish(cpu);
@@ -277,7 +300,21 @@ constexpr bool ends_in_refetch(Handler h) {
 
 // A memory write that ends the instruction (MOV, CLR... to (Rn), (Rn)+, -(Rn)): the write
 // and the end step inline.
-[[gnu::always_inline]] inline void write_and_continue(Pdp11Cpu* cpu) {
+template <bool Plain> [[gnu::always_inline]] inline void write_and_continue(Pdp11Cpu* cpu) {
+    if constexpr (Plain) {
+        uint32_t address = cpu->busAddress;
+        uint32_t value = cpu->dataOut;
+        if (address == cpu->prefetchAddress) cpu->prefetchAddress = address - 1;
+        pdp11_finish(cpu);
+        cpu->cycleBudget -= cpu->costStep;
+        bool boundary = (cpu->r[7] & 0xFFFF) == cpu->prefetchAddress;
+        // Stored last: the processor's fields need not be read again after it.
+        pdp11_store_word(cpu->plainMemory + (address & 0xFFFE), static_cast<uint16_t>(value));
+        if (boundary) [[likely]] return;
+        pdp11_refetch(cpu);  // the store hit the prefetched word, or PC was the operand
+        run_remaining_steps(cpu, 2);
+        return;
+    }
     cpu->busOperation(cpu);
     if (cpu->stepHandler == end_after_write_step) [[likely]] {
         pdp11_finish(cpu);
@@ -320,16 +357,19 @@ template <Pdp11Step First> [[gnu::noinline]] void operand_and_continue(Pdp11Cpu*
     run_remaining_steps(cpu, 2);
 }
 
-template <Handler H, Pdp11Step First> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
+template <Handler H, Pdp11Step First, bool Plain> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
     if (H(cpu)) [[likely]] return;
     if constexpr (ends_in_refetch(H)) {
-        if (cpu->stepHandler == pdp11_fetch_complete_step && cpu->busOperation == cpu->opRefetch) {
-            refetch_and_continue(cpu);
+        // pdp11_refetch selects both the slot and the step: one comparison tells.
+        if (cpu->stepHandler == pdp11_fetch_complete_step) {
+            refetch_and_continue<Plain>(cpu);
             return;
         }
     } else if constexpr (First == end_after_write_step) {
-        if (cpu->stepHandler == end_after_write_step && cpu->busOperation == cpu->opWrite) {
-            write_and_continue(cpu);
+        // Only modes 1, 2 and 4 select this step straight from the decode step, always
+        // with opWrite.
+        if (cpu->stepHandler == end_after_write_step) {
+            write_and_continue<Plain>(cpu);
             return;
         }
     } else if constexpr (First != nullptr) {
@@ -345,12 +385,14 @@ struct ContinueTable {
     Pdp11BusOp handler[1024];
 };
 
-template <size_t... I> constexpr ContinueTable build_continue_table(std::index_sequence<I...>) {
-    return {{decode_and_continue<handler_for(I).handler, handler_for(I).first>...}};
+template <bool Plain, size_t... I> constexpr ContinueTable build_continue_table(std::index_sequence<I...>) {
+    return {{decode_and_continue<handler_for(I).handler, handler_for(I).first, Plain>...}};
 }
 
-// decode_table with the rest of the instruction attached, indexed the same way.
-constexpr ContinueTable continue_table = build_continue_table(std::make_index_sequence<1024>{});
+// decode_table with the rest of the instruction attached, indexed the same way: through
+// the slots, and for a processor on plain memory.
+constexpr ContinueTable continue_table = build_continue_table<false>(std::make_index_sequence<1024>{});
+constexpr ContinueTable plain_continue_table = build_continue_table<true>(std::make_index_sequence<1024>{});
 
 // Every call that does not start at a clean boundary: mid-chain (an interrupt or
 // HALT-mode entry was started, a bus-error loop goes on) or PC moved by the machine.
@@ -378,6 +420,13 @@ constexpr ContinueTable continue_table = build_continue_table(std::make_index_se
 void run_instruction(Pdp11Cpu* cpu) {
     if (cpu->busOperation != cpu->opFetch || (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) [[unlikely]] {
         run_from_anywhere(cpu);
+        return;
+    }
+    if (const uint8_t* m = cpu->plainMemory) {
+        // The fetch cannot fail on plain memory.
+        plain_fetch(cpu, m);
+        cpu->cycleBudget -= cpu->costFetch;
+        plain_continue_table.handler[(cpu->ir >> 6) & 01777](cpu);
         return;
     }
     cpu->opFetch(cpu);
