@@ -42,5 +42,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the program links (SDL2, libpng, and whatever else the build
 # uses) become dependencies through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Debug information stays in the build tree; the installed program is stripped.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "opense-basic")
 include(CPack)
