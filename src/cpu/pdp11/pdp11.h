@@ -6,8 +6,9 @@
 // `busOperation`, which is always one of the fourteen slots the machine fills
 // (or a write-back routine that a read-modify slot selects). The step then
 // computes addresses and results, charges its cost to `cycleBudget` and picks
-// the next bus operation and step. The core never touches memory itself and
-// keeps no global state: one Pdp11Cpu per processor.
+// the next bus operation and step. The core never touches memory itself (unless
+// the machine declares it plain, see plainMemory) and keeps no global state: one
+// Pdp11Cpu per processor.
 //
 // How a machine wires it up:
 //   Pdp11Cpu cpu{};
@@ -90,8 +91,10 @@ struct Pdp11Cpu {
     uint8_t* memory;           // the machine's memory block (machine's own use)
     // 64 KiB of plain memory behind every address, or nullptr (the default). A machine
     // sets it only when each slot would do nothing but read and write these bytes (no
-    // device, no mapping, no bus error): the core then performs the fetch, the refetch
-    // and the word store that ends an instruction on it directly, by the slots' rules.
+    // device, no mapping, no bus error). run_instruction then does the commonest bus
+    // cycles on it directly, by the slots' rules and at the same cost: the fetch, the
+    // refetch after a taken branch or SOB, and the word store that ends MOV, CLR or SXT
+    // to (Rn), (Rn)+ or -(Rn). The slots must still be installed for everything else.
     uint8_t* plainMemory;
     Pdp11Step stepHandler;     // step to run after the next bus operation
     Pdp11Step continuation;    // step to resume after a pointer/index sub-sequence
