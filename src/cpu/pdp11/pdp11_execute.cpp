@@ -338,15 +338,13 @@ template <Pdp11Step First> [[gnu::noinline]] void operand_and_continue(Pdp11Cpu*
 template <Handler H, Pdp11Step First, bool Plain> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
     if (H(cpu)) [[likely]] return;
     if constexpr (ends_in_refetch(H)) {
-        // pdp11_refetch selects both the slot and the step: one comparison tells.
-        if (cpu->stepHandler == pdp11_fetch_complete_step) {
+        if (cpu->stepHandler == pdp11_fetch_complete_step && cpu->busOperation == cpu->opRefetch) {
             refetch_and_continue(cpu);
             return;
         }
     } else if constexpr (First == end_after_write_step) {
-        // Only modes 1, 2 and 4 select this step straight from the decode step, always
-        // with opWrite. (On plain memory the decode step has made those stores itself.)
-        if (!Plain && cpu->stepHandler == end_after_write_step) {
+        // (On plain memory the decode step has made these stores itself.)
+        if (!Plain && cpu->stepHandler == end_after_write_step && cpu->busOperation == cpu->opWrite) {
             write_and_continue(cpu);
             return;
         }
