@@ -25,7 +25,17 @@ int beeper_to_samples(int32_t* level_io, int64_t* partial_sum, int32_t* edges, i
     auto pending = [&]() { return next < count && edges[next] > 0; };
 
     for (uint32_t i = 0; i < samples; ++i) {
-        const uint64_t right = 256ull * (i + 1);
+        const uint64_t left = 256ull * i;
+        if (position == left && !pending()) {
+            // No edge until the frame's end: every sample left is the level itself (the
+            // most common frame, with the speaker silent).
+            const int16_t value = static_cast<int16_t>(level);
+            for (uint32_t k = i; k < samples; ++k)
+                SampleBuffer[k].left = SampleBuffer[k].right = value;
+            position = 256ull * samples;
+            break;
+        }
+        const uint64_t right = left + 256;
         while (pending()) {
             const uint64_t at = edge_position(next);
             if (at >= right)

@@ -80,22 +80,16 @@ void unlock_back_buffer_unchanged();
 void clear_back_buffer();
 
 // Pixel-exact scalers. Widths, skips and pitches are in pixels. Leftover pixels after the
-// last whole group of a row are not written.
-void filter_rows_x3_scanlines(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
-                              uint32_t src_skip, uint32_t dst_pitch);
-void filter_rows_x2_blend(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
-                          uint32_t src_skip, uint32_t dst_pitch);
-void filter_rows_x2(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
-                    uint32_t src_skip, uint32_t dst_pitch);
-void filter_cols_5_4(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
-                     uint32_t src_skip, uint32_t dst_skip);
-void filter_cols_4_3(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
-                     uint32_t src_skip, uint32_t dst_skip);
-void filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
-                     uint32_t src_skip, uint32_t dst_skip);
+// last whole group of a row are not written. A row filter makes each source row into two
+// or three rows dst_pitch apart; a column filter widens each row.
+using RowFilter = void(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows, uint32_t src_skip,
+                       uint32_t dst_pitch);
+using ColumnFilter = void(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
+                          uint32_t src_skip, uint32_t dst_skip);
+RowFilter filter_rows_x3_scanlines, filter_rows_x2_blend, filter_rows_x2;
+ColumnFilter filter_cols_5_4, filter_cols_4_3, filter_cols_3_2;
 // filter_cols_3_2 then filter_cols_5_4 in one pass, same pixels: every 8 source pixels become 15.
-void filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
-                      uint32_t src_skip, uint32_t dst_skip);
+ColumnFilter filter_cols_15_8;
 
 // ---- Frames and sound ---------------------------------------------------------------
 

@@ -73,3 +73,15 @@ MonitorNumber monitor_read_number(FILE* in, uint32_t* value, bool same_line, FIL
         std::ungetc(c, in);
     return MonitorNumber::ok;
 }
+
+MonitorNumber monitor_read_command(FILE* in, int* command, uint32_t* value, FILE* out)
+{
+    MonitorNumber got;
+    do {
+        *command = std::fgetc(in);
+        got = *command == EOF ? MonitorNumber::end
+              : *command == '\n' ? MonitorNumber::none
+                                 : monitor_read_number(in, value, true, out);
+    } while (got == MonitorNumber::bad);
+    return got;
+}

@@ -19,3 +19,6 @@ enum class MonitorNumber {
 // same_line false: line ends before the number are skipped too (a second number asked
 // for on its own line, such as the end address of a disassembly dump).
 MonitorNumber monitor_read_number(FILE* in, uint32_t* value, bool same_line, FILE* out);
+// A command letter (into *command) and its optional number on the same line; a line whose
+// number is no number is reported and dropped, and the next line is read. Never `bad`.
+MonitorNumber monitor_read_command(FILE* in, int* command, uint32_t* value, FILE* out);

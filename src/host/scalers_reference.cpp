@@ -83,23 +83,60 @@ void reference_filter_rows_x2(const uint32_t* src, uint32_t* dst, uint32_t width
     }
 }
 
+// Four pixels widened to five, and two to three: the steps of the column scalers.
+static inline void widen_4_to_5(const uint32_t* s, uint32_t* d)
+{
+    const uint32_t s0 = s[0], s1 = s[1], s2 = s[2], s3 = s[3];
+    d[0] = s0;
+    d[1] = quarter(s0) + s1 - quarter(s1);
+    d[2] = mean(s1, s2);
+    d[3] = s2 - quarter(s2) + quarter(s3);
+    d[4] = s3;
+}
+
+static inline void widen_2_to_3(const uint32_t* s, uint32_t* d)
+{
+    const uint32_t a = s[0], b = s[1];
+    d[0] = a;
+    d[1] = mean(a, b);
+    d[2] = b;
+}
+
+// Each row: every whole group of `in` source pixels widened to `out` pixels, the leftover
+// source pixels skipped with the row.
+template <uint32_t in, uint32_t out, void (*widen)(const uint32_t*, uint32_t*)>
+static void widen_rows(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows, uint32_t src_skip,
+                       uint32_t dst_skip)
+{
+    const uint32_t groups = src_width / in;
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t g = 0; g < groups; ++g, src += in, dst += out)
+            widen(src, dst);
+        src += src_width - groups * in + src_skip;
+        dst += dst_skip;
+    }
+}
+
+static void widen_8_to_12(const uint32_t* s, uint32_t* d)
+{
+    for (int t = 0; t < 4; ++t)
+        widen_2_to_3(s + 2 * t, d + 3 * t);
+}
+
+// The 12 pixels the 3/2 step makes of a group of 8 are exactly three groups of the 5/4 step,
+// so each group of 8 is finished on its own.
+static void widen_8_to_15(const uint32_t* s, uint32_t* d)
+{
+    uint32_t wide[12];
+    widen_8_to_12(s, wide);
+    for (int t = 0; t < 3; ++t)
+        widen_4_to_5(wide + 4 * t, d + 5 * t);
+}
+
 void reference_filter_cols_5_4(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
                                uint32_t src_skip, uint32_t dst_skip)
 {
-    uint32_t groups = src_width / 4;
-    for (uint32_t r = 0; r < rows; ++r) {
-        for (uint32_t g = 0; g < groups; ++g, src += 4, dst += 5) {
-            uint32_t s0 = src[0], s1 = src[1], s2 = src[2], s3 = src[3];
-            dst[0] = s0;
-            dst[1] = quarter(s0) + s1 - quarter(s1);
-            dst[2] = mean(s1, s2);
-            dst[3] = s2 - quarter(s2) + quarter(s3);
-            dst[4] = s3;
-        }
-        // Leftover source pixels are skipped with the row.
-        src += src_width - groups * 4 + src_skip;
-        dst += dst_skip;
-    }
+    widen_rows<4, 5, widen_4_to_5>(src, dst, src_width, rows, src_skip, dst_skip);
 }
 
 void reference_filter_cols_4_3(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
@@ -131,46 +168,11 @@ void reference_filter_cols_4_3(const uint32_t* src, uint32_t* dst, uint32_t src_
 void reference_filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
                                uint32_t src_skip, uint32_t dst_skip)
 {
-    uint32_t groups = src_width / 8;
-    for (uint32_t r = 0; r < rows; ++r) {
-        for (uint32_t g = 0; g < groups; ++g) {
-            for (int t = 0; t < 4; ++t, src += 2, dst += 3) {
-                uint32_t a = src[0], b = src[1];
-                dst[0] = a;
-                dst[1] = mean(a, b);
-                dst[2] = b;
-            }
-        }
-        src += src_width - groups * 8 + src_skip;
-        dst += dst_skip;
-    }
+    widen_rows<8, 12, widen_8_to_12>(src, dst, src_width, rows, src_skip, dst_skip);
 }
 
 void reference_filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows,
                                 uint32_t src_skip, uint32_t dst_skip)
 {
-    // The 12 pixels the 3/2 step makes of a group of 8 are exactly three groups of the
-    // 5/4 step, so each group of 8 is finished on its own.
-    uint32_t groups = src_width / 8;
-    for (uint32_t r = 0; r < rows; ++r) {
-        for (uint32_t g = 0; g < groups; ++g, src += 8, dst += 15) {
-            uint32_t wide[12];
-            for (int t = 0; t < 4; ++t) {
-                wide[3 * t] = src[2 * t];
-                wide[3 * t + 1] = mean(src[2 * t], src[2 * t + 1]);
-                wide[3 * t + 2] = src[2 * t + 1];
-            }
-            for (int t = 0; t < 3; ++t) {
-                const uint32_t s0 = wide[4 * t], s1 = wide[4 * t + 1], s2 = wide[4 * t + 2], s3 = wide[4 * t + 3];
-                uint32_t* d = dst + 5 * t;
-                d[0] = s0;
-                d[1] = quarter(s0) + s1 - quarter(s1);
-                d[2] = mean(s1, s2);
-                d[3] = s2 - quarter(s2) + quarter(s3);
-                d[4] = s3;
-            }
-        }
-        src += src_width - groups * 8 + src_skip;
-        dst += dst_skip;
-    }
+    widen_rows<8, 15, widen_8_to_15>(src, dst, src_width, rows, src_skip, dst_skip);
 }

@@ -7,20 +7,10 @@
 #include <unistd.h>
 
 #include "host/host_internal.h"
+#include "host/key_codes.h"
 #include "host/session_internal.h"
 
 namespace {
-
-enum : uint8_t {
-    key_backspace = 0x0E,
-    key_left_shift = 0x2A,
-    key_right_shift = 0x36,
-    key_f1 = 0x3B,
-    key_f9 = 0x43,
-    key_f10 = 0x44,
-    key_f11 = 0x57,
-    key_f12 = 0x58,
-};
 
 constexpr uint32_t rewind_step_frames = 4; // a step back every this many frames held
 

@@ -8,10 +8,9 @@
 // times, up to 3) and shows, as 16 black-or-cyan cells in the bottom-right quadrant, the
 // number of the emulated frame in which Space last went down.
 #include "host/host_internal.h"
+#include "host/key_codes.h"
 
 namespace {
-
-constexpr uint8_t key_space = 0x39, key_page_up = 0xC9, key_page_down = 0xD1;
 
 // Cells of 8 x 8 pixels from (168, 150), bit 0 first; a set bit is black.
 void draw_number(uint32_t* top_left, uint32_t pitch, uint32_t number)

@@ -1,12 +1,9 @@
 // The window's own keys for machines whose keyboard handling has none: Left Windows + F
 // (full screen) and Left Windows + C (screenshot).
 #include "host/host.h"
+#include "host/key_codes.h"
 
 namespace {
-
-constexpr uint8_t key_left_windows = 0xDB;
-constexpr uint8_t key_f = 0x21;
-constexpr uint8_t key_c = 0x2E;
 
 // The keys as last seen here: the machines that call this keep no previous snapshot.
 bool f_was_down = false;

@@ -19,6 +19,7 @@
 //   z80_set_8080_mode(&cpu, true);     // optional: run as an Intel 8080
 //   cpu.pc = start;
 //   each slice: cpu.ticks += slice; while (cpu.ticks >= 0) z80_run_instruction(&cpu);
+//               (or z80_run_slice from z80_run.h: the same with the memory routines inlined)
 //   interrupt (between instructions): if (z80_iff1(&cpu)) z80_accept_interrupt(&cpu);
 //
 // 8080 mode: the same core and steps run the 8080 instruction set. decode_main
@@ -146,6 +147,15 @@ void z80_set_costs(Z80State* s, int32_t units_per_tstate);
 // Instruction-boundary state: step = decode_main, bus = fetch_byte, index_reg = &ix;
 // the instruction set stays as chosen (the Z80's for a new record).
 void z80_connect(Z80State* s);
+
+// The bus cycles a machine supplies (see the wiring above).
+struct Z80Bus {
+    Z80Routine fetch_byte, read_mem, write_mem, read_port, write_port;
+};
+// A processor as it comes out of power-on, wired to its machine: the record cleared, cost[]
+// at n units per T-state, the bus cycles and memory base installed, connected, pc = 0 and
+// no ticks owed. Equivalent to the wiring above without z80_set_8080_mode.
+void z80_power_on(Z80State* s, int32_t units_per_tstate, const Z80Bus& bus, uint8_t* mem);
 
 // Runs the CPU as an Intel 8080 (on) or as the Z80 (off); call between
 // instructions. Switching on clears F's bits 5, 3 and 1, which the 8080 lacks.

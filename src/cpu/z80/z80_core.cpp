@@ -85,6 +85,18 @@ void z80_connect(Z80State* s) {
     s->index_reg = &s->ix;
 }
 
+void z80_power_on(Z80State* s, int32_t units_per_tstate, const Z80Bus& bus, uint8_t* mem) {
+    *s = Z80State{};
+    z80_set_costs(s, units_per_tstate);
+    s->fetch_byte = bus.fetch_byte;
+    s->read_mem = bus.read_mem;
+    s->write_mem = bus.write_mem;
+    s->read_port = bus.read_port;
+    s->write_port = bus.write_port;
+    s->mem = mem;
+    z80_connect(s);
+}
+
 void z80_set_8080_mode(Z80State* s, bool on) {
     s->opcode_steps = on ? i8080_opcode_steps : z80_opcode_steps;
     if (on) s->f &= F8080_MASK;

@@ -94,3 +94,26 @@ void z80_state_load(const Z80SavedState& o, Z80State* s)
     s->step = steps[o.step];
     s->bus = bus_slot(s, o.bus);
 }
+
+bool z80_section_save(const void* cpu, void* bytes, const char** why)
+{
+    Z80SavedState saved;
+    if (!z80_state_save(static_cast<const Z80State*>(cpu), &saved, why))
+        return false;
+    std::memcpy(bytes, &saved, sizeof saved);
+    return true;
+}
+
+bool z80_section_valid(const void* bytes)
+{
+    Z80SavedState saved;
+    std::memcpy(&saved, bytes, sizeof saved);
+    return z80_state_valid(saved);
+}
+
+void z80_section_load(const void* bytes, void* cpu)
+{
+    Z80SavedState saved;
+    std::memcpy(&saved, bytes, sizeof saved);
+    z80_state_load(saved, static_cast<Z80State*>(cpu));
+}

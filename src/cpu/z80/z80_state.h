@@ -22,3 +22,8 @@ bool z80_state_save(const Z80State* cpu, Z80SavedState* saved, const char** why)
 bool z80_state_valid(const Z80SavedState& saved);
 // Puts a valid record into a processor whose slots the machine has filled.
 void z80_state_load(const Z80SavedState& saved, Z80State* cpu);
+// The same as a save-state section's bytes, for a machine's state table (`cpu` is the
+// machine's Z80State, `bytes` sizeof(Z80SavedState) long).
+bool z80_section_save(const void* cpu, void* bytes, const char** why);
+bool z80_section_valid(const void* bytes);
+void z80_section_load(const void* bytes, void* cpu);

@@ -41,14 +41,7 @@ void follow(Z80State& s, StepTable& t)
 // DJNZ and block repeat are met.
 void prepare(Z80State& s, bool i8080, int variant)
 {
-    s = Z80State{};
-    z80_set_costs(&s, 256);
-    s.fetch_byte = scratch_fetch;
-    s.read_mem = scratch_read;
-    s.write_mem = scratch_ignore;
-    s.read_port = scratch_in;
-    s.write_port = scratch_ignore;
-    z80_connect(&s);
+    z80_power_on(&s, 256, {scratch_fetch, scratch_read, scratch_ignore, scratch_in, scratch_ignore}, nullptr);
     z80_set_8080_mode(&s, i8080);
     s.pc = 0x1000;
     s.sp = 0x8000;

@@ -172,36 +172,18 @@ const DebugDevice e85_devices[] = {
     {"E-85", "173740 latched key", 8, [] { return uint32_t(d.e85.key); }},
 };
 
-template <typename T, size_t N> void add(T* list, int* count, int capacity, const T (&items)[N])
-{
-    for (size_t i = 0; i < N && *count < capacity; ++i)
-        list[(*count)++] = items[i];
-}
-
 } // namespace
 
 void dvk_debug_lists(DebugLists* lists)
 {
     for (int i = 0; i < pdp11_debug_register_count; ++i)
         registers[i] = {pdp11_debug_register_names[i], 16};
-    if (ws.kcgdPresent) {
-        DebugProcessor gpu = gpu_processor;
-        gpu.space = lists->space_count;
-        lists->gpu = lists->processor_count;
-        add(lists->processors, &lists->processor_count, debug_list_capacity, {gpu});
-        add(lists->spaces, &lists->space_count, debug_list_capacity, kcgd_spaces);
-        add(lists->devices, &lists->device_count, debug_device_capacity, kcgd_devices);
-    }
-    if (ws.kgdPresent) {
-        add(lists->spaces, &lists->space_count, debug_list_capacity, {kgd_space});
-        add(lists->devices, &lists->device_count, debug_device_capacity, kgd_devices);
-    }
-    if (ws.nemigaPresent) {
-        add(lists->spaces, &lists->space_count, debug_list_capacity, {nemiga_space});
-        add(lists->devices, &lists->device_count, debug_device_capacity, nemiga_devices);
-    }
-    if (ws.e85Present) {
-        add(lists->spaces, &lists->space_count, debug_list_capacity, {e85_space});
-        add(lists->devices, &lists->device_count, debug_device_capacity, e85_devices);
-    }
+    if (ws.kcgdPresent)
+        lists->gpu = debug_lists_add_processor(lists, gpu_processor, kcgd_spaces, kcgd_devices);
+    if (ws.kgdPresent)
+        debug_lists_add(lists, {kgd_space}, kgd_devices);
+    if (ws.nemigaPresent)
+        debug_lists_add(lists, {nemiga_space}, nemiga_devices);
+    if (ws.e85Present)
+        debug_lists_add(lists, {e85_space}, e85_devices);
 }

@@ -8,6 +8,7 @@
 #include "machines/dvk/dvk_boards.h"
 
 #include "cpu/pdp11/pdp11_bus.h"
+#include "machines/uknc/processor_power_on.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,7 +18,8 @@ namespace {
 Workstation& ws = workstation;
 KcgdBoard& kcgd = dvk.kcgd;
 
-inline uint32_t gpu_pc() { return kcgd.gpu.r[7] & 0xFFFF; }
+// The GPU's messages for registers that do not answer.
+constexpr IoReporter gpu_reporter = {&dvk.kcgd.gpu, "GPU", "Read word from", "PC = "};
 
 enum Region { RAM, ROM, HOLE, IO };
 
@@ -32,6 +34,12 @@ inline Region region_of(uint32_t address)
     return IO;
 }
 
+// Where a word of RAM or ROM (the region given) lies in the board's block.
+inline const uint8_t* memory_word(Region region, uint32_t address)
+{
+    return region == RAM ? kcgd.block + address : kcgd.block + kcgd_rom_offset + (address - 0100000);
+}
+
 // The GPU's address decoder for the bus operations of pdp11_bus.h. Its routines stay out
 // of line: the region switch inlined into every slot would only grow the code.
 struct GpuBus {
@@ -43,18 +51,16 @@ struct GpuBus {
     static void write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value);
 };
 
-uint16_t GpuBus::read_word(Pdp11Cpu* cpu, uint32_t address)
+uint16_t GpuBus::read_word(Pdp11Cpu*, uint32_t address)
 {
     address &= 0xFFFE;
     switch (region_of(address)) {
     case RAM:
-        return pdp11_load_word(kcgd.block + address);
+        return pdp11_load_word(memory_word(RAM, address));
     case ROM:
-        return pdp11_load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
+        return pdp11_load_word(memory_word(ROM, address));
     case HOLE:
-        std::printf("Read word from non-existent GPU register 0x%X from location PC = 0x%X\n", address, gpu_pc());
-        cpu->stepHandler = bus_error_trap;
-        return 0;
+        return io_nonexistent_read<gpu_reporter>(address);
     case IO:
         break;
     }
@@ -71,7 +77,7 @@ uint8_t GpuBus::read_byte(Pdp11Cpu* cpu, uint32_t address)
 }
 
 // Word and byte stores share the map: ROM ignores them, the hole bus-errors.
-template <bool byte> void GpuBus::write(Pdp11Cpu* cpu, uint32_t address, uint16_t value)
+template <bool byte> void GpuBus::write(Pdp11Cpu*, uint32_t address, uint16_t value)
 {
     address &= byte ? 0xFFFF : 0xFFFE;
     switch (region_of(address)) {
@@ -84,10 +90,7 @@ template <bool byte> void GpuBus::write(Pdp11Cpu* cpu, uint32_t address, uint16_
     case ROM:
         return;
     case HOLE:
-        std::printf(byte ? "Write byte to non-existent GPU register 0x%X from location PC = 0x%X\n"
-                         : "Write word to non-existent GPU register 0x%X from location PC = 0x%X\n",
-                    address, gpu_pc());
-        cpu->stepHandler = bus_error_trap;
+        io_report_nonexistent(gpu_reporter, byte ? "Write byte to" : "Write word to", address);
         return;
     case IO:
         if (byte)
@@ -100,22 +103,6 @@ template <bool byte> void GpuBus::write(Pdp11Cpu* cpu, uint32_t address, uint16_
 
 void GpuBus::write_word(Pdp11Cpu* cpu, uint32_t address, uint16_t value) { write<false>(cpu, address, value); }
 void GpuBus::write_byte(Pdp11Cpu* cpu, uint32_t address, uint8_t value) { write<true>(cpu, address, value); }
-
-uint16_t unrealized_read(uint32_t address)
-{
-    std::printf("Read word from unrealized GPU register 0x%X (*) from location PC=0x%X\n", address, gpu_pc());
-    return 0;
-}
-
-void unrealized_word(uint32_t address, uint16_t)
-{
-    std::printf("Write word to unrealized GPU register 0x%X (*) from location PC = 0x%X\n", address, gpu_pc());
-}
-
-void unrealized_byte(uint32_t address, uint16_t)
-{
-    std::printf("Write byte to unrealized GPU register 0x%X (*) from location PC = 0x%X\n", address, gpu_pc());
-}
 
 struct Request {
     uint32_t bit;
@@ -132,20 +119,12 @@ constexpr Request gpu_requests[] = {
 void gpu_setup()
 {
     Pdp11Cpu& gpu = kcgd.gpu;
-    gpu = Pdp11Cpu{};
-    pdp11_set_delivered_costs(&gpu);
-    gpu.haltBase = 0x8000;
-    gpu.memory = kcgd.block;
-    pdp11_install_bus<GpuBus>(&gpu);
-    gpu.r[6] = 01000;
-    gpu.r[7] = 0111516;
-    gpu.psw = 0340;
+    processor_power_on<GpuBus>(&gpu, 0x8000, kcgd.block, 0111516, 0340);
     // The board starts with the first instruction of its ROM (MOV #..,SP) already queued.
     gpu.prefetch = 012706;
     gpu.prefetchAddress = gpu.r[7];
     gpu.busOperation = gpu.opFetch;
     gpu.stepHandler = pdp11_decode_step;
-    gpu.cycleBudget = 0;
     kcgd.turn = 0;
 }
 
@@ -154,21 +133,16 @@ void gpu_setup()
 // handler of their address.
 void gpu_install_io()
 {
-    io_page_fill(kcgd_gpu_io_page(), unrealized_read, unrealized_word, unrealized_byte);
+    io_page_fill(kcgd_gpu_io_page(), io_unrealized_read<gpu_reporter>, io_unrealized_word<gpu_reporter>,
+                 io_unrealized_byte<gpu_reporter>);
     kcgd_install_gpu_registers();
 }
 
 uint16_t gpu_peek(uint32_t address)
 {
     address &= 0xFFFE;
-    switch (region_of(address)) {
-    case RAM:
-        return pdp11_load_word(kcgd.block + address);
-    case ROM:
-        return pdp11_load_word(kcgd.block + kcgd_rom_offset + (address - 0100000));
-    default:
-        return 0;
-    }
+    const Region region = region_of(address);
+    return region == RAM || region == ROM ? pdp11_load_word(memory_word(region, address)) : 0;
 }
 
 bool gpu_accept_interrupt()

@@ -34,27 +34,13 @@ void write_data(uint32_t, uint16_t value) { kgd.memory[kgd.address] = static_cas
 uint16_t read_address(uint32_t) { return kgd.address; }
 void write_address(uint32_t, uint16_t value) { kgd.address = value & 0x3FFF; }
 
-uint16_t unrealized_read(uint32_t address)
-{
-    std::printf("Read word from unrealized KGD register 0x%X (*) from location PC=0x%X\n", address, cpu_pc());
-    return 0;
-}
-
-void unrealized_word(uint32_t address, uint16_t)
-{
-    std::printf("Write word to unrealized KGD register 0x%X (*) from location PC = 0x%X\n", address, cpu_pc());
-}
-
-void unrealized_byte(uint32_t address, uint16_t)
-{
-    std::printf("Write byte to unrealized KGD register 0x%X (*) from location PC = 0x%X\n", address, cpu_pc());
-}
+constexpr IoReporter kgd_reporter = {&workstation.cpu, "KGD", "Read word from", "PC = "};
 
 void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
 {
     const IoPage page = workstation_cpu_io_page();
     io_page_install_register(page, address, read, write); // even byte: the word handler
-    io_page_install_byte(page, address + 1, unrealized_byte);
+    io_page_install_byte(page, address + 1, io_unrealized_byte<kgd_reporter>);
 }
 
 } // namespace
@@ -64,5 +50,5 @@ void kgd_install_cpu_io()
     install(0176640, read_control, write_control);
     install(0176642, read_data, write_data);
     install(0176644, read_address, write_address);
-    install(0176646, unrealized_read, unrealized_word);
+    install(0176646, io_unrealized_read<kgd_reporter>, io_unrealized_word<kgd_reporter>);
 }

@@ -74,15 +74,9 @@ void ms0515_debugger_stop()
     std::fflush(stdout);
     // A command letter and, on its line, an optional address (an address above 0xFFFF is
     // one that PC never takes); a line whose address is no number is reported and dropped.
-    MonitorNumber got;
     int c;
     uint32_t address = 0;
-    do {
-        c = std::fgetc(ms0515.debugIn);
-        got = c == EOF ? MonitorNumber::end
-              : c == '\n' ? MonitorNumber::none
-                          : monitor_read_number(ms0515.debugIn, &address, true, stdout);
-    } while (got == MonitorNumber::bad);
+    const MonitorNumber got = monitor_read_command(ms0515.debugIn, &c, &address, stdout);
     if (got == MonitorNumber::end) {
         console_closed();
         return;

@@ -159,40 +159,26 @@ uint8_t ms0515_floppy_read_data(Ms0515Floppy& fdc)
 
 // ---- Indicators ---------------------------------------------------------------------
 
-// A 5.25" drive front: '.' transparent, 'K' bezel, 'G' face, 'D' slot, 'W' highlight.
-static const char drive_art[32][33] = {
-    "................................",
-    "................................",
-    "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGDDDDDDDDDDDDDDDDDDDDDDDDDDGGK",
-    "WGGDKKKKKKKKKKKKKKKKKKKKKKKKDGGK",
-    "WGGDDDDDDDDDDDDDDDDDDDDDDDDDDGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGKKKKKKGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGKDDDDKGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGKDDDDKGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGKKKKKKGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK",
-    "WKKKKKKKKKKKKKKKKKKKKKKKKKKKKKKK",
-    "................................",
-    "................................",
+// A 5.25" drive front, 32 x 32, as runs of equal rows from the top: '.' transparent, 'K'
+// bezel, 'G' face, 'D' slot, 'W' highlight.
+struct ArtRows {
+    int count;
+    const char* row;
+};
+static const ArtRows drive_art[] = {
+    {2, "................................"},
+    {1, "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWK"},
+    {10, "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK"},
+    {1, "WGGDDDDDDDDDDDDDDDDDDDDDDDDDDGGK"},
+    {1, "WGGDKKKKKKKKKKKKKKKKKKKKKKKKDGGK"},
+    {1, "WGGDDDDDDDDDDDDDDDDDDDDDDDDDDGGK"},
+    {1, "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK"},
+    {1, "WGGGGGGGGGGGGKKKKKKGGGGGGGGGGGGK"},
+    {2, "WGGGGGGGGGGGGKDDDDKGGGGGGGGGGGGK"},
+    {1, "WGGGGGGGGGGGGKKKKKKGGGGGGGGGGGGK"},
+    {8, "WGGGGGGGGGGGGGGGGGGGGGGGGGGGGGGK"},
+    {1, "WKKKKKKKKKKKKKKKKKKKKKKKKKKKKKKK"},
+    {2, "................................"},
 };
 
 // Drive numbers 0..3 as 6 x 6 lamps: '#' white, '.' transparent.
@@ -232,12 +218,14 @@ void ms0515_draw_drive_indicator(Ms0515Floppy& fdc, uint32_t* pixels, uint32_t p
         }
         return;
     }
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            int32_t colour = art_colour(drive_art[y][x]);
-            if (colour >= 0)
-                origin[static_cast<size_t>(y) * pitch + x] = static_cast<uint32_t>(colour);
-        }
+    int y = 0;
+    for (const ArtRows& rows : drive_art)
+        for (int k = 0; k < rows.count; ++k, ++y)
+            for (int x = 0; x < 32; ++x) {
+                int32_t colour = art_colour(rows.row[x]);
+                if (colour >= 0)
+                    origin[static_cast<size_t>(y) * pitch + x] = static_cast<uint32_t>(colour);
+            }
     uint32_t* lamp = origin + 23 * static_cast<size_t>(pitch) + 21;
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {

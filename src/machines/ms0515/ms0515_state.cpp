@@ -4,17 +4,11 @@
 // counters. The ROM is the file's; the console debugger's mode is left as it is.
 #include <cstring>
 
-#include "host/session.h"
+#include "host/session_table.h"
 #include "machines/ms0515/ms0515.h"
 
 namespace {
 
-constexpr uint32_t tag_cpu = state_tag("PDPC");
-constexpr uint32_t tag_ram = state_tag("MSRM");
-constexpr uint32_t tag_video = state_tag("MSVR");
-constexpr uint32_t tag_system = state_tag("MSSY");
-constexpr uint32_t tag_keyboard = state_tag("MSKB");
-constexpr uint32_t tag_floppy = state_tag("MSFD");
 constexpr uint32_t tag_system_image = state_tag("MSD0");
 constexpr uint32_t tag_work_image = state_tag("MSD1");
 
@@ -74,69 +68,83 @@ bool locate(const uint8_t* p, uint8_t* index, uint32_t* offset)
     return p == nullptr;
 }
 
+// What the sections hold in another shape than the machine: the processor's next step, the
+// page maps as offsets, the drives' images as numbers and the read position. save fills
+// these before writing; load turns them back after reading.
+struct Staging {
+    uint32_t boundary;
+    uint32_t read_pages[8], write_pages[8];
+    FloppySection::Drive drives[4];
+    uint8_t read_image;
+    uint32_t read_offset;
+} staged;
+
+Pdp11Cpu& processor = ms0515.cpu;
+using Cpu = CpuSection;
+const StateField cpu_fields[] = {
+    STATE_FIELD(Cpu, ir, processor.ir),               STATE_FIELD(Cpu, prefetch, processor.prefetch),
+    STATE_FIELD(Cpu, r, processor.r),                 STATE_FIELD(Cpu, psw, processor.psw),
+    STATE_FIELD(Cpu, dataIn, processor.dataIn),       STATE_FIELD(Cpu, dataOut, processor.dataOut),
+    STATE_FIELD(Cpu, vector, processor.vector),       STATE_FIELD(Cpu, busAddress, processor.busAddress),
+    STATE_FIELD(Cpu, prefetchAddress, processor.prefetchAddress), STATE_FIELD(Cpu, savedPc, processor.savedPc),
+    STATE_FIELD(Cpu, savedPsw, processor.savedPsw),   STATE_FIELD(Cpu, indexBase, processor.indexBase),
+    STATE_FIELD(Cpu, cycleBudget, processor.cycleBudget), STATE_FIELD(Cpu, speedFactor, processor.speedFactor),
+    STATE_FIELD(Cpu, boundary, staged.boundary),
+};
+
+using Sys = SystemSection;
+const StateField system_fields[] = {
+    STATE_FIELD(Sys, read_pages, staged.read_pages), STATE_FIELD(Sys, write_pages, staged.write_pages),
+    STATE_FIELD(Sys, memCon, ms0515.memCon),         STATE_FIELD(Sys, sysregA, ms0515.sysregA),
+    STATE_FIELD(Sys, videoMode, ms0515.videoMode),   STATE_FIELD(Sys, pending, ms0515.MsPendingInterrupts),
+    STATE_FIELD(Sys, frameDelay, ms0515.frameDelay), STATE_FIELD(Sys, frameDelayCounter, ms0515.frameDelayCounter),
+    STATE_FIELD(Sys, blinkCounter, ms0515.blinkCounter), STATE_FIELD(Sys, blinkPhase, ms0515.blinkPhase),
+    STATE_FIELD(Sys, systemImageBytes, ms0515.systemImageBytes),
+    STATE_FIELD(Sys, workImageBytes, ms0515.workImageBytes),
+};
+
+using Fdc = FloppySection;
+Ms0515Floppy& fdc = ms0515.floppy;
+const StateField floppy_fields[] = {
+    STATE_FIELD(Fdc, drives, staged.drives),          STATE_FIELD(Fdc, selected, fdc.selected),
+    STATE_FIELD(Fdc, command, fdc.command),           STATE_FIELD(Fdc, status, fdc.status),
+    STATE_FIELD(Fdc, trackRegister, fdc.trackRegister), STATE_FIELD(Fdc, sectorRegister, fdc.sectorRegister),
+    STATE_FIELD(Fdc, dataRegister, fdc.dataRegister), STATE_FIELD(Fdc, statusToggle, fdc.statusToggle),
+    STATE_FIELD(Fdc, readFinished, fdc.readFinished), STATE_FIELD(Fdc, read_image, staged.read_image),
+    STATE_FIELD(Fdc, read_offset, staged.read_offset), STATE_FIELD(Fdc, readCounter, fdc.readCounter),
+};
+
+// The memory block is allocated at start-up: ms0515_register_state points the RAM and video
+// RAM sections into it.
+StateTableEntry sections[] = {
+    {state_tag("PDPC"), nullptr, sizeof(CpuSection), cpu_fields, std::size(cpu_fields)},
+    {state_tag("MSRM"), nullptr, ms0515_rom},
+    {state_tag("MSVR"), nullptr, ms0515_block_size - ms0515_sink},
+    {state_tag("MSSY"), nullptr, sizeof(SystemSection), system_fields, std::size(system_fields)},
+    {state_tag("MSKB"), &ms0515.keyboard, sizeof ms0515.keyboard},
+    {state_tag("MSFD"), nullptr, sizeof(FloppySection), floppy_fields, std::size(floppy_fields)},
+};
+constexpr const char* damaged = "damaged MS-0515 section";
+
 void save(StateWriter* w)
 {
     const Pdp11Cpu& c = ms0515.cpu;
-    CpuSection cs{};
     if (c.busOperation == c.opFetch && c.stepHandler == pdp11_decode_step)
-        cs.boundary = 0;
+        staged.boundary = 0;
     else if (c.busOperation == c.opRefetch && c.stepHandler == pdp11_fetch_complete_step)
-        cs.boundary = 1;
+        staged.boundary = 1;
     else
         return state_fail(w, "the processor is inside an instruction (a bus-error loop)");
-    cs.ir = c.ir;
-    cs.prefetch = c.prefetch;
-    std::memcpy(cs.r, c.r, sizeof cs.r);
-    cs.psw = c.psw;
-    cs.dataIn = c.dataIn;
-    cs.dataOut = c.dataOut;
-    cs.vector = c.vector;
-    cs.busAddress = c.busAddress;
-    cs.prefetchAddress = c.prefetchAddress;
-    cs.savedPc = c.savedPc;
-    cs.savedPsw = c.savedPsw;
-    cs.indexBase = c.indexBase;
-    cs.cycleBudget = c.cycleBudget;
-    cs.speedFactor = c.speedFactor;
-    state_put(w, tag_cpu, &cs, sizeof cs);
-    state_put(w, tag_ram, ms0515.memory, ms0515_rom);
-    state_put(w, tag_video, ms0515.memory + ms0515_sink, ms0515_block_size - ms0515_sink);
-
-    SystemSection s{};
     for (int i = 0; i < 8; ++i) {
-        s.read_pages[i] = uint32_t(ms0515.ReadPages[i] - ms0515.memory);
-        s.write_pages[i] = uint32_t(ms0515.WritePages[i] - ms0515.memory);
+        staged.read_pages[i] = uint32_t(ms0515.ReadPages[i] - ms0515.memory);
+        staged.write_pages[i] = uint32_t(ms0515.WritePages[i] - ms0515.memory);
     }
-    s.memCon = ms0515.memCon;
-    s.sysregA = ms0515.sysregA;
-    s.videoMode = ms0515.videoMode;
-    s.pending = ms0515.MsPendingInterrupts;
-    s.frameDelay = ms0515.frameDelay;
-    s.frameDelayCounter = ms0515.frameDelayCounter;
-    s.blinkCounter = ms0515.blinkCounter;
-    s.blinkPhase = ms0515.blinkPhase;
-    s.systemImageBytes = ms0515.systemImageBytes;
-    s.workImageBytes = ms0515.workImageBytes;
-    state_put(w, tag_system, &s, sizeof s);
-    state_put(w, tag_keyboard, &ms0515.keyboard, sizeof ms0515.keyboard);
-
-    const Ms0515Floppy& f = ms0515.floppy;
-    FloppySection fs{};
     for (int i = 0; i < 4; ++i) {
-        const DriveRecord& d = f.drives[i];
-        fs.drives[i] = {d.track, d.side, d.idle, d.indicatorShown, d.activity, d.doubleSided, image_index(d.image), 0};
+        const DriveRecord& d = fdc.drives[i];
+        staged.drives[i] = {d.track, d.side, d.idle, d.indicatorShown, d.activity, d.doubleSided, image_index(d.image), 0};
     }
-    fs.selected = f.selected;
-    fs.command = f.command;
-    fs.status = f.status;
-    fs.trackRegister = f.trackRegister;
-    fs.sectorRegister = f.sectorRegister;
-    fs.dataRegister = f.dataRegister;
-    fs.statusToggle = f.statusToggle;
-    fs.readFinished = f.readFinished;
-    locate(f.readPointer, &fs.read_image, &fs.read_offset);
-    fs.readCounter = f.readCounter;
-    state_put(w, tag_floppy, &fs, sizeof fs);
+    locate(fdc.readPointer, &staged.read_image, &staged.read_offset);
+    state_put_sections(w, sections);
     // The controller only reads: rewind's states leave the images out.
     if (!state_is_rewind(w)) {
         state_put(w, tag_system_image, ms0515.systemImage, ms0515_image_size);
@@ -153,25 +161,21 @@ bool page_ok(uint32_t offset, bool write)
     return write ? offset < ms0515_rom || offset >= ms0515_sink : true;
 }
 
+template <class Section> Section section_of(const StateReader* r, const StateTableEntry& entry)
+{
+    Section section;
+    std::memcpy(&section, state_get_exact(r, entry.tag, sizeof section), sizeof section);
+    return section;
+}
+
 bool check(const StateReader* r, std::string* why)
 {
-    const uint8_t* cpu = state_get_exact(r, tag_cpu, sizeof(CpuSection));
-    const uint8_t* system = state_get_exact(r, tag_system, sizeof(SystemSection));
-    const uint8_t* keyboard = state_get_exact(r, tag_keyboard, sizeof(Ms0515Keyboard));
-    const uint8_t* floppy = state_get_exact(r, tag_floppy, sizeof(FloppySection));
-    if (!cpu || !system || !keyboard || !floppy || !state_get_exact(r, tag_ram, ms0515_rom) ||
-        !state_get_exact(r, tag_video, ms0515_block_size - ms0515_sink)) {
-        *why = "an MS-0515 section is missing or of the wrong size";
+    if (!state_check_sections(r, sections, "an MS-0515 section is missing or of the wrong size", damaged, why))
         return false;
-    }
-    CpuSection c;
-    std::memcpy(&c, cpu, sizeof c);
-    SystemSection s;
-    std::memcpy(&s, system, sizeof s);
-    FloppySection f;
-    std::memcpy(&f, floppy, sizeof f);
-    Ms0515Keyboard k;
-    std::memcpy(&k, keyboard, sizeof k);
+    const CpuSection c = section_of<CpuSection>(r, sections[0]);
+    const SystemSection s = section_of<SystemSection>(r, sections[3]);
+    const Ms0515Keyboard k = section_of<Ms0515Keyboard>(r, sections[4]);
+    const FloppySection f = section_of<FloppySection>(r, sections[5]);
     // Disk images: both or neither (a rewind state keeps the images in memory).
     size_t size0 = 0, size1 = 0;
     const bool image0 = state_get(r, tag_system_image, &size0) != nullptr;
@@ -184,7 +188,7 @@ bool check(const StateReader* r, std::string* why)
     ok = ok && f.selected < 4 && f.read_image <= 2 && f.read_offset <= ms0515_image_size - ms0515_sector_size;
     ok = ok && k.readIndex < sizeof k.queue && k.writeIndex < sizeof k.queue;
     if (!ok) {
-        *why = "damaged MS-0515 section";
+        *why = damaged;
         return false;
     }
     return true;
@@ -192,75 +196,24 @@ bool check(const StateReader* r, std::string* why)
 
 void load(const StateReader* r)
 {
-    CpuSection cs;
-    std::memcpy(&cs, state_get_exact(r, tag_cpu, sizeof cs), sizeof cs);
+    state_get_sections(r, sections);
     Pdp11Cpu& c = ms0515.cpu;
-    c.ir = cs.ir;
-    c.prefetch = cs.prefetch;
-    std::memcpy(c.r, cs.r, sizeof cs.r);
-    c.psw = cs.psw;
-    c.dataIn = cs.dataIn;
-    c.dataOut = cs.dataOut;
-    c.vector = cs.vector;
-    c.busAddress = cs.busAddress;
-    c.prefetchAddress = cs.prefetchAddress;
-    c.savedPc = cs.savedPc;
-    c.savedPsw = cs.savedPsw;
-    c.indexBase = cs.indexBase;
-    c.cycleBudget = cs.cycleBudget;
-    c.speedFactor = cs.speedFactor;
-    c.busOperation = cs.boundary ? c.opRefetch : c.opFetch;
-    c.stepHandler = cs.boundary ? pdp11_fetch_complete_step : pdp11_decode_step;
-
-    std::memcpy(ms0515.memory, state_get_exact(r, tag_ram, ms0515_rom), ms0515_rom);
-    std::memcpy(ms0515.memory + ms0515_sink, state_get_exact(r, tag_video, ms0515_block_size - ms0515_sink),
-                ms0515_block_size - ms0515_sink);
-    SystemSection s;
-    std::memcpy(&s, state_get_exact(r, tag_system, sizeof s), sizeof s);
+    c.busOperation = staged.boundary ? c.opRefetch : c.opFetch;
+    c.stepHandler = staged.boundary ? pdp11_fetch_complete_step : pdp11_decode_step;
     for (int i = 0; i < 8; ++i) {
-        ms0515.ReadPages[i] = ms0515.memory + s.read_pages[i];
-        ms0515.WritePages[i] = ms0515.memory + s.write_pages[i];
+        ms0515.ReadPages[i] = ms0515.memory + staged.read_pages[i];
+        ms0515.WritePages[i] = ms0515.memory + staged.write_pages[i];
     }
-    ms0515.memCon = s.memCon;
-    ms0515.sysregA = s.sysregA;
-    ms0515.videoMode = s.videoMode;
-    ms0515.MsPendingInterrupts = s.pending;
-    ms0515.frameDelay = s.frameDelay;
-    ms0515.frameDelayCounter = s.frameDelayCounter;
-    ms0515.blinkCounter = s.blinkCounter;
-    ms0515.blinkPhase = s.blinkPhase;
-    ms0515.systemImageBytes = long(s.systemImageBytes);
-    ms0515.workImageBytes = long(s.workImageBytes);
-    std::memcpy(&ms0515.keyboard, state_get_exact(r, tag_keyboard, sizeof ms0515.keyboard), sizeof ms0515.keyboard);
     if (const uint8_t* image = state_get_exact(r, tag_system_image, ms0515_image_size))
         std::memcpy(ms0515.systemImage, image, ms0515_image_size);
     if (const uint8_t* image = state_get_exact(r, tag_work_image, ms0515_image_size))
         std::memcpy(ms0515.workImage, image, ms0515_image_size);
-
-    FloppySection fs;
-    std::memcpy(&fs, state_get_exact(r, tag_floppy, sizeof fs), sizeof fs);
-    Ms0515Floppy& f = ms0515.floppy;
     for (int i = 0; i < 4; ++i) {
-        DriveRecord& d = f.drives[i];
-        const auto& sd = fs.drives[i];
-        d.track = sd.track;
-        d.side = sd.side;
-        d.idle = sd.idle;
-        d.indicatorShown = sd.indicatorShown;
-        d.activity = sd.activity;
-        d.doubleSided = sd.doubleSided;
-        d.image = image_of(sd.image);
+        DriveRecord& d = fdc.drives[i];
+        const auto& sd = staged.drives[i];
+        d = {sd.track, sd.side, sd.idle, sd.indicatorShown, sd.activity, sd.doubleSided, image_of(sd.image)};
     }
-    f.selected = fs.selected;
-    f.command = fs.command;
-    f.status = fs.status;
-    f.trackRegister = fs.trackRegister;
-    f.sectorRegister = fs.sectorRegister;
-    f.dataRegister = fs.dataRegister;
-    f.statusToggle = fs.statusToggle;
-    f.readFinished = fs.readFinished;
-    f.readPointer = fs.read_image ? image_of(fs.read_image) + fs.read_offset : nullptr;
-    f.readCounter = fs.readCounter;
+    fdc.readPointer = staged.read_image ? image_of(staged.read_image) + staged.read_offset : nullptr;
 }
 
 const MachineStateOps ops = {"ms0515", save, check, load};
@@ -269,6 +222,8 @@ const MachineStateOps ops = {"ms0515", save, check, load};
 
 void ms0515_register_state()
 {
+    sections[1].data = ms0515.memory;
+    sections[2].data = ms0515.memory + ms0515_sink;
     session_note_rom("MS-0515.rom", ms0515.memory + ms0515_rom, 0x4000);
     session_register_machine(&ops);
 }

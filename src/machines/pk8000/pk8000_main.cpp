@@ -8,15 +8,6 @@
 #include "machines/pk8000/pk8000.h"
 #include "machines/pk8000/z80_debug_view.h"
 
-namespace {
-
-constexpr uint8_t key_print_screen = 0xB7;
-constexpr uint8_t key_scroll_lock = 0x46;
-constexpr uint8_t key_pause = 0xC5;
-constexpr uint8_t key_f8 = 0x42;
-
-} // namespace
-
 void pk8000_load_rom()
 {
     // A file that cannot be opened or read (a directory) is fatal, with a line naming it
@@ -38,30 +29,16 @@ void pk8000_power_on()
     pk8000.tram_adr = pk8000.vram_adr = pk8000.gfx_pos = pk8000.attr_pos = 0;
 
     Z80State& cpu = pk8000.cpu;
-    cpu = Z80State{};
-    z80_set_costs(&cpu, 256);
-    cpu.mem = pk8000.ram;
-    cpu.fetch_byte = pk8000_fetch_byte;
-    cpu.read_mem = pk8000_read_mem;
-    cpu.write_mem = pk8000_write_mem;
-    cpu.read_port = pk8000_read_port;
-    cpu.write_port = pk8000_write_port;
-    z80_connect(&cpu);
+    z80_power_on(&cpu, 256,
+                 {pk8000_fetch_byte, pk8000_read_mem, pk8000_write_mem, pk8000_read_port, pk8000_write_port},
+                 pk8000.ram);
     // The real machine's processor is an 8080; --cpu z80 runs its programs on a Z80.
     z80_set_8080_mode(&cpu, std::strcmp(cpu_option(), "z80") != 0);
-    cpu.pc = 0;
-    cpu.ticks = 0;
 
-    Z80Monitor& m = pk8000.monitor;
-    m = Z80Monitor{};
-    m.cpu = &cpu;
-    m.read_byte = pk8000_read;
-    m.memory = pk8000.ram;
-    m.memory_file = "PK8000Memory.bin";
-    m.dump_file = "PK8000-DisDump.txt";
-    m.present = pk8000_draw_and_present;
-    z80_monitor_reset(&m);
-    z80_debug_view_register("pk8000", &m);
+    z80_monitor_attach(&pk8000.monitor, "pk8000",
+                       {.cpu = &cpu, .read_byte = pk8000_read, .memory = pk8000.ram,
+                        .memory_file = "PK8000Memory.bin", .dump_file = "PK8000-DisDump.txt",
+                        .present = pk8000_draw_and_present});
 }
 
 void pk8000_begin_frame()
@@ -69,9 +46,7 @@ void pk8000_begin_frame()
     pk8000.cpu.ticks += pk8000_frame_ticks;
     snapshot_keys();
     host_window_keys(); // full screen and screenshot
-    if (key_down(key_print_screen) && key_down(key_scroll_lock) && key_down(key_pause))
-        z80_reset(&pk8000.cpu);
-    if (key_down(key_f8)) z80_monitor_break(&pk8000.monitor);
+    z80_monitor_frame_keys(&pk8000.monitor);
     pk8000_scan_keys();
     // The frame interrupt is raised once, at the frame's start; a CPU with interrupts
     // disabled misses it.
@@ -80,13 +55,7 @@ void pk8000_begin_frame()
 
 void pk8000_run_frame()
 {
-    Z80State* cpu = &pk8000.cpu;
-    Z80Monitor* monitor = &pk8000.monitor;
-    while (cpu->ticks >= 0) {
-        z80_monitor_check(monitor);
-        z80_debug_view_check(cpu);
-        z80_run_instruction(cpu);
-    }
+    z80_monitor_run(&pk8000.monitor);
 }
 
 void pk8000_finish_frame()

@@ -11,9 +11,28 @@
 
 void z80_debug_view_register(const char* machine_name, Z80Monitor* monitor);
 
+// A machine's monitor from its wiring (the fields the machine fills), reset to run mode and
+// registered with the debugger's views under the machine's name.
+void z80_monitor_attach(Z80Monitor* monitor, const char* machine_name, const Z80Monitor& wiring);
+// The keys every monitor machine reads at a frame's start, after snapshot_keys: Print
+// Screen + Scroll Lock + Pause resets the processor, F8 drops into the monitor.
+void z80_monitor_frame_keys(Z80Monitor* monitor);
+
 // One flag test while no debugger watches.
 inline void z80_debug_view_check(Z80State* cpu)
 {
     if (debug_active && cpu->step == decode_main && debug_boundary(0))
         debug_wait();
+}
+
+// Runs the processor until its ticks are spent, the monitor and the debugger looking in
+// before every instruction.
+inline void z80_monitor_run(Z80Monitor* monitor)
+{
+    Z80State* cpu = monitor->cpu;
+    while (cpu->ticks >= 0) {
+        z80_monitor_check(monitor);
+        z80_debug_view_check(cpu);
+        z80_run_instruction(cpu);
+    }
 }

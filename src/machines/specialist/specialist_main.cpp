@@ -9,10 +9,6 @@
 
 namespace {
 
-constexpr uint8_t key_f8 = 0x42;
-constexpr uint8_t key_print_screen = 0xB7;
-constexpr uint8_t key_scroll_lock = 0x46;
-constexpr uint8_t key_pause = 0xC5;
 
 } // namespace
 
@@ -26,50 +22,31 @@ void specialist_start()
 void specialist_power_on()
 {
     Z80State& cpu = specialist.cpu;
-    cpu = Z80State{};
-    z80_set_costs(&cpu, 256);
-    cpu.fetch_byte = specialist_fetch_byte;
-    cpu.read_mem = specialist_read_mem;
-    cpu.write_mem = specialist_write_mem;
-    cpu.read_port = specialist_read_port;
-    cpu.write_port = specialist_write_port;
-    cpu.mem = specialist.memory;
-    z80_connect(&cpu);
+    z80_power_on(&cpu, 256,
+                 {specialist_fetch_byte, specialist_read_mem, specialist_write_mem, specialist_read_port,
+                  specialist_write_port},
+                 specialist.memory);
     // The real machine's processor is an 8080; --cpu z80 runs its programs on a Z80.
     z80_set_8080_mode(&cpu, std::strcmp(cpu_option(), "z80") != 0);
-    cpu.ticks = 0;
     cpu.pc = specialist_bios_start;
     specialist_ppi_reset();
     for (uint16_t& row : specialist.key_rows) row = 0;
     specialist.shift_down = 0;
 
-    Z80Monitor& monitor = specialist.monitor;
-    monitor = Z80Monitor{};
-    monitor.cpu = &cpu;
-    monitor.read_byte = specialist_peek;
-    monitor.memory = specialist.memory;
-    monitor.memory_file = "SPEC000Memory.bin";
-    monitor.dump_file = "SPEC000-DisDump.txt";
-    monitor.present = specialist_draw_and_present;
-    z80_monitor_reset(&monitor);
-    z80_debug_view_register("specialist", &monitor);
+    z80_monitor_attach(&specialist.monitor, "specialist",
+                       {.cpu = &cpu, .read_byte = specialist_peek, .memory = specialist.memory,
+                        .memory_file = "SPEC000Memory.bin", .dump_file = "SPEC000-DisDump.txt",
+                        .present = specialist_draw_and_present});
 }
 
 void specialist_run_frame()
 {
-    Z80State& cpu = specialist.cpu;
-    cpu.ticks += specialist_frame_ticks;
+    specialist.cpu.ticks += specialist_frame_ticks;
     snapshot_keys();
     host_window_keys(); // full screen and screenshot
-    if (key_down(key_print_screen) && key_down(key_scroll_lock) && key_down(key_pause)) z80_reset(&cpu);
-    if (key_down(key_f8)) z80_monitor_break(&specialist.monitor);
+    z80_monitor_frame_keys(&specialist.monitor);
     specialist_build_inputs();
-
-    while (cpu.ticks >= 0) {
-        z80_monitor_check(&specialist.monitor);
-        z80_debug_view_check(&cpu);
-        z80_run_instruction(&cpu);
-    }
+    z80_monitor_run(&specialist.monitor);
 }
 
 extern const MachineUi specialist_machine_ui; // at the end of this file

@@ -82,18 +82,7 @@ void paint_row(uint8_t* text, uint32_t row_address, bool marks)
 
 void ksm_terminal_setup()
 {
-    Z80State& s = k.tpu;
-    s = Z80State{};
-    z80_set_costs(&s, 256);
-    s.fetch_byte = ksm_fetch;
-    s.read_mem = ksm_read;
-    s.write_mem = ksm_write;
-    s.read_port = ksm_in;
-    s.write_port = ksm_out;
-    s.mem = k.block;
-    z80_connect(&s);
-    s.pc = 0;
-    s.ticks = 0;
+    z80_power_on(&k.tpu, 256, {ksm_fetch, ksm_read, ksm_write, ksm_in, ksm_out}, k.block);
     std::memset(k.block + ksm_rom_size, 0, 0x10000 - ksm_rom_size);
     k.inputLatch = 0;
     k.rowLatch = 0;

@@ -129,12 +129,6 @@ const DebugDevice ie15_devices[] = {
     {"15IE video", "blink counter", 8, [] { return uint32_t(t.blinkCounter); }},
 };
 
-template <typename T, size_t N> void add(T* list, int* count, int capacity, const T (&items)[N])
-{
-    for (size_t i = 0; i < N && *count < capacity; ++i)
-        list[(*count)++] = items[i];
-}
-
 } // namespace
 
 void terminals_debug_lists(DebugLists* lists)
@@ -142,12 +136,7 @@ void terminals_debug_lists(DebugLists* lists)
     if (k.present) {
         for (int i = 0; i < z80_debug_register_count; ++i)
             tpu_registers[i] = {z80_debug_register_names[i], z80_debug_register_bits[i]};
-        DebugProcessor tpu = tpu_processor;
-        tpu.space = lists->space_count;
-        lists->tpu = lists->processor_count;
-        add(lists->processors, &lists->processor_count, debug_list_capacity, {tpu});
-        add(lists->spaces, &lists->space_count, debug_list_capacity, {ksm_space});
-        add(lists->devices, &lists->device_count, debug_device_capacity, ksm_devices);
+        lists->tpu = debug_lists_add_processor(lists, tpu_processor, {ksm_space}, ksm_devices);
     }
     if (t.present) {
         static const char* const fixed[5] = {"PC", "A", "F", "BANK", "ADR"};
@@ -158,11 +147,6 @@ void terminals_debug_lists(DebugLists* lists)
             std::snprintf(ie15_register_names[i], sizeof ie15_register_names[i], "R%d%s", i % 16, i < 16 ? "" : "'");
             ie15_registers[5 + i] = {ie15_register_names[i], 12};
         }
-        DebugProcessor ie15 = ie15_processor;
-        ie15.space = lists->space_count;
-        lists->ie15 = lists->processor_count;
-        add(lists->processors, &lists->processor_count, debug_list_capacity, {ie15});
-        add(lists->spaces, &lists->space_count, debug_list_capacity, ie15_spaces);
-        add(lists->devices, &lists->device_count, debug_device_capacity, ie15_devices);
+        lists->ie15 = debug_lists_add_processor(lists, ie15_processor, ie15_spaces, ie15_devices);
     }
 }

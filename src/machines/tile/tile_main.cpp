@@ -3,28 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/key_codes.h"
 #include "host/machine_ui.h"
 #include "machines/tile/tile.h"
 #include "machines/pk8000/z80_debug_view.h"
 
 namespace {
-
-constexpr uint8_t key_1 = 0x02;
-constexpr uint8_t key_f = 0x21;
-constexpr uint8_t key_enter = 0x1C;
-constexpr uint8_t key_left_ctrl = 0x1D;
-constexpr uint8_t key_space = 0x39;
-constexpr uint8_t key_f8 = 0x42;
-constexpr uint8_t key_scroll_lock = 0x46;
-constexpr uint8_t key_print_screen = 0xB7;
-constexpr uint8_t key_pause = 0xC5;
-constexpr uint8_t key_up = 0xC8;
-constexpr uint8_t key_left = 0xCB;
-constexpr uint8_t key_right = 0xCD;
-constexpr uint8_t key_down_arrow = 0xD0;
-constexpr uint8_t key_delete = 0xD3;
-constexpr uint8_t key_left_windows = 0xDB;
-constexpr uint8_t key_c = 0x2E; // with Left Windows: screenshot
 
 void step_scanlines()
 {
@@ -123,29 +107,11 @@ void tile_start()
 
 void tile_power_on()
 {
-    Z80State& cpu = tile.cpu;
-    cpu = Z80State{};
-    z80_set_costs(&cpu, 256);
-    cpu.fetch_byte = tile_fetch_byte;
-    cpu.read_mem = tile_read_mem;
-    cpu.write_mem = tile_write_mem;
-    cpu.read_port = tile_read_port;
-    cpu.write_port = tile_write_port;
-    cpu.mem = tile.memory;
-    z80_connect(&cpu);
-    cpu.ticks = 0;
-    cpu.pc = 0;
-
-    Z80Monitor& monitor = tile.monitor;
-    monitor = Z80Monitor{};
-    monitor.cpu = &cpu;
-    monitor.read_byte = nullptr; // plain memory reads, no side effects
-    monitor.memory = nullptr;    // no memory dump command on this machine
-    monitor.memory_file = nullptr;
-    monitor.dump_file = "TIA-DisDump.txt";
-    monitor.present = tile_draw_and_present;
-    z80_monitor_reset(&monitor);
-    z80_debug_view_register("tile", &monitor);
+    z80_power_on(&tile.cpu, 256, {tile_fetch_byte, tile_read_mem, tile_write_mem, tile_read_port, tile_write_port},
+                 tile.memory);
+    // Plain memory reads without side effects; no memory dump command on this machine.
+    z80_monitor_attach(&tile.monitor, "tile",
+                       {.cpu = &tile.cpu, .dump_file = "TIA-DisDump.txt", .present = tile_draw_and_present});
 }
 
 void tile_run_frame()

@@ -5,16 +5,11 @@
 #include <cstring>
 
 #include "cpu/z80/z80_state.h"
-#include "host/session.h"
+#include "host/session_table.h"
 #include "machines/tile/tile.h"
 
 namespace {
 
-constexpr uint32_t tag_cpu = state_tag("Z80 ");
-constexpr uint32_t tag_memory = state_tag("TLMM");
-constexpr uint32_t tag_graphics = state_tag("TLGR");
-constexpr uint32_t tag_map = state_tag("TLMP");
-constexpr uint32_t tag_planes = state_tag("TLPL");
 constexpr uint32_t tag_ports = state_tag("TLIO");
 
 struct Ports {
@@ -23,74 +18,35 @@ struct Ports {
     uint32_t palette[16];
 };
 
-void save(StateWriter* w)
-{
-    Z80SavedState cpu;
-    const char* why = nullptr;
-    if (!z80_state_save(&tile.cpu, &cpu, &why))
-        return state_fail(w, why);
-    state_put(w, tag_cpu, &cpu, sizeof cpu);
-    state_put(w, tag_memory, tile.memory, sizeof tile.memory);
-    state_put(w, tag_graphics, tile.graphics, sizeof tile.graphics);
-    state_put(w, tag_map, tile.tile_map, sizeof tile.tile_map);
-    state_put(w, tag_planes, tile.tile_planes, sizeof tile.tile_planes);
-    Ports p{};
-    p.control = tile.control;
-    p.x_scroll = tile.x_scroll;
-    p.y_scroll = tile.y_scroll;
-    p.scale = tile.scale;
-    p.scanlines = tile.scanlines;
-    std::memcpy(p.input, tile.input, sizeof p.input);
-    std::memcpy(p.sprites, tile.sprites, sizeof p.sprites);
-    std::memcpy(p.palette, tile.palette, sizeof p.palette);
-    state_put(w, tag_ports, &p, sizeof p);
-}
+const StateField port_fields[] = {
+    STATE_FIELD(Ports, control, tile.control),     STATE_FIELD(Ports, x_scroll, tile.x_scroll),
+    STATE_FIELD(Ports, y_scroll, tile.y_scroll),   STATE_FIELD(Ports, scale, tile.scale),
+    STATE_FIELD(Ports, scanlines, tile.scanlines), STATE_FIELD(Ports, input, tile.input),
+    STATE_FIELD(Ports, sprites, tile.sprites),     STATE_FIELD(Ports, palette, tile.palette),
+};
 
-bool check(const StateReader* r, std::string* why)
+const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
+const StateTableEntry sections[] = {
+    {state_tag("Z80 "), &tile.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
+    {state_tag("TLMM"), tile.memory, sizeof tile.memory},
+    {state_tag("TLGR"), tile.graphics, sizeof tile.graphics},
+    {state_tag("TLMP"), tile.tile_map, sizeof tile.tile_map},
+    {state_tag("TLPL"), tile.tile_planes, sizeof tile.tile_planes},
+    {tag_ports, nullptr, sizeof(Ports), port_fields, std::size(port_fields)},
+};
+bool values_valid(const StateReader* r)
 {
-    const uint8_t* cpu = state_get_exact(r, tag_cpu, sizeof(Z80SavedState));
-    const uint8_t* ports = state_get_exact(r, tag_ports, sizeof(Ports));
-    if (!cpu || !ports || !state_get_exact(r, tag_memory, sizeof tile.memory) ||
-        !state_get_exact(r, tag_graphics, sizeof tile.graphics) || !state_get_exact(r, tag_map, sizeof tile.tile_map) ||
-        !state_get_exact(r, tag_planes, sizeof tile.tile_planes)) {
-        *why = "a tile machine section is missing or of the wrong size";
-        return false;
-    }
-    Z80SavedState z;
-    std::memcpy(&z, cpu, sizeof z);
-    Ports p;
-    std::memcpy(&p, ports, sizeof p);
-    const bool scale_ok = p.scale == tile_scale_1 || p.scale == tile_scale_3 || p.scale == tile_scale_1_25;
-    if (!z80_state_valid(z) || !scale_ok || p.scanlines > tile_lines_double) {
-        *why = "damaged tile machine section";
-        return false;
-    }
-    return true;
-}
-
-void load(const StateReader* r)
-{
-    Z80SavedState z;
-    std::memcpy(&z, state_get_exact(r, tag_cpu, sizeof z), sizeof z);
-    std::memcpy(tile.memory, state_get_exact(r, tag_memory, sizeof tile.memory), sizeof tile.memory);
-    std::memcpy(tile.graphics, state_get_exact(r, tag_graphics, sizeof tile.graphics), sizeof tile.graphics);
-    std::memcpy(tile.tile_map, state_get_exact(r, tag_map, sizeof tile.tile_map), sizeof tile.tile_map);
-    std::memcpy(tile.tile_planes, state_get_exact(r, tag_planes, sizeof tile.tile_planes), sizeof tile.tile_planes);
     Ports p;
     std::memcpy(&p, state_get_exact(r, tag_ports, sizeof p), sizeof p);
-    tile.control = p.control;
-    tile.x_scroll = p.x_scroll;
-    tile.y_scroll = p.y_scroll;
-    tile.scale = p.scale;
-    tile.scanlines = p.scanlines;
-    std::memcpy(tile.input, p.input, sizeof p.input);
-    std::memcpy(tile.sprites, p.sprites, sizeof p.sprites);
-    std::memcpy(tile.palette, p.palette, sizeof p.palette);
-    std::memset(tile.work, 0, sizeof tile.work);
-    z80_state_load(z, &tile.cpu);
+    const bool scale_ok = p.scale == tile_scale_1 || p.scale == tile_scale_3 || p.scale == tile_scale_1_25;
+    return scale_ok && p.scanlines <= tile_lines_double;
 }
 
-const MachineStateOps ops = {"tile", save, check, load};
+// Render buffers are rebuilt by the next frame.
+void clear_work() { std::memset(tile.work, 0, sizeof tile.work); }
+
+const MachineStateTable table = {"tile", sections, "a tile machine section is missing or of the wrong size",
+                                 "damaged tile machine section", values_valid, clear_work};
 
 } // namespace
 
@@ -105,5 +61,5 @@ void tile_register_state()
         std::memset(program + got, 0xFF, sizeof program - got);
     }
     session_note_rom("konek.tia", program, sizeof program);
-    session_register_machine(&ops);
+    session_register_table(&table);
 }

@@ -227,14 +227,61 @@ void io_page_even_bytes_take_words(const IoPage& page);
 // Byte slots first, first + 2, ... up to last take `byte` (the odd lanes of registers).
 void io_page_odd_bytes(const IoPage& page, uint32_t first, uint32_t last, UkncIoWrite byte);
 
+// Registers that do not answer (workstation_io_page.cpp). A non-existent register prints
+// what was tried and takes the processor through the bus-error trap (vector 4); one that
+// exists on the real machine but is not emulated ("unrealized") only prints. Each processor's
+// messages keep their own wording.
+struct IoReporter {
+    Pdp11Cpu* cpu;        // whose PC the messages name and which a non-existent register traps
+    const char* name;     // "CPU", "PPU", "GPU", "KGD"
+    const char* read;     // "Read word from" or "Read from"
+    const char* write_pc; // "PC = " or "PC=" in the unrealized writes' messages
+};
+void io_report_nonexistent(const IoReporter& reporter, const char* access, uint32_t address);
+void io_report_unrealized(const IoReporter& reporter, const char* access, const char* pc, uint32_t address);
+// The handlers of one reporter, for the I/O tables.
+template <const IoReporter& R>
+uint16_t io_nonexistent_read(uint32_t address)
+{
+    io_report_nonexistent(R, R.read, address);
+    return 0;
+}
+template <const IoReporter& R>
+void io_nonexistent_word(uint32_t address, uint16_t)
+{
+    io_report_nonexistent(R, "Write word to", address);
+}
+template <const IoReporter& R>
+void io_nonexistent_byte(uint32_t address, uint16_t)
+{
+    io_report_nonexistent(R, "Write byte to", address);
+}
+template <const IoReporter& R>
+uint16_t io_unrealized_read(uint32_t address)
+{
+    io_report_unrealized(R, R.read, "PC=", address);
+    return 0;
+}
+template <const IoReporter& R>
+void io_unrealized_word(uint32_t address, uint16_t)
+{
+    io_report_unrealized(R, "Write word to", R.write_pc, address);
+}
+template <const IoReporter& R>
+void io_unrealized_byte(uint32_t address, uint16_t)
+{
+    io_report_unrealized(R, "Write byte to", R.write_pc, address);
+}
+
 // CPU I/O page (workstation_cpu_io.cpp).
 void workstation_install_cpu_io();
-uint16_t cpu_io_nonexistent_read(uint32_t address);
-void cpu_io_nonexistent_word(uint32_t address, uint16_t value);
-void cpu_io_nonexistent_byte(uint32_t address, uint16_t value);
-uint16_t cpu_io_unrealized_read(uint32_t address);
-void cpu_io_unrealized_word(uint32_t address, uint16_t value);
-void cpu_io_unrealized_byte(uint32_t address, uint16_t value);
+inline constexpr IoReporter cpu_io_reporter = {&workstation.cpu, "CPU", "Read word from", "PC = "};
+inline constexpr UkncIoRead cpu_io_nonexistent_read = io_nonexistent_read<cpu_io_reporter>;
+inline constexpr UkncIoWrite cpu_io_nonexistent_word = io_nonexistent_word<cpu_io_reporter>;
+inline constexpr UkncIoWrite cpu_io_nonexistent_byte = io_nonexistent_byte<cpu_io_reporter>;
+inline constexpr UkncIoRead cpu_io_unrealized_read = io_unrealized_read<cpu_io_reporter>;
+inline constexpr UkncIoWrite cpu_io_unrealized_word = io_unrealized_word<cpu_io_reporter>;
+inline constexpr UkncIoWrite cpu_io_unrealized_byte = io_unrealized_byte<cpu_io_reporter>;
 
 // Exchange channels and console fan-out (workstation_channels.cpp).
 void workstation_reset_channels();
@@ -253,12 +300,10 @@ uint16_t workstation_ppu_peek(uint32_t address); // no side effects: memory or R
 
 // PPU I/O page (workstation_ppu_io.cpp).
 void workstation_install_ppu_io();
-uint16_t ppu_io_nonexistent_read(uint32_t address);
-void ppu_io_nonexistent_word(uint32_t address, uint16_t value);
-void ppu_io_nonexistent_byte(uint32_t address, uint16_t value);
-uint16_t ppu_io_unrealized_read(uint32_t address);
-void ppu_io_unrealized_word(uint32_t address, uint16_t value);
-void ppu_io_unrealized_byte(uint32_t address, uint16_t value);
+inline constexpr IoReporter ppu_io_reporter = {&workstation.ppu, "PPU", "Read from", "PC="};
+inline constexpr UkncIoRead ppu_io_unrealized_read = io_unrealized_read<ppu_io_reporter>;
+inline constexpr UkncIoWrite ppu_io_unrealized_word = io_unrealized_word<ppu_io_reporter>;
+inline constexpr UkncIoWrite ppu_io_unrealized_byte = io_unrealized_byte<ppu_io_reporter>;
 
 // Planes (workstation_planes.cpp).
 void workstation_reset_planes();

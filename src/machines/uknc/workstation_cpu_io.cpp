@@ -4,11 +4,8 @@
 #include "machines/uknc/workstation_hooks.h"
 
 
-#include <cstdio>
 
 namespace {
-
-inline uint32_t cpu_pc() { return workstation.cpu.r[7] & 0xFFFF; }
 
 
 void install_unrealized(uint32_t address)
@@ -17,41 +14,6 @@ void install_unrealized(uint32_t address)
 }
 
 } // namespace
-
-uint16_t cpu_io_nonexistent_read(uint32_t address)
-{
-    std::printf("Read word from non-existent CPU register 0x%X from location PC = 0x%X\n", address, cpu_pc());
-    workstation.cpu.stepHandler = bus_error_trap;
-    return 0;
-}
-
-void cpu_io_nonexistent_word(uint32_t address, uint16_t)
-{
-    std::printf("Write word to non-existent CPU register 0x%X from location PC = 0x%X\n", address, cpu_pc());
-    workstation.cpu.stepHandler = bus_error_trap;
-}
-
-void cpu_io_nonexistent_byte(uint32_t address, uint16_t)
-{
-    std::printf("Write byte to non-existent CPU register 0x%X from location PC = 0x%X\n", address, cpu_pc());
-    workstation.cpu.stepHandler = bus_error_trap;
-}
-
-uint16_t cpu_io_unrealized_read(uint32_t address)
-{
-    std::printf("Read word from unrealized CPU register 0x%X (*) from location PC=0x%X\n", address, cpu_pc());
-    return 0;
-}
-
-void cpu_io_unrealized_word(uint32_t address, uint16_t)
-{
-    std::printf("Write word to unrealized CPU register 0x%X (*) from location PC = 0x%X\n", address, cpu_pc());
-}
-
-void cpu_io_unrealized_byte(uint32_t address, uint16_t)
-{
-    std::printf("Write byte to unrealized CPU register 0x%X (*) from location PC = 0x%X\n", address, cpu_pc());
-}
 
 // Filling order: defaults everywhere, the registers, then every even byte slot takes the
 // word handler of its address (a byte write to an even address is a word write of the

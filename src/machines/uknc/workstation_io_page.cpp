@@ -51,3 +51,16 @@ void io_page_odd_bytes(const IoPage& page, uint32_t first, uint32_t last, UkncIo
     for (uint32_t address = first; address <= last; address += 2)
         io_page_install_byte(page, address, byte);
 }
+
+void io_report_nonexistent(const IoReporter& reporter, const char* access, uint32_t address)
+{
+    std::printf("%s non-existent %s register 0x%X from location PC = 0x%X\n", access, reporter.name, address,
+                reporter.cpu->r[7] & 0xFFFF);
+    reporter.cpu->stepHandler = bus_error_trap;
+}
+
+void io_report_unrealized(const IoReporter& reporter, const char* access, const char* pc, uint32_t address)
+{
+    std::printf("%s unrealized %s register 0x%X (*) from location %s0x%X\n", access, reporter.name, address, pc,
+                reporter.cpu->r[7] & 0xFFFF);
+}

@@ -5,6 +5,7 @@
 #include "machines/uknc/workstation.h"
 
 #include "cpu/pdp11/pdp11_bus.h"
+#include "machines/uknc/processor_power_on.h"
 #include "host/host.h"
 
 #include <cstdio>
@@ -107,16 +108,7 @@ int32_t held_step(Pdp11Cpu* cpu) { return cpu->cycleBudget -= cpu->costBusCycle;
 
 void workstation_setup_cpu()
 {
-    Pdp11Cpu& cpu = workstation.cpu;
-    cpu = Pdp11Cpu{};
-    pdp11_set_delivered_costs(&cpu);
-    cpu.haltBase = 0xE000;
-    cpu.memory = workstation.cpuMemory;
-    pdp11_install_bus<CpuBus>(&cpu);
-    cpu.r[6] = 01000;
-    cpu.r[7] = 0160300;
-    cpu.psw = 0400;
-    cpu.cycleBudget = 0;
+    processor_power_on<CpuBus>(&workstation.cpu, 0xE000, workstation.cpuMemory, 0160300, 0400);
     workstation_hold_cpu();
 }
 

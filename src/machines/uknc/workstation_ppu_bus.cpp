@@ -5,6 +5,7 @@
 #include "machines/uknc/workstation.h"
 
 #include "cpu/pdp11/pdp11_bus.h"
+#include "machines/uknc/processor_power_on.h"
 
 #include <cstdio>
 #include <cstring>
@@ -83,14 +84,8 @@ struct PpuBus {
 
 void workstation_setup_ppu()
 {
-    Pdp11Cpu& ppu = ws.ppu;
-    ppu = Pdp11Cpu{};
-    pdp11_set_delivered_costs(&ppu);
-    ppu.haltBase = 0xE000;
-    ppu.memory = ws.ppuMemory;
-    pdp11_install_bus<PpuBus>(&ppu);
-    ppu.r[6] = 01000;
-    pdp11_reset(&ppu, 0160300, 0400);
+    processor_power_on<PpuBus>(&ws.ppu, 0xE000, ws.ppuMemory, 0160300, 0400);
+    pdp11_reset(&ws.ppu, 0160300, 0400); // the first step refetches at PC
 }
 
 void workstation_write_memory_control(uint16_t value)

@@ -5,7 +5,6 @@
 
 #include "machines/uknc/uknc_floppy.h"
 
-#include <cstdio>
 #include <initializer_list>
 
 namespace {
@@ -39,47 +38,13 @@ void floppy_write_data(uint32_t, uint16_t value) { uknc_floppy_write_data(value)
 
 } // namespace
 
-uint16_t ppu_io_nonexistent_read(uint32_t address)
-{
-    std::printf("Read from non-existent PPU register 0x%X from location PC = 0x%X\n", address, ppu_pc());
-    ws.ppu.stepHandler = bus_error_trap;
-    return 0;
-}
-
-void ppu_io_nonexistent_word(uint32_t address, uint16_t)
-{
-    std::printf("Write word to non-existent PPU register 0x%X from location PC = 0x%X\n", address, ppu_pc());
-    ws.ppu.stepHandler = bus_error_trap;
-}
-
-void ppu_io_nonexistent_byte(uint32_t address, uint16_t)
-{
-    std::printf("Write byte to non-existent PPU register 0x%X from location PC = 0x%X\n", address, ppu_pc());
-    ws.ppu.stepHandler = bus_error_trap;
-}
-
-uint16_t ppu_io_unrealized_read(uint32_t address)
-{
-    std::printf("Read from unrealized PPU register 0x%X (*) from location PC=0x%X\n", address, ppu_pc());
-    return 0;
-}
-
-void ppu_io_unrealized_word(uint32_t address, uint16_t)
-{
-    std::printf("Write word to unrealized PPU register 0x%X (*) from location PC=0x%X\n", address, ppu_pc());
-}
-
-void ppu_io_unrealized_byte(uint32_t address, uint16_t)
-{
-    std::printf("Write byte to unrealized PPU register 0x%X (*) from location PC=0x%X\n", address, ppu_pc());
-}
-
 // Same filling order as the CPU's tables: defaults, registers, even byte slots = word
 // handlers, report-only odd byte slots, then byte lanes of their own.
 void workstation_install_ppu_io()
 {
     const IoPage page = workstation_ppu_io_page();
-    io_page_fill(page, ppu_io_nonexistent_read, ppu_io_nonexistent_word, ppu_io_nonexistent_byte);
+    io_page_fill(page, io_nonexistent_read<ppu_io_reporter>, io_nonexistent_word<ppu_io_reporter>,
+                 io_nonexistent_byte<ppu_io_reporter>);
 
     workstation_install_ppu_planes();
     for (uint32_t address = 0177030; address <= 0177052; address += 2)

@@ -9,6 +9,7 @@
 #include "machines/uknc/uknc_floppy.h"
 
 #include "host/host.h"
+#include "host/key_codes.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,28 +17,6 @@
 namespace {
 
 Workstation& ws = workstation;
-
-enum : uint8_t {
-    KEY_LEFT_CTRL = 0x1D,
-    KEY_RIGHT_CTRL = 0x9D,
-    KEY_LEFT_SHIFT = 0x2A,
-    KEY_PRINT_SCREEN = 0xB7,
-    KEY_LEFT_WIN = 0xDB,
-    KEY_F = 0x21,
-    KEY_PAGE_UP = 0xC9,
-    KEY_PAGE_DOWN = 0xD1,
-    KEY_GRAVE = 0x29,
-    KEY_DELETE = 0xD3,
-    KEY_APPS = 0xDD,
-    KEY_0 = 0x0B,
-    KEY_1 = 0x02,
-    KEY_F6 = 0x40,
-    KEY_F7 = 0x41,
-    KEY_F8 = 0x42,
-    KEY_F9 = 0x43,
-    KEY_F10 = 0x44,
-    KEY_NUM_LOCK = 0x45,
-};
 
 constexpr int palette_list_length = 5; // the palette lists of the UKNC, KGD and NEMIGA
 
@@ -116,35 +95,35 @@ void dvk_keys()
         ws.ie15RedStandIn = 0x80; // the terminal's start value
         ws.ie15RedPort = &ws.ie15RedStandIn;
     }
-    if (key_down(KEY_F6) && ws.kcgdPresent && !ws.kcgdMode) {
+    if (key_down(key_f6) && ws.kcgdPresent && !ws.kcgdMode) {
         workstation_switch_mode(WS_MODE_KGD, false, true);
         workstation_switch_mode(WS_MODE_KCGD, true, true);
     }
-    if (key_down(KEY_F8) && ws.ksmPresent) {
+    if (key_down(key_f8) && ws.ksmPresent) {
         ws.ie15Selected = false;
         workstation_switch_mode(WS_MODE_KGD, true, true);
         ws.keepKgd = true;
     }
-    if (key_down(KEY_F9) && ws.ie15Present) {
+    if (key_down(key_f9) && ws.ie15Present) {
         ws.ie15Selected = true;
         workstation_switch_mode(WS_MODE_KGD, true, true);
         ws.keepKgd = true;
     }
     // F7 hands the screen back to the UKNC: the KCGD and the KGD may both be on (ESC X
     // or F8/F9 while the other is shown), and one press switches off both.
-    if (key_down(KEY_F7)) {
+    if (key_down(key_f7)) {
         workstation_switch_mode(WS_MODE_KCGD, false, true);
         if (ws.kgdMode) {
             workstation_switch_mode(WS_MODE_KGD, false, true);
             ws.keepKgd = false;
         }
     }
-    if (key_pressed(KEY_F10)) {
+    if (key_pressed(key_f10)) {
         uint16_t& r11 = *ws.ie15ModeRegister;
         std::printf((r11 & 2) ? "15IE: Mode 1\n" : "15IE: Mode 2\n");
         r11 ^= 2;
     }
-    if (key_pressed(KEY_NUM_LOCK)) {
+    if (key_pressed(key_num_lock)) {
         uint8_t& red = *ws.ie15RedPort;
         std::printf(red == 0x80 ? "15IE: RED Off\n" : "15IE: RED On\n");
         red = red == 0x80 ? 0 : 0x80;
@@ -156,49 +135,49 @@ void dvk_keys()
 bool workstation_host_keys()
 {
     bool took_frame = false;
-    if (key_down(KEY_LEFT_CTRL) && key_down(KEY_LEFT_SHIFT)) {
-        if (key_pressed(KEY_0)) {
+    if (key_down(key_left_ctrl) && key_down(key_left_shift)) {
+        if (key_pressed(key_0)) {
             uknc_floppy_save(0);
             took_frame = true;
         }
-        if (key_pressed(KEY_1)) {
+        if (key_pressed(key_1)) {
             uknc_floppy_save(1);
             took_frame = true;
         }
     }
-    if ((key_down(KEY_LEFT_SHIFT) && key_pressed(KEY_PRINT_SCREEN)) || (key_down(KEY_LEFT_WIN) && key_pressed(0x2E))) {
+    if ((key_down(key_left_shift) && key_pressed(key_print_screen)) || (key_down(key_left_windows) && key_pressed(0x2E))) {
         save_screenshot();
         took_frame = true;
     }
-    if (key_down(KEY_LEFT_WIN) && key_pressed(KEY_F)) {
+    if (key_down(key_left_windows) && key_pressed(key_f)) {
         fullscreen ^= 1;
         set_client_size(0, 0);
         took_frame = true;
     }
-    if (key_down(KEY_LEFT_CTRL) && key_down(KEY_RIGHT_CTRL) &&
-        (key_pressed(KEY_LEFT_CTRL) || key_pressed(KEY_RIGHT_CTRL))) {
+    if (key_down(key_left_ctrl) && key_down(key_right_ctrl) &&
+        (key_pressed(key_left_ctrl) || key_pressed(key_right_ctrl))) {
         std::printf("System Reset...\n");
         workstation_restart_host();
     }
-    if (key_down(KEY_APPS))
+    if (key_down(key_apps))
         workstation_monitor_enter();
     dvk_keys();
-    if (key_pressed(KEY_PAGE_UP)) {
+    if (key_pressed(key_page_up)) {
         ++ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);
     }
-    if (key_pressed(KEY_PAGE_DOWN)) {
+    if (key_pressed(key_page_down)) {
         if (ws.frameDelay > 0)
             --ws.frameDelay;
         std::printf("Frame Delay = %d\n", ws.frameDelay);
     }
-    if (key_pressed(KEY_GRAVE))
+    if (key_pressed(key_grave))
         next_palette();
-    if (key_pressed(KEY_DELETE)) {
+    if (key_pressed(key_delete)) {
         clear_back_buffer();
-        if (key_down(KEY_LEFT_CTRL))
+        if (key_down(key_left_ctrl))
             next_scanline_mode();
-        else if (!key_down(KEY_LEFT_SHIFT))
+        else if (!key_down(key_left_shift))
             next_x_scale();
         else if (!ws.kgdMode && !ws.kcgdMode && !ws.nemigaMode)
             next_lines_fit();

@@ -278,15 +278,9 @@ void workstation_monitor_stop()
 
     // A command letter and, on its line, an optional number; a line whose number is no
     // number is reported and dropped, and the next line is read.
-    MonitorNumber got;
     int c;
     uint32_t number = 0;
-    do {
-        c = std::fgetc(ws.monitorIn);
-        got = c == EOF ? MonitorNumber::end
-              : c == '\n' ? MonitorNumber::none
-                          : monitor_read_number(ws.monitorIn, &number, true, stdout);
-    } while (got == MonitorNumber::bad);
+    const MonitorNumber got = monitor_read_command(ws.monitorIn, &c, &number, stdout);
     if (got == MonitorNumber::end) {
         console_closed();
         update_watch();

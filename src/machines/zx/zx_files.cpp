@@ -80,3 +80,15 @@ bool zx_read_whole_file(const char* name, std::vector<uint8_t>* bytes, std::stri
     }
     return true;
 }
+
+bool zx_read_for_libspectrum(const char* name, std::vector<uint8_t>* bytes, std::string* why)
+{
+    if (!zx_read_whole_file(name, bytes, why))
+        return false;
+    const size_t length = bytes->size();
+    bytes->resize(length + 256, 0);
+    bytes->resize(length);
+    zx_libspectrum_start();
+    zx_libspectrum_clear();
+    return true;
+}

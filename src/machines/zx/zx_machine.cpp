@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cpu/z80/z80_run.h"
 #include "host/debug.h"
 #include "host/machine_ui.h"
 #include "host/host.h"
@@ -75,9 +76,8 @@ void zx_run_frame(Z80State* state)
         zx_run_frame_debugged(state);
         return;
     }
-    do {
-        z80_run_instruction(state);
-    } while (state->ticks >= 0);
+    // The memory routines below are called directly (inlined) while they are in the slots.
+    z80_run_slice<zx_fetch_byte, zx_read_mem, zx_write_mem>(state);
 }
 
 void zx_frame_begin()

@@ -188,6 +188,16 @@ int border_changes_of_frame(ZxBorderChange* changes)
     return n;
 }
 
+bool same_changes(const ZxBorderChange* a, int a_count, const ZxBorderChange* b, int b_count)
+{
+    if (a_count != b_count)
+        return false;
+    for (int i = 0; i < a_count; ++i)
+        if (a[i].position != b[i].position || a[i].colour != b[i].colour)
+            return false;
+    return true;
+}
+
 // Walks a change list row by row: `at` is the change in force at the row's start.
 struct ChangeCursor {
     const ZxBorderChange* changes;
@@ -247,6 +257,11 @@ void find_changed_screen_lines(bool all, bool* changed)
     const uint8_t* screen = zx.memory + 0x4000;
     const uint8_t* painted = zx.painted_screen;
     const bool flash_turned = zx.flash_phase != zx.painted_flash_phase;
+    // Most frames leave the screen alone: one comparison of the whole area says so.
+    if (!flash_turned && std::memcmp(screen, painted, zx_screen_bytes) == 0) {
+        std::fill_n(changed, 192, false);
+        return;
+    }
     bool attributes_changed[24];
     for (uint32_t row = 0; row < 24; ++row) {
         const uint8_t* a = screen + 0x1800 + row * 32;
@@ -285,9 +300,13 @@ bool zx_render_frame_into(uint32_t* pixels, uint32_t pitch, uint32_t width, uint
     uint32_t* screen_at = picture + zx_screen_row * zx_picture_width + zx_screen_column;
     ChangeCursor now{changes, zx.border_change_count[next], 0};
     ChangeCursor before{zx.border_changes[shown], zx.border_change_count[shown], 0};
+    // A border drawn as in the last frame (a steady colour, or the same stripes) needs no
+    // row by row comparison.
+    const bool same_border = !all && same_changes(changes, zx.border_change_count[next], zx.border_changes[shown],
+                                                  zx.border_change_count[shown]);
     for (uint32_t row = 0; row < zx_picture_height; ++row) {
         const int32_t start = static_cast<int32_t>(row) * row_tstates;
-        const bool border = all || !same_border_row(now, before, start);
+        const bool border = all || (!same_border && !same_border_row(now, before, start));
         const bool in_screen = row >= zx_screen_row && row < zx_screen_row + 192;
         const bool screen = in_screen && screen_changed[row - zx_screen_row];
         if (border)

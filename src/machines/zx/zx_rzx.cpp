@@ -142,16 +142,10 @@ bool zx_rzx_play(const char* name)
 {
     std::vector<uint8_t> file;
     std::string why;
-    if (!zx_read_whole_file(name, &file, &why)) {
+    if (!zx_read_for_libspectrum(name, &file, &why)) {
         std::printf("Can't play RZX %s: %s\n", name, why.c_str());
         return false;
     }
-    // libspectrum reads some headers a little past a short file's end: zeros follow it.
-    const size_t length = file.size();
-    file.resize(length + 256, 0);
-    file.resize(length);
-    zx_libspectrum_start();
-    zx_libspectrum_clear();
     libspectrum_rzx* rzx = libspectrum_rzx_alloc();
     libspectrum_snap* snap = nullptr;
     bool ok = libspectrum_rzx_read(rzx, file.data(), file.size()) == LIBSPECTRUM_ERROR_NONE;

@@ -125,16 +125,10 @@ bool zx_load_snapshot_file(Z80State* cpu, uint8_t* memory, const char* name, uin
 {
     std::vector<uint8_t> file;
     std::string why;
-    if (!zx_read_whole_file(name, &file, &why) || file.size() > snapshot_limit) {
+    if (!zx_read_for_libspectrum(name, &file, &why) || file.size() > snapshot_limit) {
         std::printf("Can't load snapshot %s: %s\n", name, file.size() > snapshot_limit ? "too large" : why.c_str());
         return false;
     }
-    // libspectrum reads some headers a little past a short file's end: zeros follow it.
-    const size_t length = file.size();
-    file.resize(length + 256, 0);
-    file.resize(length);
-    zx_libspectrum_start();
-    zx_libspectrum_clear();
     libspectrum_id_t kind = LIBSPECTRUM_ID_UNKNOWN;
     libspectrum_class_t kind_class = LIBSPECTRUM_CLASS_UNKNOWN;
     if (libspectrum_identify_file_with_class(&kind, &kind_class, name, file.data(), file.size()) !=

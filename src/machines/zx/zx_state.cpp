@@ -6,18 +6,14 @@
 
 #include "cpu/z80/z80_state.h"
 #include "host/host.h"
-#include "host/session.h"
+#include "host/session_table.h"
 #include "machines/zx/zx.h"
 #include "machines/zx/zx_tape.h"
 
 namespace {
 
-constexpr uint32_t tag_cpu = state_tag("Z80 ");
-constexpr uint32_t tag_ram = state_tag("ZXRM");
-constexpr uint32_t tag_ula = state_tag("ZXUL");
 constexpr uint32_t tag_beeper = state_tag("ZXBE");
 constexpr uint32_t tag_border = state_tag("ZXBD");
-constexpr uint32_t tag_tape = state_tag("TAPE");
 constexpr uint32_t tag_tape_name = state_tag("TAPN");
 constexpr uint32_t tag_tape_image = state_tag("TAPI");
 constexpr uint32_t tag_tape_blocks = state_tag("TAPB");
@@ -40,51 +36,58 @@ struct TapeSection {
     int32_t poll_run, edge_count;
 };
 
+const StateField ula_fields[] = {
+    STATE_FIELD(UlaSection, last_fe, zx.last_fe), STATE_FIELD(UlaSection, border_colour, zx.border_colour),
+    STATE_FIELD(UlaSection, flash_phase, zx.flash_phase),
+    STATE_FIELD(UlaSection, flash_countdown, zx.flash_countdown),
+    STATE_FIELD(UlaSection, palette_index, zx.palette_index), STATE_FIELD(UlaSection, beeper_level, zx.beeper_level),
+    STATE_FIELD(UlaSection, beeper_partial_sum, zx.beeper_partial_sum),
+    STATE_FIELD(UlaSection, half_rows, zx.half_rows), STATE_FIELD(UlaSection, port_table, zx.zx_port_table),
+};
+
+// The deck's block number and stage, stored wider than the deck keeps them.
+struct {
+    uint8_t stage;
+    uint64_t block;
+} staged;
+
+const StateField tape_fields[] = {
+    STATE_FIELD(TapeSection, stage, staged.stage), STATE_FIELD(TapeSection, block, staged.block),
+    STATE_FIELD(TapeSection, inserted, zx_tape.inserted), STATE_FIELD(TapeSection, playing, zx_tape.playing),
+    STATE_FIELD(TapeSection, by_hand, zx_tape.by_hand), STATE_FIELD(TapeSection, held, zx_tape.held),
+    STATE_FIELD(TapeSection, level, zx_tape.level),
+    STATE_FIELD(TapeSection, frame_start_level, zx_tape.frame_start_level),
+    STATE_FIELD(TapeSection, fast, zx_tape.fast),
+    STATE_FIELD(TapeSection, count, zx_tape.edge),         // edges taken in the current block
+    STATE_FIELD(TapeSection, byte, zx_tape.pending_flags), // libspectrum's flags of the edge due
+    STATE_FIELD(TapeSection, segment_end, zx_tape.segment_end),
+    STATE_FIELD(TapeSection, segment_left, zx_tape.segment_left),
+    STATE_FIELD(TapeSection, frame_base, zx_tape.frame_base), STATE_FIELD(TapeSection, last_read, zx_tape.last_read),
+    STATE_FIELD(TapeSection, last_poll, zx_tape.last_poll), STATE_FIELD(TapeSection, poll_run, zx_tape.poll_run),
+    STATE_FIELD(TapeSection, edge_count, zx_tape.edge_count),
+};
+
+const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
+// The processor (the first) is put back last, after the port slot it may stand at is chosen.
+const StateTableEntry sections[] = {
+    {state_tag("Z80 "), &zx.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
+    {state_tag("ZXRM"), zx.memory + 0x4000, 0xC000},
+    {state_tag("ZXUL"), nullptr, sizeof(UlaSection), ula_fields, std::size(ula_fields)},
+};
+const StateTableEntry tape_section = {state_tag("TAPE"), nullptr, sizeof(TapeSection), tape_fields,
+                                       std::size(tape_fields)};
+
 void save(StateWriter* w)
 {
-    Z80SavedState cpu;
-    const char* why = nullptr;
-    if (!z80_state_save(&zx.cpu, &cpu, &why)) {
-        state_fail(w, why);
+    if (!state_put_sections(w, sections))
         return;
-    }
-    state_put(w, tag_cpu, &cpu, sizeof cpu);
-    state_put(w, tag_ram, zx.memory + 0x4000, 0xC000);
-    UlaSection u{};
-    u.last_fe = zx.last_fe;
-    u.border_colour = zx.border_colour;
-    u.flash_phase = zx.flash_phase;
-    u.flash_countdown = zx.flash_countdown;
-    u.palette_index = zx.palette_index;
-    u.beeper_level = zx.beeper_level;
-    u.beeper_partial_sum = zx.beeper_partial_sum;
-    std::memcpy(u.half_rows, zx.half_rows, sizeof u.half_rows);
-    std::memcpy(u.port_table, zx.zx_port_table, sizeof u.port_table);
-    state_put(w, tag_ula, &u, sizeof u);
     state_put(w, tag_beeper, zx.zx_beeper_edges, size_t(zx.beeper_edge_count) * sizeof(int32_t));
     state_put(w, tag_border, zx.zx_border_events, size_t(zx.border_event_count) * sizeof(ZxBorderEvent));
 
     const ZxTapeDeck& d = zx_tape;
-    TapeSection t{};
-    t.inserted = d.inserted;
-    t.playing = d.playing;
-    t.by_hand = d.by_hand;
-    t.held = d.held;
-    t.stage = uint8_t(d.stage);
-    t.level = d.level;
-    t.frame_start_level = d.frame_start_level;
-    t.fast = d.fast;
-    t.block = d.block;
-    t.count = d.edge;                         // edges taken in the current block
-    t.byte = uint32_t(d.pending_flags);      // libspectrum's flags of the edge due
-    t.segment_end = d.segment_end;
-    t.segment_left = d.segment_left;
-    t.frame_base = d.frame_base;
-    t.last_read = d.last_read;
-    t.last_poll = d.last_poll;
-    t.poll_run = d.poll_run;
-    t.edge_count = d.edge_count;
-    state_put(w, tag_tape, &t, sizeof t);
+    staged.stage = uint8_t(d.stage);
+    staged.block = d.block;
+    state_put_sections(w, {&tape_section, 1});
     state_put(w, tag_tape_name, d.name.data(), d.name.size());
     state_put(w, tag_tape_image, d.image.data(), d.image.size());
     state_put(w, tag_tape_blocks, d.blocks.data(), d.blocks.size() * sizeof(ZxTapeBlock));
@@ -99,15 +102,12 @@ bool fail(std::string* why, const char* text)
 
 bool check(const StateReader* r, std::string* why)
 {
-    const uint8_t* cpu = state_get_exact(r, tag_cpu, sizeof(Z80SavedState));
-    const uint8_t* ula = state_get_exact(r, tag_ula, sizeof(UlaSection));
-    const uint8_t* tape = state_get_exact(r, tag_tape, sizeof(TapeSection));
-    if (!cpu || !ula || !tape || !state_get_exact(r, tag_ram, 0xC000))
-        return fail(why, "a ZX section is missing or of the wrong size");
-    Z80SavedState z;
-    std::memcpy(&z, cpu, sizeof z);
-    if (!z80_state_valid(z))
-        return fail(why, "damaged ZX processor section");
+    constexpr const char* missing = "a ZX section is missing or of the wrong size";
+    if (!state_check_sections(r, {&tape_section, 1}, missing, "", why) ||
+        !state_check_sections(r, sections, missing, "damaged ZX processor section", why))
+        return false;
+    const uint8_t* ula = state_get_exact(r, sections[2].tag, sizeof(UlaSection));
+    const uint8_t* tape = state_get_exact(r, tape_section.tag, sizeof(TapeSection));
     UlaSection u;
     std::memcpy(&u, ula, sizeof u);
     if (u.palette_index > 2 || u.border_colour > 7 || u.flash_countdown == 0 || u.flash_countdown > zx_flash_frames)
@@ -149,21 +149,8 @@ bool check(const StateReader* r, std::string* why)
 
 void load(const StateReader* r)
 {
-    Z80SavedState z;
-    std::memcpy(&z, state_get_exact(r, tag_cpu, sizeof z), sizeof z);
-    std::memcpy(zx.memory + 0x4000, state_get_exact(r, tag_ram, 0xC000), 0xC000);
-    UlaSection u;
-    std::memcpy(&u, state_get_exact(r, tag_ula, sizeof u), sizeof u);
-    zx.last_fe = u.last_fe;
-    zx.border_colour = u.border_colour;
-    zx.flash_phase = u.flash_phase;
-    zx.flash_countdown = u.flash_countdown;
-    zx.palette_index = u.palette_index;
-    zx.zx_palette = zx_palettes[u.palette_index];
-    zx.beeper_level = u.beeper_level;
-    zx.beeper_partial_sum = u.beeper_partial_sum;
-    std::memcpy(zx.half_rows, u.half_rows, sizeof u.half_rows);
-    std::memcpy(zx.zx_port_table, u.port_table, sizeof u.port_table);
+    state_get_sections(r, std::span(sections).subspan(1));
+    zx.zx_palette = zx_palettes[zx.palette_index];
     size_t size = 0;
     const uint8_t* p = state_get(r, tag_beeper, &size);
     zx.beeper_edge_count = int(size / sizeof(int32_t));
@@ -174,27 +161,10 @@ void load(const StateReader* r)
     if (size)
         std::memcpy(zx.zx_border_events, p, size);
 
-    TapeSection t;
-    std::memcpy(&t, state_get_exact(r, tag_tape, sizeof t), sizeof t);
+    state_get_sections(r, {&tape_section, 1});
     ZxTapeDeck& d = zx_tape;
-    d.inserted = t.inserted;
-    d.playing = t.playing;
-    d.by_hand = t.by_hand;
-    d.held = t.held;
-    d.stage = ZxTapeStage(t.stage);
-    d.level = t.level;
-    d.frame_start_level = t.frame_start_level;
-    d.fast = t.fast;
-    d.block = size_t(t.block);
-    d.edge = t.count;
-    d.pending_flags = int32_t(t.byte);
-    d.segment_end = t.segment_end;
-    d.segment_left = t.segment_left;
-    d.frame_base = t.frame_base;
-    d.last_read = t.last_read;
-    d.last_poll = t.last_poll;
-    d.poll_run = t.poll_run;
-    d.edge_count = t.edge_count;
+    d.stage = ZxTapeStage(staged.stage);
+    d.block = size_t(staged.block);
     p = state_get(r, tag_tape_name, &size);
     d.name.assign(reinterpret_cast<const char*>(p ? p : reinterpret_cast<const uint8_t*>("")), size);
     p = state_get(r, tag_tape_image, &size);
@@ -211,7 +181,7 @@ void load(const StateReader* r)
     if (!zx_tape_restore_position())
         std::printf("The saved tape can't be read again: ejected\n");
     zx.cpu.read_port = d.inserted ? zx_tape_read_port : zx_read_port;
-    z80_state_load(z, &zx.cpu);
+    state_get_sections(r, std::span(sections).first(1));
     zx_invalidate_picture();
 }
 

@@ -81,6 +81,9 @@ extern ZxTapeDeck zx_tape;
 // ---- Files through libspectrum (zx_files.cpp, zx_tape_file.cpp) --------------------
 // Reads the whole file (refused past zx_tape_file_limit or when empty) into bytes.
 bool zx_read_whole_file(const char* name, std::vector<uint8_t>* bytes, std::string* why);
+// The same for libspectrum's readers, which read some headers a little past a short file's
+// end: zeros follow the bytes in the buffer. libspectrum is started with no message pending.
+bool zx_read_for_libspectrum(const char* name, std::vector<uint8_t>* bytes, std::string* why);
 // Starts libspectrum once and routes its error messages to zx_libspectrum_message().
 void zx_libspectrum_start();
 // libspectrum's last error message since zx_libspectrum_clear(), or `otherwise` when it
