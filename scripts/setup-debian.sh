@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config
           libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
-          libspectrum-dev opense-basic xvfb xauth imagemagick x11-utils pasmo xdotool
+          libspectrum-dev opense-basic xvfb xauth xfonts-base imagemagick x11-utils pasmo xdotool
           librsvg2-bin desktop-file-utils appstream dpkg-dev
           libimgui-dev)
 missing=()

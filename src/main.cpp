@@ -82,6 +82,7 @@ int main(int argc, char** argv)
     std::string error;
     if (!host_parse_command_line(argc, argv, &options, &error)) {
         std::fprintf(stderr, "korvel: %s\nTry 'korvel --help'.\n", error.c_str());
+        host_error_box(options, "korvel: " + error);
         return 2;
     }
     if (options.help) {
@@ -107,21 +108,26 @@ int main(int argc, char** argv)
             if (options.machine == m.name)
                 known = &m;
         if (!known) {
-            std::fprintf(stderr, "korvel: unknown machine '%s' (built: %s)\nTry 'korvel --help'.\n",
-                         options.machine.c_str(), built_machine_names().c_str());
+            const std::string text = "korvel: unknown machine '" + options.machine +
+                                     "' (built: " + built_machine_names() + ")";
+            std::fprintf(stderr, "%s\nTry 'korvel --help'.\n", text.c_str());
+            host_error_box(options, text);
             return 2;
         }
         std::printf("Korvel %s (%s)\n", korvel_version, known->mode);
-        std::fprintf(stderr, "korvel: machine '%s' is not available in this build (built: %s)\n",
-                     known->name, built_machine_names().c_str());
+        const std::string text = std::string("korvel: machine '") + known->name +
+                                 "' is not available in this build (built: " + built_machine_names() + ")";
+        std::fprintf(stderr, "%s\n", text.c_str());
+        host_error_box(options, text);
         return 1;
     }
 
     ms0515_linear_disks = options.ms0515_linear_disks;
     if (options.cpu == "8080" && !machine->runs_8080) {
-        std::fprintf(stderr, "korvel: machine '%s' has no 8080 (--cpu 8080 is for pk8000 and specialist)\n"
-                             "Try 'korvel --help'.\n",
-                     machine->name);
+        const std::string text = std::string("korvel: machine '") + machine->name +
+                                 "' has no 8080 (--cpu 8080 is for pk8000 and specialist)";
+        std::fprintf(stderr, "%s\nTry 'korvel --help'.\n", text.c_str());
+        host_error_box(options, text);
         return 2;
     }
     host_set_title_machine(title_of(machine->name));

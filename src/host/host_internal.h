@@ -64,6 +64,14 @@ struct HostState {
     uint32_t refresh_x256 = 60 * 256;
     bool muted = false;
     uint32_t volume_percent = 100; // sound volume, 0-100 (sdl_audio.cpp applies it)
+    uint8_t present_scaler = 0;    // a PresentScaler: how the picture fills a larger window
+    // The window size the user chose (a dragged window, the settings, View > Window size);
+    // 0 x 0 follows the client size the machine asks for.
+    uint32_t chosen_window_width = 0, chosen_window_height = 0;
+    // The last client sizes the program asked for (set_client_size): a window event of one
+    // of these sizes is the program's own resize, not the user's.
+    uint32_t asked_sizes[4][2] = {};
+    uint32_t asked_next = 0;
     bool keyboard_focus = true;
     bool running_machine = false;
     uint32_t meter_border = 0;
@@ -80,6 +88,12 @@ struct HostState {
 };
 extern HostState host;
 
+// Fatal start-up errors: true when they are also shown in a message box (a window run
+// started from a terminal or with --error-box, not --frames).
+bool host_error_box_wanted(const HostOptions& options);
+// Shows "System Error!" with the text (as the console has it) when wanted and a display is
+// present: over the window when it is shown, else standing alone. Returns once dismissed.
+void host_error_box(const HostOptions& options, const std::string& text);
 // The machine the window title names ("ZX Spectrum 48K"; "" for none).
 void host_set_title_machine(const char* machine);
 // Runs the start-up sequence for options: console, banner ("Korvel %s (<mode>)"),
@@ -102,7 +116,12 @@ bool host_accept_drop(const char* path);
 // Where the window shows the BackBuffer: src is the BackBuffer rectangle, dst where it
 // lands in a window of window_w x window_h pixels. picture_w x picture_h is the client
 // size the machine asked for (its picture); it is scaled to fit the window with its
-// aspect kept. smooth: the scale is not a whole number, draw with filtering.
+// aspect kept. smooth: draw with filtering (the scale is not a whole number and the
+// scaler is not SHARP).
+//   SMOOTH: fills the window; whole multiples pixel for pixel, other scales filtered.
+//   SHARP:  fills the window, every pixel drawn as a block (uneven at odd scales).
+//   WHOLE:  the largest whole multiple that fits (never below the window), pixel for pixel.
+enum class PresentScaler : uint8_t { SMOOTH, SHARP, WHOLE };
 struct PresentRect {
     int x, y, w, h;
 };
@@ -112,7 +131,7 @@ struct PresentLayout {
     bool smooth;
 };
 PresentLayout host_present_layout(int window_w, int window_h, int picture_w, int picture_h,
-                                  int buffer_w, int buffer_h);
+                                  int buffer_w, int buffer_h, PresentScaler scaler = PresentScaler::SMOOTH);
 // The hidden machine "host-test-pattern": draws a known picture and a square wave.
 [[noreturn]] void host_test_pattern_main();
 // Samples per frame for a refresh rate in 1/256 Hz.

@@ -13,6 +13,7 @@
 #include "host/console_flood.h"
 #include "host/data_dir.h"
 #include "host/host_internal.h"
+#include "host/host_ui.h"
 #include "host/key_recorder.h"
 
 HostState host;
@@ -21,6 +22,7 @@ HostState host;
 {
     std::fprintf(stderr, "korvel: %s\n", text.c_str());
     std::fflush(stdout);
+    host_error_box(host.options, "korvel: " + text);
     if (host.backend)
         host.backend->close();
     std::exit(status);
@@ -239,6 +241,8 @@ static bool release_devices()
 
 void shutdown_host()
 {
+    if (host_ui_hooks.shutdown)
+        host_ui_hooks.shutdown(); // settings still waiting to be written
     std::exit(release_devices() ? 0 : 1);
 }
 
@@ -265,11 +269,7 @@ void fatal_error(const char* text)
                 shown += "\n" + hint;
             }
         }
-        // An unattended run (--frames, or no terminal to start from: a script, a test
-        // runner) never waits for someone to dismiss a box; the text is on stderr anyway.
-        // The desktop launcher has no terminal either and asks for the box.
-        if (host.backend && host.options.frames == 0 && (isatty(STDIN_FILENO) || host.options.error_box))
-            host.backend->show_error(shown.c_str());
+        host_error_box(host.options, shown);
         release_devices();
     }
     std::_Exit(1);

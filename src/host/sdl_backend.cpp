@@ -13,7 +13,7 @@
 // shows it enlarged. Scale 1 and whole multiples are drawn pixel for pixel; any other
 // scale is smoothed.
 PresentLayout host_present_layout(int window_w, int window_h, int picture_w, int picture_h,
-                                  int buffer_w, int buffer_h)
+                                  int buffer_w, int buffer_h, PresentScaler scaler)
 {
     PresentLayout l{};
     if (window_w <= 0 || window_h <= 0 || buffer_w <= 0 || buffer_h <= 0)
@@ -21,6 +21,8 @@ PresentLayout host_present_layout(int window_w, int window_h, int picture_w, int
     double scale = 1.0;
     if (picture_w > 0 && picture_h > 0)
         scale = std::min(double(window_w) / picture_w, double(window_h) / picture_h);
+    if (scaler == PresentScaler::WHOLE && scale > 1.0)
+        scale = std::floor(scale + 1e-9);
     // The BackBuffer rectangle that covers the whole window at that scale, centred as the
     // picture is centred.
     int src_w = int(std::lround(window_w / scale)), src_h = int(std::lround(window_h / scale));
@@ -41,7 +43,7 @@ PresentLayout host_present_layout(int window_w, int window_h, int picture_w, int
     const int dy1 = int(std::lround(origin_y + (y1 - top) * scale));
     l.dst = {dx0, dy0, dx1 - dx0, dy1 - dy0};
     l.scale = scale;
-    l.smooth = std::fabs(scale - std::round(scale)) > 1e-9;
+    l.smooth = scaler != PresentScaler::SHARP && std::fabs(scale - std::round(scale)) > 1e-9;
     return l;
 }
 
@@ -316,7 +318,7 @@ void present(uint64_t emulation_us)
     SDL_GetRendererOutputSize(sdl.renderer, &w, &h);
     const PresentLayout layout =
         host_present_layout(w, h, int(requested_client_width), int(requested_client_height) + 1,
-                            int(back_buffer_width), int(back_buffer_height));
+                            int(back_buffer_width), int(back_buffer_height), PresentScaler(host.present_scaler));
     const SDL_Rect src{layout.src.x, layout.src.y, layout.src.w, layout.src.h};
     bool changed = false;
     const bool picture = src.w > 0 && src.h > 0 && host.back_buffer;
@@ -432,6 +434,11 @@ void sdl_apply_client_size(uint32_t width, uint32_t height)
 {
     if (!sdl.window)
         return;
+    if (host.chosen_window_width && host.chosen_window_height) {
+        // The size the user chose stays; the picture is scaled into it.
+        width = host.chosen_window_width;
+        height = host.chosen_window_height;
+    }
     if (fullscreen) {
         if (!sdl.in_fullscreen) {
             SDL_GetWindowPosition(sdl.window, &sdl.saved_x, &sdl.saved_y);

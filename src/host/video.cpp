@@ -33,6 +33,9 @@ void set_client_size(uint32_t width, uint32_t height)
 {
     uint32_t w = 0, h = 0;
     host_client_size_request(width, height, &w, &h);
+    host.asked_sizes[host.asked_next % 4][0] = w;
+    host.asked_sizes[host.asked_next % 4][1] = h;
+    ++host.asked_next;
     if (host.backend)
         host.backend->apply_client_size(w, h);
 }

@@ -153,7 +153,7 @@ bool settings_save(const Settings& settings, const std::string& path, std::strin
     }
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    std::string temporary = path + ".new";
+    std::string temporary = path + ".part";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << settings_format(settings);

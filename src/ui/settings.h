@@ -1,7 +1,8 @@
 // The settings file, $XDG_CONFIG_HOME/korvel/korvel.conf (~/.config/korvel/korvel.conf):
 // lines "key = value" under "[section]" headings ("[zx]", "[uknc]"; keys before the first
 // heading are the program's own), '#' starts a comment line. Keys may repeat (the recent
-// files). Written whole, through a temporary file renamed over the old one.
+// files). Written whole, into korvel.conf.part renamed over the old one: a crash mid-write
+// leaves the old file whole.
 #pragma once
 
 #include <string>

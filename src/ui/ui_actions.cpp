@@ -102,7 +102,8 @@ void ui_note_display_press(int index)
         ui.display_presses.resize(m->hot_key_count, 0);
     int& n = ui.display_presses[size_t(index)];
     n = (n + 1) % m->hot_keys[index].cycle;
-    settings_set_int(&ui.settings, ui.machine, "display" + std::to_string(index), n);
+    settings_set_list(&ui.settings, ui.machine, "display" + std::to_string(index), {});
+    settings_set_int(&ui.settings, ui.machine, ui_display_key(m->hot_keys[index], size_t(index)), n);
     ui_settings_changed();
 }
 
@@ -110,6 +111,7 @@ void ui_settings_changed()
 {
     if (!ui.options)
         return;
+    ui.settings_due = false;
     if (!ui.settings_usable) {
         // The damaged file is kept beside the new one, not overwritten.
         std::string aside = ui.settings_path + ".damaged";
@@ -123,6 +125,7 @@ void ui_settings_changed()
     if (ui.machine == "zx")
         settings_set(&ui.settings, ui.machine, "keyboard", ui.typing_mode ? "typing" : "positional");
     settings_set(&ui.settings, ui.machine, "gamepad", pad_mapping_format(ui.pad_mapping));
+    ui_window_settings_write();
     std::string why;
     static bool reported = false;
     if (!settings_save(ui.settings, ui.settings_path, &why) && !reported) {

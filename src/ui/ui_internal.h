@@ -80,6 +80,10 @@ struct UiState {
     bool typing_mode = false; // ZX: PC characters typed through SYMBOL SHIFT
     uint32_t volume = 100;
     bool muted = false;
+    // A change waiting to be written (a window being dragged): at settings_due_ms.
+    bool settings_due = false;
+    uint32_t settings_due_ms = 0;
+    uint32_t window_before[2] = {}; // the chosen window size before the last one
 };
 extern UiState ui;
 
@@ -111,3 +115,23 @@ void ui_gamepad_frame();
 void ui_set_pad_mapping(const PadMapping& mapping);
 // ui_main.cpp
 void ui_set_paused(bool paused);
+// ui_window.cpp: the window's size and scaler, the display steps' names in the settings.
+enum class PresentScaler : uint8_t;
+const char* ui_scaler_name(PresentScaler scaler);
+bool ui_scaler_parse(const std::string& text, PresentScaler* scaler);
+// "960x604" -> 960, 604; false for anything else or a size no window has.
+bool ui_window_size_parse(const std::string& text, uint32_t* width, uint32_t* height);
+std::string ui_display_key(const MachineHotKey& key, size_t index);
+int ui_display_steps(const MachineHotKey& key, size_t index);
+void ui_window_settings_read();
+void ui_window_settings_write();
+// The window now has this client size: the user's choice unless the program asked for it.
+void ui_window_resized(uint32_t width, uint32_t height, bool maximised_or_full);
+// The window was maximised: a size it reported just before is not kept.
+void ui_window_maximised();
+void ui_set_window_multiple(int multiple);
+void ui_set_scaler(PresentScaler scaler);
+// The settings are written a little later (once a stream of changes settles), or at once
+// when now is true and a change waits.
+void ui_settings_changed_soon();
+void ui_settings_write_due(bool now);

@@ -152,6 +152,25 @@ void watch_display_keys(const SDL_Event& e)
 
 bool handle_event(const SDL_Event& e);
 
+// A size the window takes may be the user's choice, kept for the machine.
+void window_event(const SDL_WindowEvent& e)
+{
+    if (e.event == SDL_WINDOWEVENT_MAXIMIZED) {
+        ui_window_maximised(); // its size may have come first, as if dragged to
+        return;
+    }
+    if (e.event != SDL_WINDOWEVENT_RESIZED)
+        return;
+    bool whole_screen = (SDL_GetWindowFlags(ui.window) &
+                         (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+    // The size of the whole screen arrives late when full screen ends: not a size to keep.
+    SDL_DisplayMode mode{};
+    int display = SDL_GetWindowDisplayIndex(ui.window);
+    if (display >= 0 && SDL_GetDesktopDisplayMode(display, &mode) == 0 && e.data1 >= mode.w && e.data2 >= mode.h)
+        whole_screen = true;
+    ui_window_resized(uint32_t(e.data1), uint32_t(e.data2), whole_screen);
+}
+
 bool event(void* raw)
 {
     const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
@@ -175,6 +194,8 @@ bool handle_event(const SDL_Event& e)
     }
     if (e.type == SDL_WINDOWEVENT && ui.attached)
         ImGui_ImplSDL2_ProcessEvent(&e);
+    if (e.type == SDL_WINDOWEVENT && ui.window)
+        window_event(e.window);
     // Opening: the right mouse button, or Pause pressed alone.
     if (!ui.open) {
         if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_RIGHT) {
@@ -264,7 +285,7 @@ void replay_display_settings()
         const MachineHotKey& k = m->hot_keys[i];
         if (k.role != MachineHotKey::DISPLAY || k.cycle == 0)
             continue;
-        int n = settings_get_int(ui.settings, ui.machine, "display" + std::to_string(i), 0, k.cycle - 1, 0);
+        int n = ui_display_steps(k, i);
         for (int p = 0; p < n; ++p)
             key_presses_push(&ui.presses, k.codes, 4);
         ui.display_presses[i] = n;
@@ -277,6 +298,7 @@ void frame_work()
     replay_display_settings();
     ui_gamepad_frame();
     key_presses_step(&ui.presses, KeyState);
+    ui_settings_write_due(false);
     if (ui.screenshot) {
         ui.screenshot = false;
         char name[64];
@@ -357,6 +379,8 @@ void draw()
 }
 
 void notify(const char* text) { ui_notify(text); }
+
+void shutdown() { ui_settings_write_due(true); }
 
 } // namespace
 
@@ -444,5 +468,6 @@ void ui_install(HostOptions* options)
     pad_mapping_parse(settings_get(ui.settings, ui.machine, "gamepad"), &mapping);
     ui.pad_mapping = mapping;
     host_set_volume(ui.muted ? 0 : ui.volume);
-    host_ui_hooks = HostUiHooks{attach, detach, event, frame, visible, needs_drawing, draw, notify, nullptr};
+    ui_window_settings_read();
+    host_ui_hooks = HostUiHooks{attach, detach, event, frame, visible, needs_drawing, draw, notify, shutdown};
 }

@@ -233,6 +233,30 @@ void view_menu()
         return;
     hot_key_items(MachineHotKey::DISPLAY);
     ImGui::Separator();
+    if (ImGui::BeginMenu("Scaler")) {
+        static const char* const labels[] = {"Smooth (fills the window)", "Sharp (fills the window)",
+                                             "Whole multiples (pixel for pixel)"};
+        for (int i = 0; i < 3; ++i)
+            if (menu_item(labels[i], nullptr, host.present_scaler == i))
+                ui_set_scaler(PresentScaler(i));
+        ImGui::EndMenu();
+    }
+    if (ImGui::BeginMenu("Window size")) {
+        const bool chosen = host.chosen_window_width != 0;
+        if (menu_item("The machine's own (1x)", nullptr, !chosen))
+            ui_set_window_multiple(1);
+        for (int k = 2; k <= 4; ++k) {
+            std::string label = std::to_string(k) + "x";
+            bool at = chosen && host.chosen_window_width == requested_client_width * uint32_t(k) &&
+                      host.chosen_window_height == (requested_client_height + 1) * uint32_t(k);
+            if (menu_item(label.c_str(), nullptr, at))
+                ui_set_window_multiple(k);
+        }
+        if (chosen)
+            ImGui::TextDisabled("Now %ux%u (kept for this machine)", unsigned(host.chosen_window_width),
+                                unsigned(host.chosen_window_height));
+        ImGui::EndMenu();
+    }
     if (menu_item("Full screen", nullptr, fullscreen != 0)) {
         fullscreen = fullscreen ? 0 : 1;
         set_client_size(0, 0);

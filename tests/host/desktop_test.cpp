@@ -59,6 +59,7 @@ TEST(Desktop, WindowScalesThePictureToFitWithItsAspectKept)
         int window_w, window_h, picture_w, picture_h;
         PresentRect src, dst;
         bool smooth;
+        PresentScaler scaler = PresentScaler::SMOOTH;
     } cases[] = {
         // The requested size: the picture 1:1, as the machine drew it.
         {768, 577, 768, 577, {216, 192, 768, 577}, {0, 0, 768, 577}, false},
@@ -75,9 +76,14 @@ TEST(Desktop, WindowScalesThePictureToFitWithItsAspectKept)
         {1300, 1000, 1300, 1000, {0, 0, 1200, 960}, {50, 20, 1200, 960}, false},
         // No picture size yet: 1:1 around the centre.
         {640, 480, 0, 0, {280, 240, 640, 480}, {0, 0, 640, 480}, false},
+        // Sharp: no filtering. Whole multiples: 2.08 fits: 2; 1.87 fits: 1:1; 0.5 stays.
+        {1920, 1080, 768, 577, {87, 192, 1026, 577}, {0, 0, 1920, 1080}, false, PresentScaler::SHARP},
+        {1600, 1200, 768, 577, {200, 180, 800, 600}, {0, 0, 1600, 1200}, false, PresentScaler::WHOLE},
+        {1920, 1080, 768, 577, {0, 0, 1200, 960}, {360, 60, 1200, 960}, false, PresentScaler::WHOLE},
+        {384, 400, 768, 577, {216, 80, 768, 800}, {0, 0, 384, 400}, true, PresentScaler::WHOLE},
     };
     for (const Case& c : cases) {
-        const PresentLayout l = host_present_layout(c.window_w, c.window_h, c.picture_w, c.picture_h, 1200, 960);
+        const PresentLayout l = host_present_layout(c.window_w, c.window_h, c.picture_w, c.picture_h, 1200, 960, c.scaler);
         const std::string what = std::to_string(c.window_w) + "x" + std::to_string(c.window_h);
         EXPECT_EQ(l.src.x, c.src.x) << what;
         EXPECT_EQ(l.src.y, c.src.y) << what;
@@ -179,6 +185,8 @@ TEST(Desktop, DebianPackageHoldsProgramLauncherIconFileTypesAndMetadata)
     // raw disk image type for .img.
     const std::string entry = host_test::read_file(desktop);
     EXPECT_NE(entry.find("Categories=Game;Emulator;"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nExec=korvel --error-box %f\n"), std::string::npos) << entry; // errors in a box
+    EXPECT_NE(entry.find("\nTerminal=false\n"), std::string::npos) << entry;
     const std::string types = host_test::read_file(root + "/usr/share/mime/packages/korvel.xml");
     for (const char* ext : {"sna", "z80", "tap", "tzx", "dsk", "rks"}) {
         const size_t glob = types.find(std::string("<glob pattern=\"*.") + ext + "\"/>");

@@ -63,10 +63,12 @@ inline bool have_window_backend() { return host_sdl_backend != nullptr; }
 inline constexpr const char* no_window_backend = "built without the window backend (SDL2 development files)";
 
 // The start of a bash script that runs a real window: a fresh Xvfb display picked by Xvfb
-// itself (-displayfd), its pid in $xpid, DISPLAY exported; $1 is the working folder.
+// itself (-displayfd), its pid in $xpid, DISPLAY exported; $1 is the working folder. The
+// settings are the folder's own (XDG_CONFIG_HOME), so that the user's never change a run.
 inline const char* const xvfb_script_start = R"SH(
 set -u
 cd "$1"
+export XDG_CONFIG_HOME="$1/config"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>display.txt 2>xvfb.log &
 xpid=$!
 for i in $(seq 100); do [ -s display.txt ] && break; sleep 0.1; done

@@ -156,12 +156,17 @@ TEST_F(UiActions, HotKeysArePressedForOneFrameAndDisplayStepsAreRemembered)
     key_presses_step(&ui.presses, KeyState);
     EXPECT_FALSE(key_presses_busy(ui.presses));
 
-    // The palette step: counted round its cycle of three and written each time.
+    // The palette step: counted round its cycle of three, written each time under its menu
+    // entry's name; a count kept by the key's place (older files) is read, then replaced.
+    settings_set_int(&ui.settings, "fake", "display1", 2);
+    EXPECT_EQ(ui_display_steps(keys[1], 1), 2);
     for (int press = 1; press <= 4; ++press) {
         ui_press_hot_key(1);
-        EXPECT_EQ(settings_get_int(ui.settings, "fake", "display1", 0, 2, -1), press % 3);
+        EXPECT_EQ(settings_get_int(ui.settings, "fake", "palette", 0, 2, -1), press % 3);
     }
-    EXPECT_NE(settings_text().find("display1 = 1"), std::string::npos);
+    EXPECT_EQ(ui_display_steps(keys[1], 1), 1);
+    EXPECT_NE(settings_text().find("palette = 1"), std::string::npos);
+    EXPECT_EQ(settings_text().find("display1"), std::string::npos);
     EXPECT_EQ(settings_get(ui.settings, "fake", "display0"), ""); // reset is no setting
 }
 
@@ -183,6 +188,44 @@ TEST_F(UiActions, ADamagedSettingsFileIsMovedAsideWhenTheSettingsAreFirstWritten
     for (const UiNote& n : ui.notes)
         reports += n.text.find("Settings:") != std::string::npos;
     EXPECT_LE(reports, 1);
+}
+
+TEST_F(UiActions, TheWindowSizeAndScalerAreKeptPerMachineAndReadBack)
+{
+    host.asked_sizes[0][0] = 640, host.asked_sizes[0][1] = 401; // the machine asked for 640 x 400
+    requested_client_width = 640, requested_client_height = 400;
+    // The program's own sizes and a maximised window are no choice; a drag is, written late.
+    ui_window_resized(640, 401, false);
+    ui_window_resized(1280, 1000, true);
+    EXPECT_FALSE(ui.settings_due);
+    ui_window_resized(900, 700, false);
+    ui_window_resized(1000, 760, false);
+    EXPECT_EQ(settings_text(), "");
+    // A size followed by the word that the window is maximised: not kept.
+    ui_window_resized(1900, 1000, false);
+    ui_window_maximised();
+    ui_settings_write_due(true);
+    EXPECT_NE(settings_text().find("scaler = smooth\nwindow = 1000x760"), std::string::npos) << settings_text();
+    // The menus: a scaler, twice the machine's size; read back by the next run.
+    ui_set_scaler(PresentScaler::WHOLE);
+    ui_set_window_multiple(2);
+    host.chosen_window_width = host.chosen_window_height = host.present_scaler = 0;
+    std::string why;
+    ASSERT_EQ(settings_load(&ui.settings, ui.settings_path, &why), SettingsStatus::OK) << why;
+    ui_window_settings_read();
+    EXPECT_EQ(host.chosen_window_width * 10000 + host.chosen_window_height, 12800802u);
+    EXPECT_EQ(PresentScaler(host.present_scaler), PresentScaler::WHOLE);
+    // 1x forgets the size; damaged values give the defaults.
+    ui_set_window_multiple(1);
+    EXPECT_EQ(settings_get(ui.settings, "fake", "window"), "");
+    for (const char* bad : {"1000", "0x0", "99999x600", "640x480x", "-640x480", "640 x 480"}) {
+        settings_set(&ui.settings, "fake", "window", bad);
+        settings_set(&ui.settings, "fake", "scaler", bad);
+        host.present_scaler = 1;
+        ui_window_settings_read();
+        EXPECT_EQ(host.chosen_window_width + host.present_scaler, 0u) << bad;
+    }
+    requested_client_width = requested_client_height = 0;
 }
 
 } // namespace

@@ -5,9 +5,11 @@
 #include <map>
 #include <string>
 
+#include "host/host.h"
 #include "host/machine_ui.h"
 #include "ui/gamepad_map.h"
 #include "ui/key_presses.h"
+#include "ui/ui_internal.h"
 
 extern const MachineUi zx_machine_ui;
 extern const MachineUi uknc_machine_ui;
@@ -153,6 +155,43 @@ TEST(HotKeyTables, EveryMachinesKeysAreTheCodesTheyName)
         for (size_t d = 0; d < m->drive_count; ++d)
             EXPECT_NE(std::string(m->drives[d].kinds).find('.'), std::string::npos) << m->name;
     }
+}
+
+// The real hot-plug path with a pad SDL makes up (plugged in, driving, unplugged).
+TEST(Gamepad, AVirtualPadIsPluggedInDrivesTheMachineAndIsUnplugged)
+{
+    ui = UiState{};
+    machine_ui_register(&zx_machine_ui);
+    ui_gamepad_open();
+    if (!SDL_WasInit(SDL_INIT_GAMECONTROLLER))
+        GTEST_SKIP() << "SDL game controllers unavailable: " << SDL_GetError();
+    int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                          SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    auto pump = [] {
+        SDL_GameControllerUpdate();
+        for (SDL_Event e; SDL_PollEvent(&e);)
+            ui_gamepad_event(e);
+        ui_gamepad_frame();
+    };
+    pump();
+    ASSERT_EQ(ui.pads.size(), 1u);
+    SDL_Joystick* stick = SDL_GameControllerGetJoystick(ui.pads[0]);
+    SDL_JoystickSetVirtualAxis(stick, SDL_CONTROLLER_AXIS_LEFTX, 32767);
+    SDL_JoystickSetVirtualButton(stick, SDL_CONTROLLER_BUTTON_A, 1);
+    pump();
+    EXPECT_EQ(host_kempston, 0x11); // right + fire
+    ui.pad_mapping.target = PadTarget::ARROWS;
+    pump();
+    EXPECT_EQ(host_kempston, 0);
+    EXPECT_EQ(KeyState[right], 0x80);
+    SDL_JoystickDetachVirtual(index);
+    pump();
+    pump();
+    EXPECT_TRUE(ui.pads.empty());
+    EXPECT_EQ(KeyState[right] | host_kempston, 0);
+    machine_ui_register(nullptr);
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
 } // namespace

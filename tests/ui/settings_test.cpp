@@ -42,7 +42,7 @@ TEST(Settings, WrittenSettingsReadBackWithSectionsRepeatsAndTypedValues)
     std::string path = f.file("sub/dir/korvel.conf"); // folders are made
     std::string why;
     ASSERT_TRUE(settings_save(s, path, &why)) << why;
-    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    EXPECT_FALSE(std::filesystem::exists(path + ".part"));
 
     Settings r;
     ASSERT_EQ(settings_load(&r, path, &why), SettingsStatus::OK) << why;

@@ -6,14 +6,16 @@
 // `busOperation`, which is always one of the fourteen slots the machine fills
 // (or a write-back routine that a read-modify slot selects). The step then
 // computes addresses and results, charges its cost to `cycleBudget` and picks
-// the next bus operation and step. The core never touches memory itself and
-// keeps no global state: one Pdp11Cpu per processor.
+// the next bus operation and step. The core never touches memory itself (unless
+// the machine declares it plain, see plainMemory) and keeps no global state: one
+// Pdp11Cpu per processor.
 //
 // How a machine wires it up:
 //   Pdp11Cpu cpu{};
 //   pdp11_set_delivered_costs(&cpu);     // costs in 1/256 cycle, haltBase 0160000
 //   cpu.opFetch = my_fetch; ...          // all fourteen slots, see the contract below
 //   cpu.memory = ram;                    // for the machine's own routines
+//   cpu.plainMemory = ram;               // only a flat 64 KiB of RAM with no device
 //   pdp11_reset(&cpu, start_pc, start_psw);   // the first call refetches at PC
 //   each frame: cpu.cycleBudget += cpu.speedFactor * cycles_per_frame;
 //               while (cpu.cycleBudget >= 0) { take interrupts; run_instruction(&cpu); }
@@ -87,6 +89,13 @@ struct Pdp11Cpu {
     int32_t costLongStep;      // long micro-step
     uint32_t haltBase;         // base of the HALT-mode vector area
     uint8_t* memory;           // the machine's memory block (machine's own use)
+    // 64 KiB of plain memory behind every address, or nullptr (the default). A machine
+    // sets it only when each slot would do nothing but read and write these bytes (no
+    // device, no mapping, no bus error). run_instruction then does the commonest bus
+    // cycles on it directly, by the slots' rules and at the same cost: the fetch, the
+    // refetch after a taken branch or SOB, and the word store that ends MOV, CLR or SXT
+    // to (Rn), (Rn)+ or -(Rn). The slots must still be installed for everything else.
+    uint8_t* plainMemory;
     Pdp11Step stepHandler;     // step to run after the next bus operation
     Pdp11Step continuation;    // step to resume after a pointer/index sub-sequence
     Pdp11BusOp busOperation;   // bus operation to perform next (one of the slots)

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "cpu/pdp11/pdp11.h"
+#include "cpu/pdp11/pdp11_bus.h"
 #include "cpu/pdp11/pdp11_eis.h"
 #include "cpu/pdp11/pdp11_flow.h"
 #include "cpu/pdp11/pdp11_internal.h"
@@ -53,27 +54,30 @@ template <TwoOp Op, bool Byte, Kind K> constexpr Pdp11Step dest_last_step() {
     else return dest_modify_step<Op, Byte>;
 }
 
-template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> constexpr Entry single() {
-    return {single_operand<Op, Byte, K, SignExtend>, single_last_step<Op, Byte, K>()};
+// Plain: the form for a processor on plain memory (Pdp11Cpu::plainMemory), which ends some
+// memory forms in the decode step itself; the steps are the same.
+template <bool Plain, OneOp Op, bool Byte, Kind K, bool SignExtend = false> constexpr Entry single() {
+    return {single_operand<Op, Byte, K, SignExtend, Plain>, single_last_step<Op, Byte, K>()};
 }
 
-template <TwoOp Op, bool Byte, Kind K, Slot Source>
+template <bool Plain, TwoOp Op, bool Byte, Kind K, Slot Source>
 constexpr Entry two_operand(uint32_t sub) {
-    if ((sub & 070) == 0) return {two_operand_register<Op, Byte, K>, dest_last_step<Op, Byte, K>()};
+    if ((sub & 070) == 0) return {two_operand_register<Op, Byte, K, Plain>, dest_last_step<Op, Byte, K>()};
     return {two_operand_memory<Op, Byte, K, Source>, source_step<Op, Byte, K>};
 }
 
-constexpr Handler branch_for(uint32_t code) {
+template <bool Plain> constexpr Handler branch_for(uint32_t code) {
     constexpr Handler table[16] = {
-        checked<unrealized>, branch<001>, branch<002>, branch<003>, branch<004>, branch<005>,
-        branch<006>,      branch<007>, branch<010>, branch<011>, branch<012>, branch<013>,
-        branch<014>,      branch<015>, branch<016>, branch<017>,
+        checked<unrealized>,      branch<001, Plain>, branch<002, Plain>, branch<003, Plain>,
+        branch<004, Plain>,       branch<005, Plain>, branch<006, Plain>, branch<007, Plain>,
+        branch<010, Plain>,       branch<011, Plain>, branch<012, Plain>, branch<013, Plain>,
+        branch<014, Plain>,       branch<015, Plain>, branch<016, Plain>, branch<017, Plain>,
     };
     return table[code & 017];
 }
 
 // Handler for ir >> 6: `top` is (ir >> 12) & 017, `sub` is (ir >> 6) & 077.
-constexpr Entry handler_for(uint32_t index) {
+template <bool Plain = false> constexpr Entry handler_for(uint32_t index) {
     uint32_t top = index >> 6;
     uint32_t sub = index & 077;
     constexpr Slot word_source = &Pdp11Cpu::opReadSource;
@@ -84,32 +88,32 @@ constexpr Entry handler_for(uint32_t index) {
         case 000: return checked<special>;                                       // 0000xx
         case 001: return checked<jump<false>>;                                   // 0001DD JMP
         case 002: return checked<rts_or_condition_codes>;                        // 00020R RTS, 00024x-00027x
-        case 003: return single<op_swab, false, Kind::Modify>();  // 0003DD SWAB
-        case 050: return single<op_clr<false>, false, Kind::Write>();   // 0050DD CLR
-        case 051: return single<op_com<false>, false, Kind::Modify>();  // 0051DD COM
-        case 052: return single<op_inc<false>, false, Kind::Modify>();  // 0052DD INC
-        case 053: return single<op_dec<false>, false, Kind::Modify>();  // 0053DD DEC
-        case 054: return single<op_neg<false>, false, Kind::Modify>();  // 0054DD NEG
-        case 055: return single<op_adc<false>, false, Kind::Modify>();  // 0055DD ADC
-        case 056: return single<op_sbc<false>, false, Kind::Modify>();  // 0056DD SBC
-        case 057: return single<op_tst<false>, false, Kind::Read>();    // 0057DD TST
-        case 060: return single<op_ror<false>, false, Kind::Modify>();  // 0060DD ROR
-        case 061: return single<op_rol<false>, false, Kind::Modify>();  // 0061DD ROL
-        case 062: return single<op_asr<false>, false, Kind::Modify>();  // 0062DD ASR
-        case 063: return single<op_asl<false>, false, Kind::Modify>();  // 0063DD ASL
+        case 003: return single<Plain, op_swab, false, Kind::Modify>();  // 0003DD SWAB
+        case 050: return single<Plain, op_clr<false>, false, Kind::Write>();   // 0050DD CLR
+        case 051: return single<Plain, op_com<false>, false, Kind::Modify>();  // 0051DD COM
+        case 052: return single<Plain, op_inc<false>, false, Kind::Modify>();  // 0052DD INC
+        case 053: return single<Plain, op_dec<false>, false, Kind::Modify>();  // 0053DD DEC
+        case 054: return single<Plain, op_neg<false>, false, Kind::Modify>();  // 0054DD NEG
+        case 055: return single<Plain, op_adc<false>, false, Kind::Modify>();  // 0055DD ADC
+        case 056: return single<Plain, op_sbc<false>, false, Kind::Modify>();  // 0056DD SBC
+        case 057: return single<Plain, op_tst<false>, false, Kind::Read>();    // 0057DD TST
+        case 060: return single<Plain, op_ror<false>, false, Kind::Modify>();  // 0060DD ROR
+        case 061: return single<Plain, op_rol<false>, false, Kind::Modify>();  // 0061DD ROL
+        case 062: return single<Plain, op_asr<false>, false, Kind::Modify>();  // 0062DD ASR
+        case 063: return single<Plain, op_asl<false>, false, Kind::Modify>();  // 0063DD ASL
         case 064: return checked<mark>;                                                // 0064NN MARK
-        case 067: return single<op_sxt, false, Kind::Write>();          // 0067DD SXT
+        case 067: return single<Plain, op_sxt, false, Kind::Write>();          // 0067DD SXT
         default:
-            if (sub >= 004 && sub <= 037) return branch_for(sub >> 2);  // 0004xx-0037xx BR..BLE
+            if (sub >= 004 && sub <= 037) return branch_for<Plain>(sub >> 2);  // 0004xx-0037xx BR..BLE
             if (sub >= 040 && sub <= 047) return checked<jump<true>>;            // 004RDD JSR
             return checked<unrealized>;  // 0065DD MFPI, 0066DD MTPI, 0070xx-0077xx
         }
-    case 001: return two_operand<op_mov<false>, false, Kind::Write, &Pdp11Cpu::opReadMoveSource>(sub);  // 01SSDD MOV
-    case 002: return two_operand<op_cmp<false>, false, Kind::Read, word_source>(sub);     // 02SSDD CMP
-    case 003: return two_operand<op_bit<false>, false, Kind::Read, word_source>(sub);     // 03SSDD BIT
-    case 004: return two_operand<op_bic<false>, false, Kind::Modify, word_source>(sub);   // 04SSDD BIC
-    case 005: return two_operand<op_bis<false>, false, Kind::Modify, word_source>(sub);   // 05SSDD BIS
-    case 006: return two_operand<op_add, false, Kind::Modify, word_source>(sub);          // 06SSDD ADD
+    case 001: return two_operand<Plain, op_mov<false>, false, Kind::Write, &Pdp11Cpu::opReadMoveSource>(sub);  // 01SSDD MOV
+    case 002: return two_operand<Plain, op_cmp<false>, false, Kind::Read, word_source>(sub);     // 02SSDD CMP
+    case 003: return two_operand<Plain, op_bit<false>, false, Kind::Read, word_source>(sub);     // 03SSDD BIT
+    case 004: return two_operand<Plain, op_bic<false>, false, Kind::Modify, word_source>(sub);   // 04SSDD BIC
+    case 005: return two_operand<Plain, op_bis<false>, false, Kind::Modify, word_source>(sub);   // 05SSDD BIS
+    case 006: return two_operand<Plain, op_add, false, Kind::Modify, word_source>(sub);          // 06SSDD ADD
     case 007:
         switch (sub >> 3) {
         case 0: return checked<eis<eis_mul>>;                    // 070RSS MUL
@@ -118,36 +122,36 @@ constexpr Entry handler_for(uint32_t index) {
         case 3: return checked<eis<eis_ashc>>;                   // 073RSS ASHC
         case 4: return checked<xor_instruction>;                 // 074RDD XOR
         case 5: case 6: return checked<halt_reserved>;           // 075000-076777
-        default: return sob;                            // 077RNN SOB
+        default: return sob<Plain>;                          // 077RNN SOB
         }
     case 010:
         switch (sub) {
         case 040: case 041: case 042: case 043: return checked<trap<030>>;           // 104000-104377 EMT
         case 044: case 045: case 046: case 047: return checked<trap<034>>;           // 104400-104777 TRAP
-        case 050: return single<op_clr<true>, true, Kind::Modify>();  // 1050DD CLRB
-        case 051: return single<op_com<true>, true, Kind::Modify>();  // 1051DD COMB
-        case 052: return single<op_inc<true>, true, Kind::Modify>();  // 1052DD INCB
-        case 053: return single<op_dec<true>, true, Kind::Modify>();  // 1053DD DECB
-        case 054: return single<op_neg<true>, true, Kind::Modify>();  // 1054DD NEGB
-        case 055: return single<op_adc<true>, true, Kind::Modify>();  // 1055DD ADCB
-        case 056: return single<op_sbc<true>, true, Kind::Modify>();  // 1056DD SBCB
-        case 057: return single<op_tst<true>, true, Kind::Read>();    // 1057DD TSTB
-        case 060: return single<op_ror<true>, true, Kind::Modify>();  // 1060DD RORB
-        case 061: return single<op_rol<true>, true, Kind::Modify>();  // 1061DD ROLB
-        case 062: return single<op_asr<true>, true, Kind::Modify>();  // 1062DD ASRB
-        case 063: return single<op_asl<true>, true, Kind::Modify>();  // 1063DD ASLB
-        case 064: return single<op_mtps, true, Kind::Read>();         // 1064SS MTPS
-        case 067: return single<op_mfps, true, Kind::Modify, true>(); // 1067DD MFPS
+        case 050: return single<Plain, op_clr<true>, true, Kind::Modify>();  // 1050DD CLRB
+        case 051: return single<Plain, op_com<true>, true, Kind::Modify>();  // 1051DD COMB
+        case 052: return single<Plain, op_inc<true>, true, Kind::Modify>();  // 1052DD INCB
+        case 053: return single<Plain, op_dec<true>, true, Kind::Modify>();  // 1053DD DECB
+        case 054: return single<Plain, op_neg<true>, true, Kind::Modify>();  // 1054DD NEGB
+        case 055: return single<Plain, op_adc<true>, true, Kind::Modify>();  // 1055DD ADCB
+        case 056: return single<Plain, op_sbc<true>, true, Kind::Modify>();  // 1056DD SBCB
+        case 057: return single<Plain, op_tst<true>, true, Kind::Read>();    // 1057DD TSTB
+        case 060: return single<Plain, op_ror<true>, true, Kind::Modify>();  // 1060DD RORB
+        case 061: return single<Plain, op_rol<true>, true, Kind::Modify>();  // 1061DD ROLB
+        case 062: return single<Plain, op_asr<true>, true, Kind::Modify>();  // 1062DD ASRB
+        case 063: return single<Plain, op_asl<true>, true, Kind::Modify>();  // 1063DD ASLB
+        case 064: return single<Plain, op_mtps, true, Kind::Read>();         // 1064SS MTPS
+        case 067: return single<Plain, op_mfps, true, Kind::Modify, true>(); // 1067DD MFPS
         default:
-            if (sub < 040) return branch_for((sub >> 2) | 010);  // 1000xx-1037xx BPL..BCS
+            if (sub < 040) return branch_for<Plain>((sub >> 2) | 010);  // 1000xx-1037xx BPL..BCS
             return checked<unrealized>;  // 1065DD MFPD, 1066DD MTPD, 1070xx-1077xx
         }
-    case 011: return two_operand<op_mov<true>, true, Kind::Modify, byte_source>(sub);   // 11SSDD MOVB
-    case 012: return two_operand<op_cmp<true>, true, Kind::Read, byte_source>(sub);     // 12SSDD CMPB
-    case 013: return two_operand<op_bit<true>, true, Kind::Read, byte_source>(sub);     // 13SSDD BITB
-    case 014: return two_operand<op_bic<true>, true, Kind::Modify, byte_source>(sub);   // 14SSDD BICB
-    case 015: return two_operand<op_bis<true>, true, Kind::Modify, byte_source>(sub);   // 15SSDD BISB
-    case 016: return two_operand<op_sub, false, Kind::Modify, word_source>(sub);        // 16SSDD SUB
+    case 011: return two_operand<Plain, op_mov<true>, true, Kind::Modify, byte_source>(sub);   // 11SSDD MOVB
+    case 012: return two_operand<Plain, op_cmp<true>, true, Kind::Read, byte_source>(sub);     // 12SSDD CMPB
+    case 013: return two_operand<Plain, op_bit<true>, true, Kind::Read, byte_source>(sub);     // 13SSDD BITB
+    case 014: return two_operand<Plain, op_bic<true>, true, Kind::Modify, byte_source>(sub);   // 14SSDD BICB
+    case 015: return two_operand<Plain, op_bis<true>, true, Kind::Modify, byte_source>(sub);   // 15SSDD BISB
+    case 016: return two_operand<Plain, op_sub, false, Kind::Modify, word_source>(sub);        // 16SSDD SUB
     default: return checked<trap<010>>;                                                          // 17xxxx FPU range
     }
 }
@@ -248,15 +252,26 @@ namespace {
     run_remaining_steps(cpu, 2);
 }
 
-// The handlers whose unfinished end is nearly always the refetch after a change of flow.
+// The handlers whose unfinished end is nearly always the refetch after a change of flow
+// (their plain forms end at the boundary themselves).
 constexpr bool ends_in_refetch(Handler h) {
-    constexpr Handler flow[] = {sob,         branch<001>, branch<002>, branch<003>, branch<004>,
+    constexpr Handler flow[] = {sob<>,       branch<001>, branch<002>, branch<003>, branch<004>,
                                 branch<005>, branch<006>, branch<007>, branch<010>, branch<011>,
                                 branch<012>, branch<013>, branch<014>, branch<015>, branch<016>,
                                 branch<017>};
     for (Handler f : flow)
         if (f == h) return true;
     return false;
+}
+
+// The slots on plain memory (Pdp11Cpu::plainMemory), by the rules of pdp11.h: a word
+// lives at its even address, nothing fails, nothing else happens.
+[[gnu::always_inline]] inline void plain_fetch(Pdp11Cpu* cpu, const uint8_t* m) {
+    uint32_t pc = (cpu->r[7] + 2) & 0xFFFF;
+    cpu->r[7] = pc;
+    cpu->ir = cpu->prefetch;
+    cpu->prefetchAddress = pc;
+    cpu->prefetch = pdp11_load_word(m + (pc & 0xFFFE));
 }
 
 // The refetch at the new PC and the fetch-complete step, inline in the handlers that
@@ -320,7 +335,7 @@ template <Pdp11Step First> [[gnu::noinline]] void operand_and_continue(Pdp11Cpu*
     run_remaining_steps(cpu, 2);
 }
 
-template <Handler H, Pdp11Step First> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
+template <Handler H, Pdp11Step First, bool Plain> [[gnu::flatten]] void decode_and_continue(Pdp11Cpu* cpu) {
     if (H(cpu)) [[likely]] return;
     if constexpr (ends_in_refetch(H)) {
         if (cpu->stepHandler == pdp11_fetch_complete_step && cpu->busOperation == cpu->opRefetch) {
@@ -328,7 +343,8 @@ template <Handler H, Pdp11Step First> [[gnu::flatten]] void decode_and_continue(
             return;
         }
     } else if constexpr (First == end_after_write_step) {
-        if (cpu->stepHandler == end_after_write_step && cpu->busOperation == cpu->opWrite) {
+        // (On plain memory the decode step has made these stores itself.)
+        if (!Plain && cpu->stepHandler == end_after_write_step && cpu->busOperation == cpu->opWrite) {
             write_and_continue(cpu);
             return;
         }
@@ -345,12 +361,14 @@ struct ContinueTable {
     Pdp11BusOp handler[1024];
 };
 
-template <size_t... I> constexpr ContinueTable build_continue_table(std::index_sequence<I...>) {
-    return {{decode_and_continue<handler_for(I).handler, handler_for(I).first>...}};
+template <bool Plain, size_t... I> constexpr ContinueTable build_continue_table(std::index_sequence<I...>) {
+    return {{decode_and_continue<handler_for<Plain>(I).handler, handler_for<Plain>(I).first, Plain>...}};
 }
 
-// decode_table with the rest of the instruction attached, indexed the same way.
-constexpr ContinueTable continue_table = build_continue_table(std::make_index_sequence<1024>{});
+// decode_table with the rest of the instruction attached, indexed the same way: through
+// the slots, and for a processor on plain memory.
+constexpr ContinueTable continue_table = build_continue_table<false>(std::make_index_sequence<1024>{});
+constexpr ContinueTable plain_continue_table = build_continue_table<true>(std::make_index_sequence<1024>{});
 
 // Every call that does not start at a clean boundary: mid-chain (an interrupt or
 // HALT-mode entry was started, a bus-error loop goes on) or PC moved by the machine.
@@ -378,6 +396,13 @@ constexpr ContinueTable continue_table = build_continue_table(std::make_index_se
 void run_instruction(Pdp11Cpu* cpu) {
     if (cpu->busOperation != cpu->opFetch || (cpu->r[7] & 0xFFFF) != cpu->prefetchAddress) [[unlikely]] {
         run_from_anywhere(cpu);
+        return;
+    }
+    if (const uint8_t* m = cpu->plainMemory) {
+        // The fetch cannot fail on plain memory.
+        plain_fetch(cpu, m);
+        cpu->cycleBudget -= cpu->costFetch;
+        plain_continue_table.handler[(cpu->ir >> 6) & 01777](cpu);
         return;
     }
     cpu->opFetch(cpu);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "cpu/pdp11/pdp11_bus.h"
 #include "cpu/pdp11/pdp11_operands.h"
 
 namespace {
@@ -177,14 +178,27 @@ template <uint32_t Code> inline bool branch_taken(uint32_t psw) {
     }
 }
 
+// A taken branch or looping SOB moves PC. Through the slots the refetch at the new PC is
+// the next bus operation (false: the instruction goes on). On plain memory the refetch and
+// the fetch-complete step happen here, and the instruction ends at the boundary (true).
+template <bool Plain> [[gnu::always_inline]] inline bool branch_to(Pdp11Cpu* c, uint32_t target) {
+    c->r[PC] = target;
+    if constexpr (Plain) {
+        c->prefetchAddress = target;
+        c->prefetch = pdp11_load_word(c->plainMemory + (target & 0xFFFE));
+        return (c->cycleBudget -= c->costFetch, true);
+    } else {
+        pdp11_refetch(c);
+        return false;
+    }
+}
+
 // True when not taken: the instruction ends with the prefetch still valid.
-template <uint32_t Code> bool branch(Pdp11Cpu* c) {
+template <uint32_t Code, bool Plain = false> bool branch(Pdp11Cpu* c) {
     if (!branch_taken<Code>(c->psw)) return true;
     uint32_t offset = c->ir & 0xFF;
     uint32_t delta = (offset & 0x80) ? (offset | 0xFF00) : offset;
-    c->r[PC] = (c->r[PC] + 2 * delta) & 0xFFFF;
-    pdp11_refetch(c);
-    return false;
+    return branch_to<Plain>(c, (c->r[PC] + 2 * delta) & 0xFFFF);
 }
 
 int32_t mfus_step(Pdp11Cpu* c) {
@@ -271,15 +285,11 @@ void xor_instruction(Pdp11Cpu* c) {
 }
 
 // True when the loop ends (the prefetch still valid, unless the counter is PC itself).
-bool sob(Pdp11Cpu* c) {
+template <bool Plain = false> bool sob(Pdp11Cpu* c) {
     uint32_t n = (c->ir >> 6) & 7;
     uint32_t& reg = c->r[n];
     reg = (reg - 1) & 0xFFFF;
-    if (reg != 0) [[likely]] {
-        c->r[PC] = (c->r[PC] - 2 * (c->ir & 077)) & 0xFFFF;
-        pdp11_refetch(c);
-        return false;
-    }
+    if (reg != 0) [[likely]] return branch_to<Plain>(c, (c->r[PC] - 2 * (c->ir & 077)) & 0xFFFF);
     return n != PC;
 }
 

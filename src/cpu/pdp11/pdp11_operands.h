@@ -5,6 +5,7 @@
 // Included only by pdp11_execute.cpp (see pdp11_operations.h).
 #pragma once
 
+#include "cpu/pdp11/pdp11_bus.h"
 #include "cpu/pdp11/pdp11_operations.h"
 
 namespace {
@@ -98,6 +99,42 @@ int32_t end_after_modify_step(Pdp11Cpu* c) {
     return charge(c, c->costVectorStep);
 }
 
+// A word store that ends the instruction (MOV, CLR, SXT) to (Rn), (Rn)+ or -(Rn), done in
+// the decode step on plain memory (Pdp11Cpu::plainMemory): the same address, register
+// update, prefetch rule, cost and latched fields as the opWrite cycle and the end step
+// that the slots run. Other modes are left to the slots.
+enum class PlainStore { NotDone, AtBoundary, Refetch };
+
+[[gnu::always_inline]] inline PlainStore plain_store(Pdp11Cpu* c, uint32_t field) {
+    uint32_t& reg = c->r[field & 7];
+    uint32_t address;
+    switch ((field >> 3) & 7) {
+    case 1:
+        address = reg & 0xFFFF;
+        break;
+    case 2:
+        address = reg & 0xFFFF;
+        reg = (reg + 2) & 0xFFFF;
+        break;
+    case 4:
+        reg = (reg - 2) & 0xFFFF;
+        address = reg;
+        break;
+    default:
+        return PlainStore::NotDone;
+    }
+    c->busAddress = address;
+    c->continuation = end_after_write_step;
+    if (address == c->prefetchAddress) c->prefetchAddress = address - 1;
+    c->cycleBudget -= c->costStep;
+    bool boundary = (c->r[PC] & 0xFFFF) == c->prefetchAddress;
+    // Stored last: the processor's fields need not be read again after it.
+    pdp11_store_word(c->plainMemory + (address & 0xFFFE), static_cast<uint16_t>(c->dataOut));
+    if (boundary) [[likely]] return PlainStore::AtBoundary;
+    pdp11_refetch(c);  // the store hit the prefetched word, or PC was the operand
+    return PlainStore::Refetch;
+}
+
 // ---------------------------------------------------------------------------
 // Two-operand instructions. Kind: Write (MOV), Read (CMP, BIT), Modify (the rest,
 // MOVB included: byte destinations are read before they are written).
@@ -120,7 +157,7 @@ template <TwoOp Op, bool Byte> int32_t dest_modify_step(Pdp11Cpu* c) {
 // the fetch and decode step are still selected, and the result tells whether the
 // instruction ended there with the prefetch still valid (a register destination other
 // than PC); the memory forms keep the source in `vector` for their last step.
-template <TwoOp Op, bool Byte, Kind K, bool FromDecode = false>
+template <TwoOp Op, bool Byte, Kind K, bool FromDecode = false, bool Plain = false>
 [[gnu::always_inline]] inline bool start_destination(Pdp11Cpu* c, uint32_t src) {
     uint32_t dd = c->ir & 077;
     if ((dd & 070) == 0) [[likely]] {  // register forms fall through, the fewest taken jumps
@@ -135,6 +172,10 @@ template <TwoOp Op, bool Byte, Kind K, bool FromDecode = false>
     c->vector = src;
     if constexpr (K == Kind::Write) {
         c->dataOut = Op(c, 0, src);
+        if constexpr (Plain && FromDecode && !Byte) {
+            PlainStore done = plain_store(c, dd);
+            if (done != PlainStore::NotDone) return done == PlainStore::AtBoundary;
+        }
         begin_operand<&Pdp11Cpu::opWrite, Byte>(c, dd, end_after_write_step);
     } else if constexpr (K == Kind::Read) {
         constexpr Slot slot = Byte ? &Pdp11Cpu::opReadByte : &Pdp11Cpu::opRead;
@@ -154,8 +195,8 @@ template <TwoOp Op, bool Byte, Kind K> int32_t source_step(Pdp11Cpu* c) {
 }
 
 // The decode table picks the register-source or memory-source form.
-template <TwoOp Op, bool Byte, Kind K> bool two_operand_register(Pdp11Cpu* c) {
-    return start_destination<Op, Byte, K, true>(c, c->r[(c->ir >> 6) & 7] & value_mask<Byte>);
+template <TwoOp Op, bool Byte, Kind K, bool Plain = false> bool two_operand_register(Pdp11Cpu* c) {
+    return start_destination<Op, Byte, K, true, Plain>(c, c->r[(c->ir >> 6) & 7] & value_mask<Byte>);
 }
 
 template <TwoOp Op, bool Byte, Kind K, Slot Source> bool two_operand_memory(Pdp11Cpu* c) {
@@ -179,7 +220,8 @@ template <OneOp Op, bool Byte> int32_t single_modify_step(Pdp11Cpu* c) {
 }
 
 // True when the instruction ended in a register other than PC (the prefetch still valid).
-template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> bool single_operand(Pdp11Cpu* c) {
+template <OneOp Op, bool Byte, Kind K, bool SignExtend = false, bool Plain = false>
+bool single_operand(Pdp11Cpu* c) {
     uint32_t dd = c->ir & 077;
     if ((dd & 070) == 0) [[likely]] {
         uint32_t& reg = c->r[dd];
@@ -189,6 +231,10 @@ template <OneOp Op, bool Byte, Kind K, bool SignExtend = false> bool single_oper
     }
     if constexpr (K == Kind::Write) {
         c->dataOut = Op(c, 0);
+        if constexpr (Plain && !Byte) {
+            PlainStore done = plain_store(c, dd);
+            if (done != PlainStore::NotDone) return done == PlainStore::AtBoundary;
+        }
         begin_operand<&Pdp11Cpu::opWrite, Byte>(c, dd, end_after_write_step);
     } else if constexpr (K == Kind::Read) {
         constexpr Slot slot = Byte ? &Pdp11Cpu::opReadByte : &Pdp11Cpu::opRead;

@@ -54,16 +54,12 @@ template <int OP> [[gnu::always_inline]] inline void cb_op(S* s) {
 
 }  // namespace
 
-#define OP_CASE(n) \
-    case n: cb_op<n>(s); break;
-#define OP_CASE4(n) OP_CASE(n) OP_CASE(n + 1) OP_CASE(n + 2) OP_CASE(n + 3)
-#define OP_CASE16(n) OP_CASE4(n) OP_CASE4(n + 4) OP_CASE4(n + 8) OP_CASE4(n + 12)
-#define OP_CASE64(n) OP_CASE16(n) OP_CASE16(n + 16) OP_CASE16(n + 32) OP_CASE16(n + 48)
+#define Z80_OPCODE(n) cb_op<n>(s)
 
 void decode_cb(Z80State* s) {
     s->r++;
     s->step = decode_main;
-    switch (s->data) { OP_CASE64(0) OP_CASE64(64) OP_CASE64(128) OP_CASE64(192) }
+    switch (s->data) { Z80_CASE64(0) Z80_CASE64(64) Z80_CASE64(128) Z80_CASE64(192) }
 }
 
 // Fourth byte of DD CB d op; `addr` already holds IX+d. Only the forms on

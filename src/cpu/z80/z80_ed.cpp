@@ -209,18 +209,14 @@ template <int OP> [[gnu::always_inline]] inline void ed_op(S* s) {
 
 }  // namespace
 
-#define OP_CASE(n) \
-    case n: ed_op<n>(s); break;
-#define OP_CASE4(n) OP_CASE(n) OP_CASE(n + 1) OP_CASE(n + 2) OP_CASE(n + 3)
-#define OP_CASE16(n) OP_CASE4(n) OP_CASE4(n + 4) OP_CASE4(n + 8) OP_CASE4(n + 12)
-#define OP_CASE64(n) OP_CASE16(n) OP_CASE16(n + 16) OP_CASE16(n + 32) OP_CASE16(n + 48)
+#define Z80_OPCODE(n) ed_op<n>(s)
 
 void decode_ed(Z80State* s) {
     s->r++;
     s->step = decode_main;
     switch (s->data) {
-        OP_CASE64(64)
-        OP_CASE64(128)
+        Z80_CASE64(64)
+        Z80_CASE64(128)
         default: charge(s, T4); break;  // no-op (8)
     }
 }

@@ -313,12 +313,8 @@ template <int OP, bool X> [[gnu::always_inline]] inline void main_op(S* s) {
 
 }  // namespace
 
-#define OP_CASE(n) \
-    case n: main_op<n, INDEXED>(s); break;
-#define OP_CASE4(n) OP_CASE(n) OP_CASE(n + 1) OP_CASE(n + 2) OP_CASE(n + 3)
-#define OP_CASE16(n) OP_CASE4(n) OP_CASE4(n + 4) OP_CASE4(n + 8) OP_CASE4(n + 12)
-#define OP_CASE64(n) OP_CASE16(n) OP_CASE16(n + 16) OP_CASE16(n + 32) OP_CASE16(n + 48)
-#define OP_CASE256 OP_CASE64(0) OP_CASE64(64) OP_CASE64(128) OP_CASE64(192)
+#define Z80_OPCODE(n) main_op<n, INDEXED>(s)
+#define OP_CASE256 Z80_CASE64(0) Z80_CASE64(64) Z80_CASE64(128) Z80_CASE64(192)
 
 // Unprefixed opcodes: one first step each, reached through `opcode_steps`
 // (a DD/FD-prefixed instruction goes through decode_index's switch).

@@ -443,3 +443,11 @@ inline void sbc16(S* s, uint16_t v) {
 }
 
 }  // namespace z80_impl
+
+// Opcode switches: Z80_CASE64(n) expands to the 64 cases n..n+63, each running
+// Z80_OPCODE(value), which the decoding file defines as its template for one opcode.
+#define Z80_CASE(n) \
+    case n: Z80_OPCODE(n); break;
+#define Z80_CASE4(n) Z80_CASE(n) Z80_CASE(n + 1) Z80_CASE(n + 2) Z80_CASE(n + 3)
+#define Z80_CASE16(n) Z80_CASE4(n) Z80_CASE4(n + 4) Z80_CASE4(n + 8) Z80_CASE4(n + 12)
+#define Z80_CASE64(n) Z80_CASE16(n) Z80_CASE16(n + 16) Z80_CASE16(n + 32) Z80_CASE16(n + 48)
