@@ -49,3 +49,37 @@ inline constexpr KeyboardMapRecord keyboard_shift_map[] = {
     {0x0c, 3, {0xb3, 0xf1, 0xae}, 0x00}, {0x0d, 2, {0xae, 0xbf}, 0x00}, {0x27, 3, {0xb3, 0xfa, 0xae}, 0x00},
     {0x28, 2, {0xae, 0xc5}, 0x00},
 };
+
+// The keyboard reports its Shift and Ctrl keys as state changes: 0xAE shift on, 0xB3
+// shift off, 0xAF control on, and code 1 (control off) goes out as 0xB3. A code that
+// would not change the state is not sent: false. Other codes always pass. `Flag` is the
+// machine's own flag type (its saved state keeps it).
+template <typename Flag>
+inline bool keyboard_state_filter(uint8_t* code, Flag* shift, Flag* control)
+{
+    switch (*code) {
+    case 0xAE:
+        if (*shift)
+            return false;
+        *shift = Flag(1);
+        return true;
+    case 0xB3:
+        if (!*shift)
+            return false;
+        *shift = Flag(0);
+        return true;
+    case 0xAF:
+        if (*control)
+            return false;
+        *control = Flag(1);
+        return true;
+    case 0x01:
+        if (!*control)
+            return false;
+        *control = Flag(0);
+        *code = 0xB3;
+        return true;
+    default:
+        return true;
+    }
+}

@@ -27,36 +27,10 @@ void queue(uint8_t code)
     kcgd.keyHead = next;
 }
 
-// The keyboard sends its shift and control keys as state changes: a code that would
-// not change the state is not sent.
 void send(uint8_t code)
 {
-    switch (code) {
-    case 0xAE:
-        if (kcgd.shiftState)
-            return;
-        kcgd.shiftState = true;
-        break;
-    case 0xB3:
-        if (!kcgd.shiftState)
-            return;
-        kcgd.shiftState = false;
-        break;
-    case 0xAF:
-        if (kcgd.controlState)
-            return;
-        kcgd.controlState = true;
-        break;
-    case 0x01:
-        if (!kcgd.controlState)
-            return;
-        kcgd.controlState = false;
-        code = 0xB3;
-        break;
-    default:
-        break;
-    }
-    queue(code);
+    if (keyboard_state_filter(&code, &kcgd.shiftState, &kcgd.controlState))
+        queue(code);
 }
 
 void send_press(const KeyboardMapRecord& r)

@@ -35,35 +35,8 @@ bool ms0515_keyboard_send(Ms0515Keyboard& kbd, uint8_t byte)
 {
     if (queue_full(kbd))
         return false;
-    // The keyboard reports modifier changes only, so duplicates are dropped here.
-    switch (byte) {
-    case 0xAE:
-        if (!kbd.shiftDown) {
-            kbd.shiftDown = 1;
-            enqueue(kbd, byte);
-        }
-        break;
-    case 0xAF:
-        if (!kbd.ctrlDown) {
-            kbd.ctrlDown = 1;
-            enqueue(kbd, byte);
-        }
-        break;
-    case 0xB3:
-        if (kbd.shiftDown) {
-            kbd.shiftDown = 0;
-            enqueue(kbd, byte);
-        }
-        break;
-    case 0x01: // Ctrl released: the keyboard says "all keys up"
-        if (kbd.ctrlDown) {
-            kbd.ctrlDown = 0;
-            enqueue(kbd, 0xB3);
-        }
-        break;
-    default:
+    if (keyboard_state_filter(&byte, &kbd.shiftDown, &kbd.ctrlDown))
         enqueue(kbd, byte);
-    }
     return true;
 }
 
