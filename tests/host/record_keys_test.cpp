@@ -67,7 +67,7 @@ TEST(RecordKeys, WindowSessionWithFrameDelayReplaysHeadlessToTheSamePicture)
     std::filesystem::create_directories(dir.path / "replay");
     const std::string frames = " --frames 300 --screenshot-at 300";
     run_window_session(dir, "--machine host-test-pattern --fps 60 --data-dir \"$1/window\"" + frames,
-                       "sleep 0.5; press Prior; sleep 0.3; press space; sleep 0.3; press space");
+                       "sleep 1.5; press Prior; sleep 0.3; press space; sleep 0.3; press space");
     std::string log = host_test::read_file(dir.file("window.log"));
     ASSERT_EQ(host_test::read_file(dir.file("status.txt")), "0\n") << log;
     std::string recorded = host_test::read_file(dir.file("rec.txt"));
