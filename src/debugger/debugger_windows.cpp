@@ -24,6 +24,15 @@ const ImVec4 grey(0.55f, 0.55f, 0.55f, 1.0f);
 
 int hex_digits(int bits) { return bits <= 4 ? 1 : (bits + 3) / 4; }
 
+// Begins a debugger window, placed and sized the first time it is ever shown (later the
+// user's own placement, kept in the settings, holds). ImGui::End follows whatever it returns.
+bool begin_window(const char* title, bool* open, ImVec2 position, ImVec2 size)
+{
+    ImGui::SetNextWindowPos(position, ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(size, ImGuiCond_FirstUseEver);
+    return ImGui::Begin(title, open);
+}
+
 bool parse_hex(const char* text, uint32_t* value)
 {
     char* end = nullptr;
@@ -213,9 +222,8 @@ void debugger_draw_processor(int p)
     std::snprintf(title, sizeof title, "%s %s", m->processors[p].name, "processor");
     // Processors side by side (the UKNC's CPU and PPU), three to a row; the complex's
     // GPU and terminals' processors start a little lower, over the first ones.
-    ImGui::SetNextWindowPos(ImVec2(10.0f + 430.0f * float(p % 3), 30.0f + 40.0f * float(p / 3)), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(420, 560), ImGuiCond_FirstUseEver);
-    if (ImGui::Begin(title, &debugger_view.processor_open[p])) {
+    if (begin_window(title, &debugger_view.processor_open[p],
+                     ImVec2(10.0f + 430.0f * float(p % 3), 30.0f + 40.0f * float(p / 3)), ImVec2(420, 560))) {
         run_controls(p);
         ImGui::Separator();
         registers(p);
@@ -229,9 +237,7 @@ void debugger_draw_memory()
 {
     DebuggerView& v = debugger_view;
     const DebugMachine* m = debug_machine();
-    ImGui::SetNextWindowPos(ImVec2(10, 600), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(620, 350), ImGuiCond_FirstUseEver);
-    if (!ImGui::Begin("Memory", &v.memory_open)) {
+    if (!begin_window("Memory", &v.memory_open, ImVec2(10, 600), ImVec2(620, 350))) {
         ImGui::End();
         return;
     }
@@ -348,9 +354,7 @@ void debugger_draw_memory()
 void debugger_draw_devices()
 {
     const DebugMachine* m = debug_machine();
-    ImGui::SetNextWindowPos(ImVec2(870, 30), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(400, 560), ImGuiCond_FirstUseEver);
-    if (ImGui::Begin("Devices", &debugger_view.devices_open)) {
+    if (begin_window("Devices", &debugger_view.devices_open, ImVec2(870, 30), ImVec2(400, 560))) {
         const char* group = nullptr;
         bool group_open = false;
         for (int i = 0; i < m->device_count; ++i) {
@@ -376,9 +380,7 @@ void debugger_draw_history()
 {
     DebuggerView& v = debugger_view;
     const DebugMachine* m = debug_machine();
-    ImGui::SetNextWindowPos(ImVec2(640, 600), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(630, 350), ImGuiCond_FirstUseEver);
-    if (!ImGui::Begin("History", &v.history_open)) {
+    if (!begin_window("History", &v.history_open, ImVec2(640, 600), ImVec2(630, 350))) {
         ImGui::End();
         return;
     }

@@ -96,25 +96,26 @@ template <int n> void ppu_write_tx_data(uint32_t, uint16_t value)
 
 uint16_t ppu_read_rx_status(uint32_t) { return ws.ppuRxStatus; }
 
-// The enables (bits 0-2) and bit 6 are written; a channel that is ready and now enabled
-// requests its interrupt at once, as the CPU's CSRs do.
-void ppu_write_rx_status(uint32_t, uint16_t value)
+// A PPU status write: the bits in `writable` take the value's, the ready bits (3 up from
+// each enable) stay; a channel that is ready and now enabled requests its interrupt at
+// once, as the CPU's CSRs do.
+template <int Channels>
+void write_ppu_status(uint8_t* status, uint16_t value, uint8_t writable, const uint32_t (&request)[Channels])
 {
-    ws.ppuRxStatus = static_cast<uint8_t>((ws.ppuRxStatus & 0x38) | (value & 0x47));
-    for (int n = 0; n < 3; ++n)
-        if ((ws.ppuRxStatus & (1 << n)) && (ws.ppuRxStatus & (8 << n)))
-            ws.PendingInterrupts[UKNC_PPU] |= ppu_rx_request[n];
+    constexpr uint8_t ready = uint8_t(((1 << Channels) - 1) << 3);
+    *status = static_cast<uint8_t>((*status & ready) | (value & writable));
+    for (int n = 0; n < Channels; ++n)
+        if ((*status & (1 << n)) && (*status & (8 << n)))
+            ws.PendingInterrupts[UKNC_PPU] |= request[n];
 }
+
+// Receivers: the enables (bits 0-2) and bit 6 are written.
+void ppu_write_rx_status(uint32_t, uint16_t value) { write_ppu_status(&ws.ppuRxStatus, value, 0x47, ppu_rx_request); }
 
 uint16_t ppu_read_tx_status(uint32_t) { return ws.ppuTxStatus; }
 
-void ppu_write_tx_status(uint32_t, uint16_t value)
-{
-    ws.ppuTxStatus = static_cast<uint8_t>((ws.ppuTxStatus & 0x18) | (value & 0x07));
-    for (int n = 0; n < 2; ++n)
-        if ((ws.ppuTxStatus & (1 << n)) && (ws.ppuTxStatus & (8 << n)))
-            ws.PendingInterrupts[UKNC_PPU] |= ppu_tx_request[n];
-}
+// Transmitters: the enables (bits 0-1) and bit 2 are written.
+void ppu_write_tx_status(uint32_t, uint16_t value) { write_ppu_status(&ws.ppuTxStatus, value, 0x07, ppu_tx_request); }
 
 } // namespace
 
