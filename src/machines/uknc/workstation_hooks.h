@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "cpu/pdp11/pdp11.h"
 #include "machines/uknc/workstation.h"
@@ -19,9 +20,16 @@ enum { WS_DISPLAY_UKNC, WS_DISPLAY_KSM_KGD, WS_DISPLAY_IE15_KGD, WS_DISPLAY_KCGD
        WS_DISPLAY_E85 };
 enum { WS_MODE_KGD, WS_MODE_KCGD, WS_MODE_NEMIGA, WS_MODE_E85, ws_mode_count };
 int workstation_display_mode();        // WS_DISPLAY_* from the mode flags
+// The CPU's turns ask after every bus operation: the four flags lie side by side, so one
+// word load tests them all.
 inline bool workstation_board_mode_on()
 {
-    return workstation.kgdMode | workstation.kcgdMode | workstation.nemigaMode | workstation.e85Mode;
+    static_assert(offsetof(Workstation, kcgdMode) == offsetof(Workstation, kgdMode) + 1 &&
+                  offsetof(Workstation, nemigaMode) == offsetof(Workstation, kgdMode) + 2 &&
+                  offsetof(Workstation, e85Mode) == offsetof(Workstation, kgdMode) + 3 && sizeof(bool) == 1);
+    uint32_t flags;
+    std::memcpy(&flags, reinterpret_cast<const unsigned char*>(&workstation) + offsetof(Workstation, kgdMode), 4);
+    return flags != 0;
 }
 
 // What a board adds to the switching of its display mode, and its other pieces the

@@ -36,7 +36,9 @@ constexpr Request ppu_requests[] = {
     {PPU_IRQ_CH1_RX, 0330}, {PPU_IRQ_CH1_TX, 0334}, {PPU_IRQ_CH2_RX, 0340},
 };
 
-inline bool may_interrupt(const Pdp11Cpu& c) { return c.busOperation == c.opFetch && !(c.psw & 0x80); }
+// The priority first: a processor at priority 7 with a request waiting (the usual case)
+// is turned away by one test.
+inline bool may_interrupt(const Pdp11Cpu& c) { return !(c.psw & 0x80) && c.busOperation == c.opFetch; }
 
 // One bus operation and its step; a prefetch made stale by the step (PC moved, or the
 // prefetched word written) is read again before the next instruction.
