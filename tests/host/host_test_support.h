@@ -120,6 +120,23 @@ inline void write_file(const std::string& path, const std::string& data)
     out << data;
 }
 
+// The last lines of every window script: the virtual X server goes with the run.
+inline const char* const xvfb_script_end = R"SH(
+kill $xpid 2>/dev/null
+wait $xpid 2>/dev/null
+exit 0
+)SH";
+
+// Writes `script` as run.sh in `dir` and runs it with bash, the folder as $1 and the program
+// as $2; returns the shell's status (0 when the script itself ran to its end).
+inline int run_window_script(const TempDir& dir, const std::string& script, const std::string& redirect = "")
+{
+    write_file(dir.file("run.sh"), script);
+    const std::string command = "bash " + quote(dir.file("run.sh")) + " " + quote(dir.path.string()) + " " +
+                                quote(KORVEL_BINARY) + redirect;
+    return std::system(command.c_str());
+}
+
 struct Image {
     uint32_t width = 0, height = 0;
     std::vector<uint32_t> pixels; // 0x00RRGGBB

@@ -28,14 +28,8 @@ press() { args=(); for k in "$@"; do args+=(keydown "$k" sleep 0.1 keyup "$k" sl
 )SH" + actions + R"SH(
 wait $kpid
 echo $? >status.txt
-kill $xpid 2>/dev/null
-wait $xpid 2>/dev/null
-exit 0
-)SH";
-    host_test::write_file(dir.file("run.sh"), script);
-    std::string command = "bash " + host_test::quote(dir.file("run.sh")) + " " + host_test::quote(dir.path.string()) +
-                          " " + host_test::quote(KORVEL_BINARY);
-    ASSERT_EQ(std::system(command.c_str()), 0);
+)SH" + host_test::xvfb_script_end;
+    ASSERT_EQ(host_test::run_window_script(dir, script), 0);
 }
 
 // The two screenshots hold the same picture.

@@ -35,14 +35,8 @@ xwininfo -id "$(window)" >info.txt 2>&1
 import -window root -depth 8 png24:root.png >/dev/null 2>&1
 wait $kpid
 echo $? >status.txt
-kill $xpid 2>/dev/null
-wait $xpid 2>/dev/null
-exit 0
-)SH";
-    host_test::write_file(dir.file("run.sh"), script);
-    std::string command = "bash " + host_test::quote(dir.file("run.sh")) + " " +
-                          host_test::quote(dir.path.string()) + " " + host_test::quote(KORVEL_BINARY);
-    ASSERT_EQ(std::system(command.c_str()), 0);
+)SH" + host_test::xvfb_script_end;
+    ASSERT_EQ(host_test::run_window_script(dir, script), 0);
 
     std::string log = host_test::read_file(dir.file("korvel.log"));
     EXPECT_EQ(host_test::read_file(dir.file("status.txt")), "0\n") << log;

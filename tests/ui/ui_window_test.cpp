@@ -52,14 +52,8 @@ status=timeout
 for i in $(seq 200); do kill -0 $kpid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $kpid 2>/dev/null; then kill $kpid; wait $kpid; else wait $kpid; status=$?; fi
 echo "$status" >status.txt
-kill $xpid 2>/dev/null
-wait $xpid 2>/dev/null
-exit 0
-)SH";
-    host_test::write_file(dir.file("run.sh"), script);
-    std::string command = "bash " + host_test::quote(dir.file("run.sh")) + " " +
-                          host_test::quote(dir.path.string()) + " " + host_test::quote(KORVEL_BINARY);
-    if (std::system(command.c_str()) != 0)
+)SH" + host_test::xvfb_script_end;
+    if (host_test::run_window_script(dir, script) != 0)
         return "script failed";
     std::string status = host_test::read_file(dir.file("status.txt"));
     return status.empty() ? "no status" : status.substr(0, status.find('\n'));
@@ -217,18 +211,16 @@ TEST(UiWindow, AStateSlotIsSavedAndLoadedFromTheMachineMenu)
 // status> <1: there was a box>".
 std::string run_error_box(const host_test::TempDir& dir, const std::string& arguments)
 {
-    host_test::write_file(dir.file("run.sh"), std::string(host_test::xvfb_script_start) +
-                                                  "rm -f status.txt; ASAN_OPTIONS=detect_leaks=0 SDL_AUDIODRIVER=dummy \"$2\" " +
-                                                  arguments + R"SH( >korvel.log 2>&1 &
+    const std::string script = std::string(host_test::xvfb_script_start) +
+                               "rm -f status.txt; ASAN_OPTIONS=detect_leaks=0 SDL_AUDIODRIVER=dummy \"$2\" " +
+                               arguments + R"SH( >korvel.log 2>&1 &
 kpid=$! box=0; (sleep 25; kill $kpid) 2>/dev/null & wpid=$!
 for i in $(seq 120); do  # SDL names its box so that xwininfo reads it, not xdotool
   kill -0 $kpid 2>/dev/null || break
   bid=$(xwininfo -root -tree 2>/dev/null | grep '"System Error!"' | awk '{print $1}')
   [ -n "$bid" ] && box=1 && xdotool key --window "$bid" Return; sleep 0.2; done
-wait $kpid; echo "$? $box" >status.txt; kill $wpid $xpid 2>/dev/null; wait $xpid; exit 0)SH");
-    if (std::system(("bash " + host_test::quote(dir.file("run.sh")) + " " + host_test::quote(dir.path.string()) +
-                     " " + host_test::quote(KORVEL_BINARY) + " >/dev/null 2>&1")
-                        .c_str()) != 0)
+wait $kpid; echo "$? $box" >status.txt; kill $wpid 2>/dev/null)SH" + host_test::xvfb_script_end;
+    if (host_test::run_window_script(dir, script, " >/dev/null 2>&1") != 0)
         return "script failed";
     return host_test::read_file(dir.file("status.txt")).substr(0, 3);
 }
