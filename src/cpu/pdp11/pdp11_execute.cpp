@@ -170,12 +170,28 @@ constexpr DecodeTable build_decode_table() {
 // whether the source is a register.
 constexpr DecodeTable decode_table = build_decode_table();
 
+// The handlers as steps, for the decode step of machines that run bus operation and step
+// pairs themselves: the handler inline, so that the decode step reaches it by a tail call.
+template <Handler H> int32_t handler_step(Pdp11Cpu* c) {
+    (void)H(c);  // the driver checks the state anyway
+    return c->cycleBudget;
+}
+
+struct DecodeStepTable {
+    Pdp11Step step[1024];
+};
+
+template <size_t... I> constexpr DecodeStepTable build_decode_step_table(std::index_sequence<I...>) {
+    return {{handler_step<handler_for(I).handler>...}};
+}
+
+constexpr DecodeStepTable decode_step_table = build_decode_step_table(std::make_index_sequence<1024>{});
+
 }  // namespace
 
 int32_t pdp11_decode_step(Pdp11Cpu* c) {
     c->cycleBudget -= c->costFetch;
-    (void)decode_table.handler[(c->ir >> 6) & 01777](c);  // the driver checks the state anyway
-    return c->cycleBudget;
+    return decode_step_table.step[(c->ir >> 6) & 01777](c);
 }
 
 namespace {

@@ -31,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "cpu/pdp11/pdp11.h"
 #include "cpu/pdp11/pdp11_disasm.h"
@@ -326,7 +327,12 @@ inline void workstation_timer_check()
     // A running timer with a reload of 0, both expiry flags already up and no interrupt
     // wanted (the system ROM leaves it so) expires after nearly every PPU step; each
     // expiry then only moves the compare point, exactly as workstation_timer_expired does.
-    if ((ws.timerControl & 0xC8) == 0x88 && ws.timerBuffer == 0) {
+    // (Control and buffer are tested by one load: the control byte and the buffer after it.)
+    static_assert(offsetof(Workstation, timerBuffer) == offsetof(Workstation, timerControl) + 1 &&
+                  offsetof(Workstation, timerCompare) >= offsetof(Workstation, timerControl) + 4);
+    uint32_t control_and_buffer;
+    std::memcpy(&control_and_buffer, &ws.timerControl, 4);
+    if ((control_and_buffer & 0xFFFFC8) == 0x88) {
         ws.timerLatched = 0;
         ws.timerCompare = 2 * counter - ws.timerCompare;
         return;

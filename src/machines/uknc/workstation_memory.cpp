@@ -48,6 +48,17 @@ inline void io_write_word(uint32_t address, uint16_t value)
 struct CpuBus {
     static constexpr bool bus_errors = true;
 
+    // Memory below the I/O page, and everywhere in HALT mode: the slots reach it directly.
+    static const uint8_t* read_page(const Pdp11Cpu* cpu, uint32_t address)
+    {
+        return is_memory(cpu, address) ? workstation.cpuMemory : nullptr;
+    }
+
+    static uint8_t* write_page(const Pdp11Cpu* cpu, uint32_t address)
+    {
+        return is_memory(cpu, address) ? workstation.cpuMemory : nullptr;
+    }
+
     static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
     {
         address &= 0xFFFE;

@@ -22,6 +22,18 @@ inline uint16_t io_read(uint32_t address) { return ws.PpuIoReadTable[(address >>
 struct PpuBus {
     static constexpr bool bus_errors = true;
 
+    // The mapped RAM and ROM pages below the I/O page: the slots reach them directly (an
+    // unmapped page has no block, and the decoder below takes the bus-error trap).
+    static const uint8_t* read_page(const Pdp11Cpu*, uint32_t address)
+    {
+        return is_io(address) ? nullptr : ws.ppuReadPage[address >> 13];
+    }
+
+    static uint8_t* write_page(const Pdp11Cpu*, uint32_t address)
+    {
+        return is_io(address) ? nullptr : ws.ppuWritePage[address >> 13];
+    }
+
     static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
     {
         address &= 0xFFFE;
