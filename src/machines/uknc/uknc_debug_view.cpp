@@ -126,15 +126,15 @@ int peek_ppu(uint32_t a)
     if (a >= 0xFE00)
         return io_peek(ppu_io, a);
     // The page pointers are biased: page + address is the byte.
-    const uint8_t* page = ws.ppuReadPage[a >> 13];
+    const uint8_t* page = ws.ppuReadPage[a >> uknc_ppu_block_shift];
     return page ? page[a] : -1;
 }
 
 void poke_ppu(uint32_t a, uint8_t v)
 {
     a &= 0xFFFF;
-    if (a < 0xFE00 && ws.ppuWritePage[a >> 13])
-        ws.ppuWritePage[a >> 13][a] = v;
+    if (uint8_t* page = ws.ppuWritePage[a >> uknc_ppu_block_shift])
+        page[a] = v;
 }
 
 int peek_plane0(uint32_t a) { return ws.ppuMemory[a & 0x7FFF]; }

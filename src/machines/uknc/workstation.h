@@ -45,6 +45,9 @@ inline constexpr uint32_t uknc_ppu_memory_offset = 0x20000;
 inline constexpr uint32_t uknc_rom_offset = 0x30000;
 inline constexpr uint32_t uknc_rom_size = 0x8000;
 inline constexpr int32_t uknc_cycles_per_frame = 160000;
+// The PPU's page maps cover its 64 KB in blocks of 512 bytes (uknc_ppu_block_shift).
+inline constexpr int uknc_ppu_block_shift = 9;
+inline constexpr int uknc_ppu_blocks = 0x10000 >> uknc_ppu_block_shift;
 // Speaker level changes one frame can hold; a busy-wait tone toggles a few thousand times.
 inline constexpr int uknc_speaker_edge_capacity = 8192;
 
@@ -133,10 +136,11 @@ struct Workstation {
     uint8_t background[3];
     uint8_t planeDisable;
 
-    // PPU memory control 0177054 and its page maps (nullptr = unmapped; else base + address).
+    // PPU memory control 0177054 and its page maps in 512-byte blocks, so that the I/O page
+    // 0177000-0177777 is a block of its own (nullptr = unmapped or I/O; else base + address).
     uint16_t memoryControl;
-    const uint8_t* ppuReadPage[8];
-    uint8_t* ppuWritePage[8];
+    const uint8_t* ppuReadPage[uknc_ppu_blocks];
+    uint8_t* ppuWritePage[uknc_ppu_blocks];
 
     // PPU system register 0177716.
     uint16_t systemRegister;

@@ -51,12 +51,22 @@ struct CpuBus {
     // Memory below the I/O page, and everywhere in HALT mode: the slots reach it directly.
     static const uint8_t* read_page(const Pdp11Cpu* cpu, uint32_t address)
     {
-        return is_memory(cpu, address) ? workstation.cpuMemory : nullptr;
+        return is_memory(cpu, address) ? memory() : nullptr;
     }
 
     static uint8_t* write_page(const Pdp11Cpu* cpu, uint32_t address)
     {
-        return is_memory(cpu, address) ? workstation.cpuMemory : nullptr;
+        return is_memory(cpu, address) ? memory() : nullptr;
+    }
+
+    // The block exists before the CPU is first set up (workstation_allocate), so the
+    // slots need not test it.
+    static uint8_t* memory()
+    {
+        uint8_t* block = workstation.cpuMemory;
+        if (!block)
+            __builtin_unreachable();
+        return block;
     }
 
     static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)

@@ -18,7 +18,8 @@ inline bool is_io(uint32_t address) { return address >= 0xFE00; }
 
 inline uint16_t io_read(uint32_t address) { return ws.PpuIoReadTable[(address >> 1) & 0xFF](address); }
 
-// The PPU's address decoder for the bus operations of pdp11_bus.h.
+// The PPU's address decoder for the bus operations of pdp11_bus.h. (The I/O page has no
+// block in the page maps: the slots always come here for it.)
 struct PpuBus {
     static constexpr bool bus_errors = true;
 
@@ -26,12 +27,12 @@ struct PpuBus {
     // unmapped page has no block, and the decoder below takes the bus-error trap).
     static const uint8_t* read_page(const Pdp11Cpu*, uint32_t address)
     {
-        return is_io(address) ? nullptr : ws.ppuReadPage[address >> 13];
+        return ws.ppuReadPage[address >> uknc_ppu_block_shift];
     }
 
     static uint8_t* write_page(const Pdp11Cpu*, uint32_t address)
     {
-        return is_io(address) ? nullptr : ws.ppuWritePage[address >> 13];
+        return ws.ppuWritePage[address >> uknc_ppu_block_shift];
     }
 
     static uint16_t read_word(Pdp11Cpu* cpu, uint32_t address)
@@ -39,7 +40,7 @@ struct PpuBus {
         address &= 0xFFFE;
         if (is_io(address))
             return io_read(address);
-        const uint8_t* page = ws.ppuReadPage[address >> 13];
+        const uint8_t* page = ws.ppuReadPage[address >> uknc_ppu_block_shift];
         if (!page) {
             cpu->stepHandler = bus_error_trap;
             return 0;
@@ -52,7 +53,7 @@ struct PpuBus {
         address &= 0xFFFF;
         if (is_io(address))
             return pdp11_byte_lane(io_read(address), address);
-        const uint8_t* page = ws.ppuReadPage[address >> 13];
+        const uint8_t* page = ws.ppuReadPage[address >> uknc_ppu_block_shift];
         if (!page) {
             cpu->stepHandler = bus_error_trap;
             return 0;
@@ -67,7 +68,7 @@ struct PpuBus {
             ws.PpuIoWriteWordTable[(address >> 1) & 0xFF](address, value);
             return;
         }
-        uint8_t* page = ws.ppuWritePage[address >> 13];
+        uint8_t* page = ws.ppuWritePage[address >> uknc_ppu_block_shift];
         if (!page) {
             std::printf("PPU Write address not found 0x%4X at PC=0x%4X\n", address, cpu->r[7] & 0xFFFF);
             cpu->stepHandler = bus_error_trap;
@@ -83,7 +84,7 @@ struct PpuBus {
             ws.PpuIoWriteByteTable[address & 0x1FF](address, value);
             return;
         }
-        uint8_t* page = ws.ppuWritePage[address >> 13];
+        uint8_t* page = ws.ppuWritePage[address >> uknc_ppu_block_shift];
         if (!page) {
             cpu->stepHandler = bus_error_trap;
             return;
@@ -114,13 +115,19 @@ void workstation_map_ppu_pages()
 {
     const uint16_t value = ws.memoryControl;
     uint8_t* rom_base = ws.rom - 0x8000; // ROM byte for address A is ROM offset A - 0x8000
-    for (int page = 0; page < 4; ++page) {
-        ws.ppuReadPage[page] = ws.ppuWritePage[page] = ws.ppuMemory;
-        ws.ppuReadPage[4 + page] = rom_base;
-        ws.ppuWritePage[4 + page] = (value & (0x10 << page)) ? ws.ppuMemory : nullptr;
+    constexpr int per_page = 0x2000 >> uknc_ppu_block_shift; // blocks in an 8 KB page
+    for (int block = 0; block < uknc_ppu_blocks; ++block) {
+        const int page = block / per_page;
+        if (page < 4) {
+            ws.ppuReadPage[block] = ws.ppuWritePage[block] = ws.ppuMemory;
+            continue;
+        }
+        ws.ppuReadPage[block] = page == 4 && !(value & 1) ? nullptr : rom_base;
+        ws.ppuWritePage[block] = (value & (0x10 << (page - 4))) ? ws.ppuMemory : nullptr;
     }
-    if (!(value & 1))
-        ws.ppuReadPage[4] = nullptr;
+    // The I/O page answers through the I/O tables.
+    ws.ppuReadPage[uknc_ppu_blocks - 1] = nullptr;
+    ws.ppuWritePage[uknc_ppu_blocks - 1] = nullptr;
 }
 
 uint16_t workstation_ppu_peek(uint32_t address)
