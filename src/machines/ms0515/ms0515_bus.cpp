@@ -12,6 +12,19 @@ namespace {
 struct Ms0515Bus {
     static constexpr bool bus_errors = false;
 
+    // Every page below the I/O page 0177400-0177777 is plain memory (writes aimed at the
+    // ROM land in a sink): the slots reach them directly. A page pointer shows its 8 KB
+    // area, so the block for an address is the pointer less the page's start.
+    static const uint8_t* read_page(const Pdp11Cpu*, uint32_t address)
+    {
+        return address >= 0xFF00 ? nullptr : ms0515.ReadPages[address >> 13] - (address & 0xE000);
+    }
+
+    static uint8_t* write_page(const Pdp11Cpu*, uint32_t address)
+    {
+        return address >= 0xFF00 ? nullptr : ms0515.WritePages[address >> 13] - (address & 0xE000);
+    }
+
     static uint16_t read_word(Pdp11Cpu*, uint32_t address) { return ms0515_read_word(address); }
     static uint8_t read_byte(Pdp11Cpu*, uint32_t address) { return ms0515_read_byte(address); }
     static void write_word(Pdp11Cpu*, uint32_t address, uint16_t value) { ms0515_write_word(address, value); }
