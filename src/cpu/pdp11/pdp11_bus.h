@@ -108,6 +108,17 @@ template <class Bus> void pdp11_bus_refetch(Pdp11Cpu* cpu)
     pdp11_bus_refetch_decoded<Bus>(cpu);
 }
 
+// For a machine that runs bus-operation/step pairs itself: the pair at an instruction
+// boundary (busOperation == opFetch) as one direct call, the fetch and the decode step.
+template <class Bus> void pdp11_bus_fetch_pair(Pdp11Cpu* cpu)
+{
+    pdp11_bus_fetch<Bus>(cpu);
+    if (cpu->stepHandler == pdp11_decode_step) [[likely]]
+        pdp11_decode_step(cpu);
+    else
+        cpu->stepHandler(cpu); // the fetch found nothing: bus error
+}
+
 enum class Pdp11Access { Word, Byte, User };
 
 template <class Bus, Pdp11Access access> inline uint32_t pdp11_bus_load(Pdp11Cpu* cpu, uint32_t address)

@@ -133,6 +133,8 @@ void workstation_setup_cpu()
     workstation_hold_cpu();
 }
 
+void workstation_cpu_fetch_pair() { pdp11_bus_fetch_pair<CpuBus>(&workstation.cpu); }
+
 void workstation_hold_cpu()
 {
     workstation.cpu.busOperation = op_held;

@@ -40,16 +40,46 @@ constexpr Request ppu_requests[] = {
 // is turned away by one test.
 inline bool may_interrupt(const Pdp11Cpu& c) { return !(c.psw & 0x80) && c.busOperation == c.opFetch; }
 
-// One bus operation and its step; a prefetch made stale by the step (PC moved, or the
-// prefetched word written) is read again before the next instruction.
-inline void run_pair(Pdp11Cpu& c)
+// A prefetch made stale by a step (PC moved, or the prefetched word written) is read again
+// before the next instruction.
+inline void refetch_if_stale(Pdp11Cpu& c)
 {
-    c.busOperation(&c);
-    c.stepHandler(&c);
     if (c.busOperation == c.opFetch && (c.r[7] & 0xFFFF) != c.prefetchAddress) {
         c.busOperation = c.opRefetch;
         c.stepHandler = pdp11_fetch_complete_step;
     }
+}
+
+// One bus operation and its step.
+inline void run_pair(Pdp11Cpu& c)
+{
+    c.busOperation(&c);
+    c.stepHandler(&c);
+    refetch_if_stale(c);
+}
+
+// The same for the CPU and the PPU of the bare loop, whose fetch and decode at an
+// instruction boundary are one direct call.
+inline void run_cpu_pair(Pdp11Cpu& c)
+{
+    if (c.busOperation == c.opFetch)
+        workstation_cpu_fetch_pair();
+    else {
+        c.busOperation(&c);
+        c.stepHandler(&c);
+    }
+    refetch_if_stale(c);
+}
+
+inline void run_ppu_pair(Pdp11Cpu& c)
+{
+    if (c.busOperation == c.opFetch)
+        workstation_ppu_fetch_pair();
+    else {
+        c.busOperation(&c);
+        c.stepHandler(&c);
+    }
+    refetch_if_stale(c);
 }
 
 } // namespace
@@ -214,7 +244,7 @@ bool run_bare_uknc()
         if (ppu.cycleBudget < cpu.cycleBudget) {
             do {
                 take_cpu_interrupt(cpu);
-                run_pair(cpu);
+                run_cpu_pair(cpu);
                 if (ppu.cycleBudget < 0 && frame_may_end())
                     return true;
                 if (workstation_board_mode_on())
@@ -225,7 +255,7 @@ bool run_bare_uknc()
             // not look for a display mode coming on.
             do {
                 take_ppu_interrupt(ppu);
-                run_pair(ppu);
+                run_ppu_pair(ppu);
                 workstation_timer_check();
                 if (ppu.cycleBudget < 0 && frame_may_end())
                     return true;
