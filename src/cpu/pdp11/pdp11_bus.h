@@ -108,17 +108,6 @@ template <class Bus> void pdp11_bus_refetch(Pdp11Cpu* cpu)
     pdp11_bus_refetch_decoded<Bus>(cpu);
 }
 
-// For a machine that runs bus-operation/step pairs itself: the pair at an instruction
-// boundary (busOperation == opFetch) as one direct call, the fetch and the decode step.
-template <class Bus> void pdp11_bus_fetch_pair(Pdp11Cpu* cpu)
-{
-    pdp11_bus_fetch<Bus>(cpu);
-    if (cpu->stepHandler == pdp11_decode_step) [[likely]]
-        pdp11_decode_step(cpu);
-    else
-        cpu->stepHandler(cpu); // the fetch found nothing: bus error
-}
-
 enum class Pdp11Access { Word, Byte, User };
 
 template <class Bus, Pdp11Access access> inline uint32_t pdp11_bus_load(Pdp11Cpu* cpu, uint32_t address)
@@ -235,6 +224,35 @@ template <class Bus, bool byte> void pdp11_bus_read_modify(Pdp11Cpu* cpu)
         return;
     }
     pdp11_bus_read_modify_decoded<Bus, byte>(cpu);
+}
+
+// For a machine that runs bus-operation/step pairs itself: one pair, with the commonest bus
+// operations (fetch, refetch, word read and write) and the steps that always follow the
+// first two called directly. The same pair as calling busOperation and then stepHandler,
+// but the host need not guess the targets of two indirect calls.
+template <class Bus> void pdp11_bus_run_pair(Pdp11Cpu* cpu)
+{
+    const Pdp11BusOp op = cpu->busOperation;
+    if (op == pdp11_bus_fetch<Bus>) {
+        pdp11_bus_fetch<Bus>(cpu);
+        if (cpu->stepHandler == pdp11_decode_step) [[likely]] {
+            pdp11_decode_step(cpu);
+            return;
+        }
+    } else if (op == pdp11_bus_refetch<Bus>) {
+        pdp11_bus_refetch<Bus>(cpu);
+        if (cpu->stepHandler == pdp11_fetch_complete_step) [[likely]] {
+            pdp11_fetch_complete_step(cpu);
+            return;
+        }
+    } else if (op == pdp11_bus_read<Bus, Pdp11Access::Word>) {
+        pdp11_bus_read<Bus, Pdp11Access::Word>(cpu);
+    } else if (op == pdp11_bus_write<Bus, &Pdp11Cpu::dataOut>) {
+        pdp11_bus_write<Bus, &Pdp11Cpu::dataOut>(cpu);
+    } else {
+        op(cpu);
+    }
+    cpu->stepHandler(cpu);
 }
 
 // Fills the fourteen slots with the operations over Bus.

@@ -198,8 +198,8 @@ extern Workstation workstation;
 void workstation_allocate();
 void workstation_setup_cpu();   // held at 0160300 in HALT mode
 void workstation_hold_cpu();    // its bus idle until the PPU starts it (set-up, saved states)
-// The pair at an instruction boundary (busOperation == opFetch): the fetch and the decode.
-void workstation_cpu_fetch_pair();
+// One bus operation and its step (pdp11_bus_run_pair).
+void workstation_cpu_pair();
 void workstation_start_cpu();   // the PPU releases it
 uint16_t workstation_cpu_peek(uint32_t address);  // no side effects: memory, or 0 for I/O
 
@@ -301,7 +301,7 @@ void workstation_ppu_accepted_receive(int channel);
 
 // PPU bus and memory control (workstation_ppu_bus.cpp).
 void workstation_setup_ppu();
-void workstation_ppu_fetch_pair(); // as workstation_cpu_fetch_pair
+void workstation_ppu_pair(); // as workstation_cpu_pair
 void workstation_write_memory_control(uint16_t value);
 void workstation_map_ppu_pages(); // the page maps from memoryControl, silently
 uint16_t workstation_ppu_peek(uint32_t address); // no side effects: memory or ROM, 0 for I/O

@@ -133,7 +133,7 @@ void workstation_setup_cpu()
     workstation_hold_cpu();
 }
 
-void workstation_cpu_fetch_pair() { pdp11_bus_fetch_pair<CpuBus>(&workstation.cpu); }
+void workstation_cpu_pair() { pdp11_bus_run_pair<CpuBus>(&workstation.cpu); }
 
 void workstation_hold_cpu()
 {

@@ -101,7 +101,7 @@ void workstation_setup_ppu()
     pdp11_reset(&ws.ppu, 0160300, 0400); // the first step refetches at PC
 }
 
-void workstation_ppu_fetch_pair() { pdp11_bus_fetch_pair<PpuBus>(&ws.ppu); }
+void workstation_ppu_pair() { pdp11_bus_run_pair<PpuBus>(&ws.ppu); }
 
 void workstation_write_memory_control(uint16_t value)
 {

@@ -58,27 +58,16 @@ inline void run_pair(Pdp11Cpu& c)
     refetch_if_stale(c);
 }
 
-// The same for the CPU and the PPU of the bare loop, whose fetch and decode at an
-// instruction boundary are one direct call.
+// The same for the CPU and the PPU of the free-running loops, by one direct call each.
 inline void run_cpu_pair(Pdp11Cpu& c)
 {
-    if (c.busOperation == c.opFetch)
-        workstation_cpu_fetch_pair();
-    else {
-        c.busOperation(&c);
-        c.stepHandler(&c);
-    }
+    workstation_cpu_pair();
     refetch_if_stale(c);
 }
 
 inline void run_ppu_pair(Pdp11Cpu& c)
 {
-    if (c.busOperation == c.opFetch)
-        workstation_ppu_fetch_pair();
-    else {
-        c.busOperation(&c);
-        c.stepHandler(&c);
-    }
+    workstation_ppu_pair();
     refetch_if_stale(c);
 }
 
@@ -280,10 +269,10 @@ bool run_free()
             dvk_gpu_turn(); // the KCGD's processor: every third turn
         if (ppu.cycleBudget < cpu.cycleBudget) {
             take_cpu_interrupt(cpu);
-            run_pair(cpu);
+            run_cpu_pair(cpu);
         } else {
             take_ppu_interrupt(ppu);
-            run_pair(ppu);
+            run_ppu_pair(ppu);
             workstation_timer_check();
         }
         if (ppu.cycleBudget < 0 && frame_may_end())

@@ -1,7 +1,7 @@
 // The slots of pdp11_bus.h reach a decoder's plain pages themselves (read_page/write_page):
 // they must do exactly what the decoder does. Random programs run on two machines over the
 // same map, one decoder with pages and one without, compared after every bus operation and
-// step pair (as the UKNC runs its processors) or every instruction (run_instruction). The map
+// step pair (as the UKNC runs its processors, pdp11_bus_run_pair) or every instruction. The map
 // has RAM, a ROM page whose writes are dropped, a page that answers nothing (bus errors) but
 // is RAM in HALT mode, and a device page with a counting register.
 #include <gtest/gtest.h>
@@ -95,10 +95,15 @@ template <bool Paged> std::vector<uintptr_t> visible(const PagedMachine& m) {
     return v;
 }
 
-// As a machine that runs pairs does: a stale prefetch is refetched before the next instruction.
-void run_pair(Pdp11Cpu& c) {
-    c.busOperation(&c);
-    c.stepHandler(&c);
+// As a machine that runs pairs does (the paged one through pdp11_bus_run_pair): a stale
+// prefetch is refetched before the next instruction.
+template <bool Paged> void run_pair(Pdp11Cpu& c) {
+    if (Paged) {
+        pdp11_bus_run_pair<TestBus<true>>(&c);
+    } else {
+        c.busOperation(&c);
+        c.stepHandler(&c);
+    }
     if (c.busOperation == c.opFetch && (c.r[7] & 0xFFFF) != c.prefetchAddress) {
         c.busOperation = c.opRefetch;
         c.stepHandler = pdp11_fetch_complete_step;
@@ -127,8 +132,8 @@ std::string run_both(PagedMachine* paged, PagedMachine* decoded, int seed, bool 
     for (int n = 0; n < 6000; ++n) {
         if (n % 1000 == 999) paged->cpu.r[7] = decoded->cpu.r[7] = rng() & 0xFFFE;  // PC moved
         if (pairs) {
-            run_pair(paged->cpu);
-            run_pair(decoded->cpu);
+            run_pair<true>(paged->cpu);
+            run_pair<false>(decoded->cpu);
         } else {
             run_instruction(&paged->cpu);
             run_instruction(&decoded->cpu);
