@@ -2,6 +2,7 @@
 // keyboard ports. The ROM is the file's; the page pointers are rebuilt from the map.
 #include <cstring>
 
+#include "host/session_table.h"
 #include "machines/pk8000/pk8000.h"
 #include "machines/pk8000/z80_state_section.h"
 

@@ -3,6 +3,7 @@
 // the key matrix.
 #include <cstring>
 
+#include "host/session_table.h"
 #include "machines/pk8000/z80_state_section.h"
 #include "machines/specialist/specialist.h"
 

@@ -4,6 +4,7 @@
 // next frame.
 #include <cstring>
 
+#include "host/session_table.h"
 #include "machines/pk8000/z80_state_section.h"
 #include "machines/tile/tile.h"
 
