@@ -13,9 +13,11 @@
 // optionally, where most addresses lead to plain memory (no device, no side effect),
 //   static const uint8_t* read_page(const Pdp11Cpu*, uint32_t address);
 //   static uint8_t* write_page(const Pdp11Cpu*, uint32_t address);
-// giving the block whose byte [address] is the memory at that address (16 bits, masked),
-// or nullptr where the decoder must be asked; the slots then read and write such memory
+// giving the block whose byte [address] is the memory at that address (16 bits; a word
+// access passes its address as on the bus, possibly odd, and uses the even byte pair), or
+// nullptr where the decoder must be asked; the slots then read and write such memory
 // themselves, with the same prefetch rules and costs, and keep the decoder for the rest.
+// A page path must do exactly what the decoder would: no device, no side effect.
 // And, where MFUS/MTUS see another map than ordinary accesses, optionally
 //   static uint16_t read_user_word(Pdp11Cpu*, uint32_t address);
 //   static void write_user_word(Pdp11Cpu*, uint32_t address, uint16_t value);
