@@ -131,6 +131,7 @@ std::string run_both(PagedMachine* paged, PagedMachine* decoded, int seed, bool 
     pdp11_reset(&decoded->cpu, pc, psw);
     for (int n = 0; n < 6000; ++n) {
         if (n % 1000 == 999) paged->cpu.r[7] = decoded->cpu.r[7] = rng() & 0xFFFE;  // PC moved
+        paged->cpu.cycleBudget = decoded->cpu.cycleBudget = 0;  // each step's cost is compared
         if (pairs) {
             run_pair<true>(paged->cpu);
             run_pair<false>(decoded->cpu);
