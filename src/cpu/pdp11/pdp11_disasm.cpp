@@ -263,8 +263,8 @@ void branch(Decoder& d, uint32_t op)
     d.word_target(d.req.address + 2 + 2 * static_cast<int8_t>(op & 0xFF));
 }
 
-// 0050dd-0067dd and their byte forms 1050dd-1067dd: CLR to ASL, then MARK (its number is
-// not shown) or MTPS, two undefined rows, and SXT or MFPS.
+// 0050dd-0077dd and their byte forms 1050dd-1077dd: CLR to ASL, then MARK (its number is
+// not shown) or MTPS, two undefined rows, SXT or MFPS, and undefined rows up to 0077.
 void single_operand(Decoder& d, uint32_t op)
 {
     static const char* const names[12] = {"CLR", "COM", "INC", "DEC", "NEG", "ADC",
@@ -275,7 +275,7 @@ void single_operand(Decoder& d, uint32_t op)
     if (code < 064) {
         set_mnemonic(d.req, names[code - 050], byte_form);
         d.operand(dst, imm);
-    } else if (code == 065 || code == 066) {
+    } else if (code == 065 || code == 066 || code >= 070) {
         undefined(d);
     } else if (code == 064 && !byte_form) {
         set_mnemonic(d.req, "MARK");
@@ -285,7 +285,7 @@ void single_operand(Decoder& d, uint32_t op)
     }
 }
 
-// 00xxxx with the top digit 0: everything below the double-operand group.
+// 000000-004777: everything below the single-operand rows.
 void zero_group(Decoder& d, uint32_t op)
 {
     using Imm = Decoder::Imm;
@@ -308,7 +308,7 @@ void zero_group(Decoder& d, uint32_t op)
         d.operand(dst, Imm::word);
     } else if (op < 04000) {
         branch(d, op);
-    } else if (op < 05000) {
+    } else {
         set_mnemonic(d.req, "JSR");
         uint32_t r = (op >> 6) & 7;
         if (r != 7) {
@@ -316,10 +316,6 @@ void zero_group(Decoder& d, uint32_t op)
             d.comma();
         }
         d.operand(dst, Imm::signed_word, true);
-    } else if (op < 07000) {
-        single_operand(d, op);
-    } else {
-        undefined(d);
     }
 }
 
@@ -363,7 +359,7 @@ void eis_group(Decoder& d, uint32_t op)
     }
 }
 
-// 10xxxx below the byte double-operand group.
+// 100000-104777: the byte group below its single-operand rows.
 void byte_zero_group(Decoder& d, uint32_t op)
 {
     uint32_t low = op & 077777;
@@ -372,13 +368,9 @@ void byte_zero_group(Decoder& d, uint32_t op)
     } else if (low < 04400) {
         set_mnemonic(d.req, "EMT");
         d.ops.byte(op & 0xFF, d.options);
-    } else if (low < 05000) {
+    } else {
         set_mnemonic(d.req, "TRAP");
         d.ops.byte(op & 0xFF, d.options);
-    } else if (low < 07000) {
-        single_operand(d, op);
-    } else {
-        undefined(d);
     }
 }
 
@@ -452,6 +444,8 @@ uint32_t disassemble(DisasmRequest& request)
     uint32_t top = (op >> 12) & 7;
     if (op >= 0170000)
         undefined(d);
+    else if (top == 0 && (op & 07777) >= 05000)
+        single_operand(d, op);
     else if (top == 0)
         (op & 0100000) ? byte_zero_group(d, op) : zero_group(d, op);
     else if (top == 7)
