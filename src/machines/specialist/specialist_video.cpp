@@ -39,10 +39,6 @@ void specialist_draw(const BackBufferView& view, uint32_t width, uint32_t height
 
 void specialist_draw_and_present()
 {
-    BackBufferView view;
-    if (lock_back_buffer(&view)) {
-        specialist_draw(view, back_buffer_width, back_buffer_height);
-        unlock_back_buffer();
-    }
+    draw_back_buffer(specialist_draw);
     pace_and_present();
 }

@@ -190,10 +190,6 @@ void tile_draw(const BackBufferView& view, uint32_t width, uint32_t height)
 
 void tile_draw_and_present()
 {
-    BackBufferView view;
-    if (lock_back_buffer(&view)) {
-        tile_draw(view, back_buffer_width, back_buffer_height);
-        unlock_back_buffer();
-    }
+    draw_back_buffer(tile_draw);
     end_frame();
 }
