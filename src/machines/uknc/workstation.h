@@ -39,11 +39,12 @@
 #include "machines/uknc/uknc_keyboard.h"
 #include "machines/uknc/uknc_video.h"
 
-inline constexpr uint32_t uknc_main_block_size = 0x38000;
+// The main block (see Memory above): CPU memory, PPU memory, the PPU's ROM.
 inline constexpr uint32_t uknc_cpu_memory_offset = 0x00000;
-inline constexpr uint32_t uknc_ppu_memory_offset = 0x20000;
-inline constexpr uint32_t uknc_rom_offset = 0x30000;
+inline constexpr uint32_t uknc_ppu_memory_offset = uknc_cpu_memory_offset + 0x20000;
+inline constexpr uint32_t uknc_rom_offset = uknc_ppu_memory_offset + 0x10000;
 inline constexpr uint32_t uknc_rom_size = 0x8000;
+inline constexpr uint32_t uknc_main_block_size = uknc_rom_offset + uknc_rom_size;
 inline constexpr int32_t uknc_cycles_per_frame = 160000;
 // Speaker level changes one frame can hold; a busy-wait tone toggles a few thousand times.
 inline constexpr int uknc_speaker_edge_capacity = 8192;
