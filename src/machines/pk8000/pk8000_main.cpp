@@ -6,7 +6,7 @@
 #include "host/host.h"
 #include "host/machine_ui.h"
 #include "machines/pk8000/pk8000.h"
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 void pk8000_load_rom()
 {

@@ -5,7 +5,7 @@
 
 #include "host/machine_ui.h"
 #include "machines/specialist/specialist.h"
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 void specialist_start()
 {

@@ -6,7 +6,7 @@
 #include "host/key_codes.h"
 #include "host/machine_ui.h"
 #include "machines/tile/tile.h"
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "host/host.h"
 #include "host/key_codes.h"
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 void z80_monitor_attach(Z80Monitor* monitor, const char* machine_name, const Z80Monitor& wiring)
 {

@@ -1,7 +1,7 @@
 // The debugger's view of a console-monitor Z80 machine: registers, memory as the monitor
 // reads it (the machine's side-effect-free reader, or the processor's memory read with the
 // bus latches kept), and edits through the processor's memory write.
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 #include "cpu/z80/z80_debug.h"
 

@@ -7,7 +7,7 @@
 
 #include "cpu/z80/z80.h"
 #include "host/debug.h"
-#include "machines/pk8000/z80_monitor.h"
+#include "machines/z80_machine/z80_monitor.h"
 
 void z80_debug_view_register(const char* machine_name, Z80Monitor* monitor);
 
