@@ -345,11 +345,16 @@ SDL_Surface* direct_surface(const PresentLayout& layout, int w, int h)
 }
 
 // The changed rows of the picture drawn into the window's surface (each pixel a k x k
-// block) and only those rows sent to the window; everything when `whole`.
+// block) and only those rows sent to the window; everything when `whole`. The picture's
+// rectangle may reach a pixel past the window's edges (rounding when centring): what lies
+// outside is left out, as the renderer clips it.
 bool present_to_surface(SDL_Surface* s, const PresentLayout& layout, bool whole)
 {
     const SDL_Rect src{layout.src.x, layout.src.y, layout.src.w, layout.src.h};
     const int k = int(std::lround(layout.scale));
+    const int x0 = std::max(layout.dst.x, 0), x1 = std::min(layout.dst.x + src.w * k, s->w);
+    if (x1 <= x0)
+        return false;
     if (whole) {
         sdl.uploaded.clear();
         SDL_FillRect(s, nullptr, 0);
@@ -358,25 +363,28 @@ bool present_to_surface(SDL_Surface* s, const PresentLayout& layout, bool whole)
     const uint32_t* first = host.back_buffer + size_t(src.y) * back_buffer_width + src.x;
     auto* pixels = static_cast<uint8_t*>(s->pixels);
     const bool changed = changed_rows(src, [&](int row, int rows) {
-        for (int r = row; r < row + rows; ++r) {
-            const uint32_t* from = first + size_t(r) * back_buffer_width;
-            auto* to = reinterpret_cast<uint32_t*>(pixels + size_t(layout.dst.y + r * k) * size_t(s->pitch)) +
-                       layout.dst.x;
-            if (k == 1) {
-                std::memcpy(to, from, size_t(src.w) * 4);
+        const int y0 = std::max(layout.dst.y + row * k, 0), y1 = std::min(layout.dst.y + (row + rows) * k, s->h);
+        for (int y = y0; y < y1; ++y) {
+            const uint32_t* from = first + size_t((y - layout.dst.y) / k) * back_buffer_width;
+            auto* to = reinterpret_cast<uint32_t*>(pixels + size_t(y) * size_t(s->pitch));
+            if ((y - layout.dst.y) % k != 0 && y > y0) {
+                std::memcpy(to + x0, reinterpret_cast<uint32_t*>(pixels + size_t(y - 1) * size_t(s->pitch)) + x0,
+                            size_t(x1 - x0) * 4); // the same picture row again
                 continue;
             }
-            for (int x = 0; x < src.w; ++x)
-                for (int i = 0; i < k; ++i)
-                    to[x * k + i] = from[x];
-            for (int i = 1; i < k; ++i)
-                std::memcpy(reinterpret_cast<uint8_t*>(to) + size_t(i) * size_t(s->pitch), to, size_t(src.w * k) * 4);
+            if (k == 1) {
+                std::memcpy(to + x0, from + (x0 - layout.dst.x), size_t(x1 - x0) * 4);
+                continue;
+            }
+            for (int x = x0; x < x1; ++x)
+                to[x] = from[(x - layout.dst.x) / k];
         }
-        sdl.surface_rects.push_back(SDL_Rect{layout.dst.x, layout.dst.y + row * k, src.w * k, rows * k});
+        if (y1 > y0)
+            sdl.surface_rects.push_back(SDL_Rect{x0, y0, x1 - x0, y1 - y0});
     });
     if (whole)
         SDL_UpdateWindowSurface(sdl.window);
-    else if (changed)
+    else if (!sdl.surface_rects.empty())
         SDL_UpdateWindowSurfaceRects(sdl.window, sdl.surface_rects.data(), int(sdl.surface_rects.size()));
     return changed || whole;
 }
