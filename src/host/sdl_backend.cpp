@@ -81,7 +81,7 @@ struct SdlHost {
     int presented_w = -1, presented_h = -1;
     // Drawing straight into the window's surface (see direct_surface), and the rows it
     // sent to the window this frame.
-    bool on_surface = false;
+    bool on_surface = false, no_surface = false;
     std::vector<SDL_Rect> surface_rects;
     SDL_Texture* meter = nullptr;
     uint32_t meter_pixels[load_meter_width * load_meter_height];
@@ -335,10 +335,11 @@ bool upload_changed_rows(const SDL_Rect& src)
 // changed instead of the whole window, and no renderer draws the whole window again.
 SDL_Surface* direct_surface(const PresentLayout& layout, int w, int h)
 {
-    if (sdl.vsync || sdl.unpaced || layout.smooth || layout.scale < 1.0 ||
+    if (sdl.vsync || sdl.no_surface || layout.smooth || layout.scale < 1.0 ||
         std::fabs(layout.scale - std::round(layout.scale)) > 1e-9 || layout.src.w <= 0 || layout.src.h <= 0)
         return nullptr;
     SDL_Surface* s = SDL_GetWindowSurface(sdl.window);
+    sdl.no_surface = !s; // a video driver without one (Wayland) is not asked again
     if (!s || s->w != w || s->h != h || s->format->format != SDL_PIXELFORMAT_RGB888 || SDL_MUSTLOCK(s))
         return nullptr;
     return s;
