@@ -32,6 +32,46 @@ static bool parse_rate(const char* text, uint32_t* value_x256)
     return true;
 }
 
+namespace {
+
+// An option and the field it sets.
+template <class Field> struct OptionField {
+    const char* name;
+    Field HostOptions::*field;
+};
+
+// Options that switch something on; they take no value.
+const OptionField<bool> flag_options[] = {
+    {"--headless", &HostOptions::headless}, {"--meter", &HostOptions::meter},
+    {"--debugger", &HostOptions::debugger}, {"--ms0515-linear-disks", &HostOptions::ms0515_linear_disks},
+    {"--no-fast-tape", &HostOptions::no_fast_tape}, {"--error-box", &HostOptions::error_box},
+    {"--help", &HostOptions::help}, {"--version", &HostOptions::version},
+};
+
+// Options that name a file or a folder: the name may not be empty.
+const OptionField<std::string> file_options[] = {
+    {"--keys", &HostOptions::keys_file}, {"--record-keys", &HostOptions::record_keys_file},
+    {"--wav", &HostOptions::wav_file}, {"--load-state", &HostOptions::load_state_file},
+    {"--data-dir", &HostOptions::data_dir}, {"--rzx", &HostOptions::rzx_file},
+    {"--record-rzx", &HostOptions::record_rzx_file},
+};
+
+// Repeatable options that name a frame after which something is written.
+const OptionField<std::vector<uint32_t>> frame_options[] = {
+    {"--screenshot-at", &HostOptions::screenshot_at}, {"--save-state-at", &HostOptions::save_state_at},
+};
+
+template <class Field, size_t count>
+const OptionField<Field>* find_option(const OptionField<Field> (&options)[count], const std::string& name)
+{
+    for (const OptionField<Field>& option : options)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
+} // namespace
+
 static void append_argument(std::string* text, const char* word)
 {
     if (!text->empty())
@@ -71,14 +111,6 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             inline_value = arg + eq + 1;
             name.resize(eq);
         }
-        auto flag = [&](bool* target) {
-            if (inline_value) {
-                *error = "option " + name + " takes no value";
-                return false;
-            }
-            *target = true;
-            return true;
-        };
         auto value = [&](const char** out) {
             if (inline_value) {
                 *out = inline_value;
@@ -92,22 +124,27 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
             return true;
         };
         const char* v = nullptr;
-        if (name == "--headless") {
-            if (!flag(&o->headless)) return false;
-        } else if (name == "--meter") {
-            if (!flag(&o->meter)) return false;
-        } else if (name == "--debugger") {
-            if (!flag(&o->debugger)) return false;
-        } else if (name == "--ms0515-linear-disks") {
-            if (!flag(&o->ms0515_linear_disks)) return false;
-        } else if (name == "--no-fast-tape") {
-            if (!flag(&o->no_fast_tape)) return false;
-        } else if (name == "--error-box") {
-            if (!flag(&o->error_box)) return false;
-        } else if (name == "--help") {
-            if (!flag(&o->help)) return false;
-        } else if (name == "--version") {
-            if (!flag(&o->version)) return false;
+        if (const auto* flag = find_option(flag_options, name)) {
+            if (inline_value) {
+                *error = "option " + name + " takes no value";
+                return false;
+            }
+            o->*flag->field = true;
+        } else if (const auto* file = find_option(file_options, name)) {
+            if (!value(&v)) return false;
+            if (!*v) {
+                *error = name + " needs a file name";
+                return false;
+            }
+            o->*file->field = v;
+        } else if (const auto* frame_list = find_option(frame_options, name)) {
+            if (!value(&v)) return false;
+            uint32_t n = 0;
+            if (!parse_count(v, &n)) {
+                *error = "bad frame number for " + name + ": '" + v + "'";
+                return false;
+            }
+            (o->*frame_list->field).push_back(n);
         } else if (name == "--machine") {
             if (!value(&v)) return false;
             if (!*v) {
@@ -128,41 +165,6 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 *error = std::string("bad rate for --fps (12 to 1000 Hz): '") + v + "'";
                 return false;
             }
-        } else if (name == "--screenshot-at") {
-            if (!value(&v)) return false;
-            uint32_t n = 0;
-            if (!parse_count(v, &n)) {
-                *error = std::string("bad frame number for --screenshot-at: '") + v + "'";
-                return false;
-            }
-            o->screenshot_at.push_back(n);
-        } else if (name == "--save-state-at") {
-            if (!value(&v)) return false;
-            uint32_t n = 0;
-            if (!parse_count(v, &n)) {
-                *error = std::string("bad frame number for --save-state-at: '") + v + "'";
-                return false;
-            }
-            o->save_state_at.push_back(n);
-        } else if (name == "--load-state") {
-            if (!value(&v)) return false;
-            if (!*v) {
-                *error = name + " needs a file name";
-                return false;
-            }
-            o->load_state_file = v;
-        } else if (name == "--keys" || name == "--wav" || name == "--data-dir" || name == "--rzx" ||
-                   name == "--record-rzx") {
-            if (!value(&v)) return false;
-            if (!*v) {
-                *error = name + " needs a file name";
-                return false;
-            }
-            (name == "--keys"    ? o->keys_file
-             : name == "--wav"   ? o->wav_file
-             : name == "--rzx"   ? o->rzx_file
-             : name == "--record-rzx" ? o->record_rzx_file
-                                 : o->data_dir) = v;
         } else if (name == "--cpu") {
             if (!value(&v)) return false;
             if (std::strcmp(v, "z80") != 0 && std::strcmp(v, "8080") != 0) {
@@ -170,13 +172,6 @@ bool host_parse_command_line(int argc, const char* const* argv, HostOptions* o,
                 return false;
             }
             o->cpu = v;
-        } else if (name == "--record-keys") {
-            if (!value(&v)) return false;
-            if (!*v) {
-                *error = name + " needs a file name";
-                return false;
-            }
-            o->record_keys_file = v;
         } else {
             *error = "unknown option " + name;
             return false;

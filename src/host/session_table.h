@@ -3,7 +3,7 @@
 // and load, so the three cannot drift apart.
 //
 //   struct Ports { uint8_t mode, reserved[3]; uint16_t rows[6]; };   // the section's layout
-//   const StateField port_fields[] = {STATE_FIELD(Ports, mode, m.mode), STATE_FIELD(Ports, rows, m.rows)};
+//   const StateField port_fields[] = {STATE_FIELDS(Ports, m, mode, rows)};    // m.mode, m.rows
 //   const StateTableEntry sections[] = {
 //       {state_tag("MRAM"), m.ram, sizeof m.ram},                       // bytes as they lie
 //       {state_tag("MPIO"), nullptr, sizeof(Ports), port_fields, std::size(port_fields)},
@@ -38,6 +38,20 @@ constexpr StateField state_field(size_t offset, T& live)
 }
 // STATE_FIELD(Section, field, variable): the variable stored at Section::field.
 #define STATE_FIELD(Section, field, live) state_field<sizeof(Section::field)>(offsetof(Section, field), live)
+// STATE_FIELDS(Section, record, a, b, ...): record.a stored at Section::a, record.b at
+// Section::b and so on, for the fields a section names as the machine's record does.
+#define STATE_FIELDS(Section, record, ...) \
+    __VA_OPT__(STATE_FIELDS_RESCAN(STATE_FIELDS_EACH(Section, record, __VA_ARGS__)))
+// One field, then the rest on the next rescan (up to 64 fields).
+#define STATE_FIELDS_EACH(Section, record, field, ...)                                    \
+    STATE_FIELD(Section, field, record.field)                                             \
+    __VA_OPT__(, STATE_FIELDS_AGAIN STATE_FIELDS_PARENS(Section, record, __VA_ARGS__))
+#define STATE_FIELDS_PARENS ()
+#define STATE_FIELDS_AGAIN() STATE_FIELDS_EACH
+#define STATE_FIELDS_RESCAN(...) STATE_FIELDS_RESCAN4(STATE_FIELDS_RESCAN4(STATE_FIELDS_RESCAN4(STATE_FIELDS_RESCAN4(__VA_ARGS__))))
+#define STATE_FIELDS_RESCAN4(...) STATE_FIELDS_RESCAN1(STATE_FIELDS_RESCAN1(STATE_FIELDS_RESCAN1(STATE_FIELDS_RESCAN1(__VA_ARGS__))))
+#define STATE_FIELDS_RESCAN1(...) STATE_FIELDS_RESCAN0(STATE_FIELDS_RESCAN0(STATE_FIELDS_RESCAN0(STATE_FIELDS_RESCAN0(__VA_ARGS__))))
+#define STATE_FIELDS_RESCAN0(...) __VA_ARGS__
 
 // A section the machine's core converts (a processor's registers: its slots and steps are
 // stored as small numbers). save may refuse with a reason; valid sees a file's bytes.

@@ -58,7 +58,8 @@ TEST(CommandLine, OptionsAreTakenOutOfTheArgumentText)
     std::string error;
     ASSERT_TRUE(parse({"game.sna", "--headless", "--frames", "50", "--machine=ms0515", "--fps", "50.08",
                        "--screenshot-at", "3", "--screenshot-at=7", "--keys", "k.txt", "--wav", "a.wav",
-                       "--data-dir", "/data", "--meter", "My Disk.dsk", "--ms0515-linear-disks", "--", "--literal"},
+                       "--data-dir", "/data", "--meter", "My Disk.dsk", "--ms0515-linear-disks", "--save-state-at", "9",
+                       "--record-keys=r.txt", "--", "--literal"},
                       &o, &error))
         << error;
     EXPECT_TRUE(o.headless);
@@ -71,6 +72,8 @@ TEST(CommandLine, OptionsAreTakenOutOfTheArgumentText)
     EXPECT_EQ(o.keys_file, "k.txt");
     EXPECT_EQ(o.wav_file, "a.wav");
     EXPECT_EQ(o.data_dir, "/data");
+    EXPECT_EQ(o.save_state_at, (std::vector<uint32_t>{9}));
+    EXPECT_EQ(o.record_keys_file, "r.txt");
     EXPECT_EQ(o.argument_text, "game.sna \"My Disk.dsk\" --literal");
 }
 
@@ -92,6 +95,15 @@ TEST(CommandLine, BadOptionsAndValuesAreRefusedWithAReason)
     std::string error;
     EXPECT_TRUE(parse(bad.back(), &o, &error));
     EXPECT_EQ(o.argument_text, "-x");
+    // Each kind of option has one reason, whichever option of the kind it is.
+    for (const auto& [args, reason] : std::vector<std::pair<std::vector<const char*>, std::string>>{
+             {{"--version=1"}, "option --version takes no value"},
+             {{"--record-rzx="}, "--record-rzx needs a file name"},
+             {{"--load-state", ""}, "--load-state needs a file name"},
+             {{"--save-state-at", "7x"}, "bad frame number for --save-state-at: '7x'"}}) {
+        EXPECT_FALSE(parse(args, &o, &error));
+        EXPECT_EQ(error, reason);
+    }
 }
 
 // "-h" is the help, as "--help"; after "--" it is argument text like any word.

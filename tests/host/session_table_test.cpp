@@ -47,7 +47,7 @@ void codec_load(const void* bytes, void* live)
 }
 
 const StateCodec codec = {codec_save, codec_valid, codec_load};
-const StateField fields[] = {STATE_FIELD(Record, mode, m.mode), STATE_FIELD(Record, count, m.count)};
+const StateField fields[] = {STATE_FIELDS(Record, m, mode, count)};
 const StateTableEntry sections[] = {
     {state_tag("CPU "), &m.processor, sizeof(int), nullptr, 0, &codec},
     {state_tag("RAM "), m.ram, sizeof m.ram},

@@ -57,14 +57,14 @@ using Pdp11Step = int32_t (*)(Pdp11Cpu*);
 // A bus operation: one bus cycle supplied by the machine.
 using Pdp11BusOp = void (*)(Pdp11Cpu*);
 
-// PSW bits.
-inline constexpr uint32_t PDP11_C = 0x01;
-inline constexpr uint32_t PDP11_V = 0x02;
-inline constexpr uint32_t PDP11_Z = 0x04;
-inline constexpr uint32_t PDP11_N = 0x08;
-inline constexpr uint32_t PDP11_T = 0x10;
-inline constexpr uint32_t PDP11_PRIORITY = 0xE0;
-inline constexpr uint32_t PDP11_HALT_MODE = 0x100;
+// PSW bits, by their numbers: C V Z N T are bits 0-4, the priority bits 5-7, HALT mode bit 8.
+inline constexpr uint32_t PDP11_C = 1u << 0;
+inline constexpr uint32_t PDP11_V = 1u << 1;
+inline constexpr uint32_t PDP11_Z = 1u << 2;
+inline constexpr uint32_t PDP11_N = 1u << 3;
+inline constexpr uint32_t PDP11_T = 1u << 4;
+inline constexpr uint32_t PDP11_PRIORITY = 7u << 5;
+inline constexpr uint32_t PDP11_HALT_MODE = 1u << 8;
 
 struct Pdp11Cpu {
     uint32_t ir;               // instruction register (16 significant bits)

@@ -31,13 +31,16 @@
 #include "machines/uknc/workstation_hooks.h"
 
 inline constexpr uint32_t kgd_memory_size = 0x4000;
-inline constexpr uint32_t kcgd_block_size = 0x38000;
+// The KCGD's block: the 65536 video words, an attribute byte for each, then a 32 KB ROM
+// area whose first 8 KB the GPU sees at 0100000-0117777.
 inline constexpr uint32_t kcgd_attribute_offset = 0x20000;
-inline constexpr uint32_t kcgd_rom_offset = 0x30000;
+inline constexpr uint32_t kcgd_rom_offset = kcgd_attribute_offset + 0x10000;
 inline constexpr uint32_t kcgd_rom_size = 0x2000;
+inline constexpr uint32_t kcgd_block_size = kcgd_rom_offset + 0x8000;
 inline constexpr uint32_t nemiga_memory_size = 0x10000;
-inline constexpr uint32_t e85_memory_size = 0x18000;
+// The E-85's three colour planes, one after the other.
 inline constexpr uint32_t e85_plane_size = 0x8000;
+inline constexpr uint32_t e85_memory_size = 3 * e85_plane_size;
 inline constexpr int32_t gpu_cycles_per_frame = 700000;
 inline constexpr int32_t kcgd_reply_delay = 100000; // 1/256 cycles of the PPU
 

@@ -79,39 +79,27 @@ struct Staging {
     uint32_t read_offset;
 } staged;
 
-Pdp11Cpu& processor = ms0515.cpu;
-using Cpu = CpuSection;
 const StateField cpu_fields[] = {
-    STATE_FIELD(Cpu, ir, processor.ir),               STATE_FIELD(Cpu, prefetch, processor.prefetch),
-    STATE_FIELD(Cpu, r, processor.r),                 STATE_FIELD(Cpu, psw, processor.psw),
-    STATE_FIELD(Cpu, dataIn, processor.dataIn),       STATE_FIELD(Cpu, dataOut, processor.dataOut),
-    STATE_FIELD(Cpu, vector, processor.vector),       STATE_FIELD(Cpu, busAddress, processor.busAddress),
-    STATE_FIELD(Cpu, prefetchAddress, processor.prefetchAddress), STATE_FIELD(Cpu, savedPc, processor.savedPc),
-    STATE_FIELD(Cpu, savedPsw, processor.savedPsw),   STATE_FIELD(Cpu, indexBase, processor.indexBase),
-    STATE_FIELD(Cpu, cycleBudget, processor.cycleBudget), STATE_FIELD(Cpu, speedFactor, processor.speedFactor),
-    STATE_FIELD(Cpu, boundary, staged.boundary),
+    STATE_FIELDS(CpuSection, ms0515.cpu, ir, prefetch, r, psw, dataIn, dataOut, vector, busAddress, prefetchAddress,
+                 savedPc, savedPsw, indexBase, cycleBudget, speedFactor),
+    STATE_FIELDS(CpuSection, staged, boundary),
 };
 
-using Sys = SystemSection;
 const StateField system_fields[] = {
-    STATE_FIELD(Sys, read_pages, staged.read_pages), STATE_FIELD(Sys, write_pages, staged.write_pages),
-    STATE_FIELD(Sys, memCon, ms0515.memCon),         STATE_FIELD(Sys, sysregA, ms0515.sysregA),
-    STATE_FIELD(Sys, videoMode, ms0515.videoMode),   STATE_FIELD(Sys, pending, ms0515.MsPendingInterrupts),
-    STATE_FIELD(Sys, frameDelay, ms0515.frameDelay), STATE_FIELD(Sys, frameDelayCounter, ms0515.frameDelayCounter),
-    STATE_FIELD(Sys, blinkCounter, ms0515.blinkCounter), STATE_FIELD(Sys, blinkPhase, ms0515.blinkPhase),
-    STATE_FIELD(Sys, systemImageBytes, ms0515.systemImageBytes),
-    STATE_FIELD(Sys, workImageBytes, ms0515.workImageBytes),
+    STATE_FIELDS(SystemSection, staged, read_pages, write_pages),
+    STATE_FIELDS(SystemSection, ms0515, memCon, sysregA, videoMode),
+    STATE_FIELD(SystemSection, pending, ms0515.MsPendingInterrupts),
+    STATE_FIELDS(SystemSection, ms0515, frameDelay, frameDelayCounter, blinkCounter, blinkPhase, systemImageBytes,
+                 workImageBytes),
 };
 
-using Fdc = FloppySection;
 Ms0515Floppy& fdc = ms0515.floppy;
 const StateField floppy_fields[] = {
-    STATE_FIELD(Fdc, drives, staged.drives),          STATE_FIELD(Fdc, selected, fdc.selected),
-    STATE_FIELD(Fdc, command, fdc.command),           STATE_FIELD(Fdc, status, fdc.status),
-    STATE_FIELD(Fdc, trackRegister, fdc.trackRegister), STATE_FIELD(Fdc, sectorRegister, fdc.sectorRegister),
-    STATE_FIELD(Fdc, dataRegister, fdc.dataRegister), STATE_FIELD(Fdc, statusToggle, fdc.statusToggle),
-    STATE_FIELD(Fdc, readFinished, fdc.readFinished), STATE_FIELD(Fdc, read_image, staged.read_image),
-    STATE_FIELD(Fdc, read_offset, staged.read_offset), STATE_FIELD(Fdc, readCounter, fdc.readCounter),
+    STATE_FIELDS(FloppySection, staged, drives),
+    STATE_FIELDS(FloppySection, fdc, selected, command, status, trackRegister, sectorRegister, dataRegister,
+                 statusToggle, readFinished),
+    STATE_FIELDS(FloppySection, staged, read_image, read_offset),
+    STATE_FIELDS(FloppySection, fdc, readCounter),
 };
 
 // The memory block is allocated at start-up: ms0515_register_state points the RAM and video

@@ -2,9 +2,9 @@
 // keyboard ports. The ROM is the file's; the page pointers are rebuilt from the map.
 #include <cstring>
 
-#include "cpu/z80/z80_state.h"
 #include "host/session_table.h"
 #include "machines/pk8000/pk8000.h"
+#include "machines/pk8000/z80_state_section.h"
 
 namespace {
 
@@ -15,17 +15,12 @@ struct Ports {
 };
 
 const StateField port_fields[] = {
-    STATE_FIELD(Ports, memory_map, pk8000.memory_map), STATE_FIELD(Ports, row_select, pk8000.row_select),
-    STATE_FIELD(Ports, joystick, pk8000.joystick),     STATE_FIELD(Ports, gfx_mode, pk8000.gfx_mode),
-    STATE_FIELD(Ports, sys_mode, pk8000.sys_mode),     STATE_FIELD(Ports, palette_con, pk8000.palette_con),
-    STATE_FIELD(Ports, tram_adr, pk8000.tram_adr),     STATE_FIELD(Ports, vram_adr, pk8000.vram_adr),
-    STATE_FIELD(Ports, gfx_pos, pk8000.gfx_pos),       STATE_FIELD(Ports, attr_pos, pk8000.attr_pos),
-    STATE_FIELD(Ports, matrix, pk8000.matrix),
+    STATE_FIELDS(Ports, pk8000, memory_map, row_select, joystick, gfx_mode, sys_mode, palette_con, tram_adr,
+                 vram_adr, gfx_pos, attr_pos, matrix),
 };
 
-const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
 const StateTableEntry sections[] = {
-    {state_tag("Z80 "), &pk8000.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
+    z80_state_section(pk8000.cpu),
     {state_tag("PKRM"), pk8000.ram, sizeof pk8000.ram},
     {state_tag("PKIO"), nullptr, sizeof(Ports), port_fields, std::size(port_fields)},
 };

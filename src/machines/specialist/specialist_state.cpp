@@ -3,8 +3,8 @@
 // the key matrix.
 #include <cstring>
 
-#include "cpu/z80/z80_state.h"
 #include "host/session_table.h"
+#include "machines/pk8000/z80_state_section.h"
 #include "machines/specialist/specialist.h"
 
 namespace {
@@ -17,14 +17,11 @@ struct Ports {
 };
 
 const StateField port_fields[] = {
-    STATE_FIELD(Ports, ppi, specialist.ppi), STATE_FIELD(Ports, joystick, specialist.joystick),
-    STATE_FIELD(Ports, shift_down, specialist.shift_down), STATE_FIELD(Ports, key_rows, specialist.key_rows),
-    STATE_FIELD(Ports, keyboard_matrix, specialist.keyboard_matrix),
+    STATE_FIELDS(Ports, specialist, ppi, joystick, shift_down, key_rows, keyboard_matrix),
 };
 
-const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
 const StateTableEntry sections[] = {
-    {state_tag("Z80 "), &specialist.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
+    z80_state_section(specialist.cpu),
     {state_tag("SPMM"), specialist.memory, sizeof specialist.memory},
     {state_tag("SPIO"), nullptr, sizeof(Ports), port_fields, std::size(port_fields)},
 };

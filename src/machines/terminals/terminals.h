@@ -28,8 +28,12 @@
 #include "cpu/z80/z80.h"
 #include "machines/uknc/console_ring.h"
 
-// The terminal picture shown in the KGD display mode.
-inline constexpr uint32_t terminal_lines = 286;
+// The terminal picture shown in the KGD display mode: character rows of 8 glyph lines and
+// 3 lines of marks (cursor, underline), cells 10 pixels wide.
+inline constexpr uint32_t terminal_glyph_lines = 8;
+inline constexpr uint32_t terminal_mark_lines = 3;
+inline constexpr uint32_t terminal_row_lines = terminal_glyph_lines + terminal_mark_lines;
+inline constexpr uint32_t terminal_lines = 286; // 26 rows
 inline constexpr uint32_t terminal_bytes_per_line = 100;
 inline constexpr uint32_t terminal_width = 800;
 inline constexpr uint32_t terminal_text_size = terminal_lines * terminal_bytes_per_line; // 28600
@@ -39,7 +43,7 @@ inline constexpr uint32_t ie15_block_size = 0x10000;
 inline constexpr uint32_t ie15_rom_size = 0x1000;
 inline constexpr uint32_t ie15_font_offset = 0x2000;
 inline constexpr uint32_t ie15_font_size = 0x800;
-inline constexpr uint32_t ie15_picture_offset = 0x2800;
+inline constexpr uint32_t ie15_picture_offset = ie15_font_offset + ie15_font_size;
 inline constexpr uint32_t ie15_picture_lines = 308;
 inline constexpr uint32_t ie15_picture_size = ie15_picture_lines * terminal_bytes_per_line; // 30800
 inline constexpr int32_t ie15_cycles_per_frame = 61600;

@@ -4,8 +4,8 @@
 // next frame.
 #include <cstring>
 
-#include "cpu/z80/z80_state.h"
 #include "host/session_table.h"
+#include "machines/pk8000/z80_state_section.h"
 #include "machines/tile/tile.h"
 
 namespace {
@@ -19,15 +19,11 @@ struct Ports {
 };
 
 const StateField port_fields[] = {
-    STATE_FIELD(Ports, control, tile.control),     STATE_FIELD(Ports, x_scroll, tile.x_scroll),
-    STATE_FIELD(Ports, y_scroll, tile.y_scroll),   STATE_FIELD(Ports, scale, tile.scale),
-    STATE_FIELD(Ports, scanlines, tile.scanlines), STATE_FIELD(Ports, input, tile.input),
-    STATE_FIELD(Ports, sprites, tile.sprites),     STATE_FIELD(Ports, palette, tile.palette),
+    STATE_FIELDS(Ports, tile, control, x_scroll, y_scroll, scale, scanlines, input, sprites, palette),
 };
 
-const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
 const StateTableEntry sections[] = {
-    {state_tag("Z80 "), &tile.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
+    z80_state_section(tile.cpu),
     {state_tag("TLMM"), tile.memory, sizeof tile.memory},
     {state_tag("TLGR"), tile.graphics, sizeof tile.graphics},
     {state_tag("TLMP"), tile.tile_map, sizeof tile.tile_map},

@@ -26,10 +26,11 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t uknc_image_size = 819200;
-inline constexpr uint32_t uknc_track_bytes = 10240;
-inline constexpr uint32_t uknc_side_bytes = 5120;
+// An image: 80 tracks of two sides of ten sectors, track by track, side 0 first.
 inline constexpr uint32_t uknc_sector_bytes = 512;
+inline constexpr uint32_t uknc_side_bytes = 10 * uknc_sector_bytes;
+inline constexpr uint32_t uknc_track_bytes = 2 * uknc_side_bytes;
+inline constexpr uint32_t uknc_image_size = 80 * uknc_track_bytes;
 inline constexpr int uknc_header_words = 42;
 inline constexpr int uknc_name_chars = 1024;  // a slot holds paths of up to 1023 characters
 

@@ -31,6 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #include "cpu/pdp11/pdp11.h"
 #include "cpu/pdp11/pdp11_disasm.h"
@@ -38,11 +39,12 @@
 #include "machines/uknc/uknc_keyboard.h"
 #include "machines/uknc/uknc_video.h"
 
-inline constexpr uint32_t uknc_main_block_size = 0x38000;
+// The main block (see Memory above): CPU memory, PPU memory, the PPU's ROM.
 inline constexpr uint32_t uknc_cpu_memory_offset = 0x00000;
-inline constexpr uint32_t uknc_ppu_memory_offset = 0x20000;
-inline constexpr uint32_t uknc_rom_offset = 0x30000;
+inline constexpr uint32_t uknc_ppu_memory_offset = uknc_cpu_memory_offset + 0x20000;
+inline constexpr uint32_t uknc_rom_offset = uknc_ppu_memory_offset + 0x10000;
 inline constexpr uint32_t uknc_rom_size = 0x8000;
+inline constexpr uint32_t uknc_main_block_size = uknc_rom_offset + uknc_rom_size;
 inline constexpr int32_t uknc_cycles_per_frame = 160000;
 // Speaker level changes one frame can hold; a busy-wait tone toggles a few thousand times.
 inline constexpr int uknc_speaker_edge_capacity = 8192;
@@ -220,6 +222,13 @@ void io_page_fill(const IoPage& page, UkncIoRead read, UkncIoWrite word, UkncIoW
 void io_page_install(const IoPage& page, uint32_t address, UkncIoRead read, UkncIoWrite word);
 // The same, and the word handler also takes the byte slot of the (even) address.
 void io_page_install_register(const IoPage& page, uint32_t address, UkncIoRead read, UkncIoWrite word);
+// A device's registers as one table, each row installed by io_page_install_register.
+struct IoRegister {
+    uint32_t address;
+    UkncIoRead read;
+    UkncIoWrite word;
+};
+void io_page_install_registers(const IoPage& page, std::initializer_list<IoRegister> registers);
 void io_page_install_byte(const IoPage& page, uint32_t address, UkncIoWrite byte);
 // The even/odd byte rule: a byte write to an even address is a word write of the byte, so
 // every even byte slot takes the word handler of its address.

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cpu/z80/z80_state.h"
 #include "host/host.h"
 #include "host/session_table.h"
+#include "machines/pk8000/z80_state_section.h"
 #include "machines/zx/zx.h"
 #include "machines/zx/zx_tape.h"
 
@@ -37,12 +37,9 @@ struct TapeSection {
 };
 
 const StateField ula_fields[] = {
-    STATE_FIELD(UlaSection, last_fe, zx.last_fe), STATE_FIELD(UlaSection, border_colour, zx.border_colour),
-    STATE_FIELD(UlaSection, flash_phase, zx.flash_phase),
-    STATE_FIELD(UlaSection, flash_countdown, zx.flash_countdown),
-    STATE_FIELD(UlaSection, palette_index, zx.palette_index), STATE_FIELD(UlaSection, beeper_level, zx.beeper_level),
-    STATE_FIELD(UlaSection, beeper_partial_sum, zx.beeper_partial_sum),
-    STATE_FIELD(UlaSection, half_rows, zx.half_rows), STATE_FIELD(UlaSection, port_table, zx.zx_port_table),
+    STATE_FIELDS(UlaSection, zx, last_fe, border_colour, flash_phase, flash_countdown, palette_index, beeper_level,
+                 beeper_partial_sum, half_rows),
+    STATE_FIELD(UlaSection, port_table, zx.zx_port_table),
 };
 
 // The deck's block number and stage, stored wider than the deck keeps them.
@@ -52,25 +49,17 @@ struct {
 } staged;
 
 const StateField tape_fields[] = {
-    STATE_FIELD(TapeSection, stage, staged.stage), STATE_FIELD(TapeSection, block, staged.block),
-    STATE_FIELD(TapeSection, inserted, zx_tape.inserted), STATE_FIELD(TapeSection, playing, zx_tape.playing),
-    STATE_FIELD(TapeSection, by_hand, zx_tape.by_hand), STATE_FIELD(TapeSection, held, zx_tape.held),
-    STATE_FIELD(TapeSection, level, zx_tape.level),
-    STATE_FIELD(TapeSection, frame_start_level, zx_tape.frame_start_level),
-    STATE_FIELD(TapeSection, fast, zx_tape.fast),
+    STATE_FIELDS(TapeSection, staged, stage, block),
+    STATE_FIELDS(TapeSection, zx_tape, inserted, playing, by_hand, held, level, frame_start_level, fast),
     STATE_FIELD(TapeSection, count, zx_tape.edge),         // edges taken in the current block
     STATE_FIELD(TapeSection, byte, zx_tape.pending_flags), // libspectrum's flags of the edge due
-    STATE_FIELD(TapeSection, segment_end, zx_tape.segment_end),
-    STATE_FIELD(TapeSection, segment_left, zx_tape.segment_left),
-    STATE_FIELD(TapeSection, frame_base, zx_tape.frame_base), STATE_FIELD(TapeSection, last_read, zx_tape.last_read),
-    STATE_FIELD(TapeSection, last_poll, zx_tape.last_poll), STATE_FIELD(TapeSection, poll_run, zx_tape.poll_run),
-    STATE_FIELD(TapeSection, edge_count, zx_tape.edge_count),
+    STATE_FIELDS(TapeSection, zx_tape, segment_end, segment_left, frame_base, last_read, last_poll, poll_run,
+                 edge_count),
 };
 
-const StateCodec z80_codec = {z80_section_save, z80_section_valid, z80_section_load};
 // The processor (the first) is put back last, after the port slot it may stand at is chosen.
 const StateTableEntry sections[] = {
-    {state_tag("Z80 "), &zx.cpu, sizeof(Z80SavedState), nullptr, 0, &z80_codec},
+    z80_state_section(zx.cpu),
     {state_tag("ZXRM"), zx.memory + 0x4000, 0xC000},
     {state_tag("ZXUL"), nullptr, sizeof(UlaSection), ula_fields, std::size(ula_fields)},
 };
