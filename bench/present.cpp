@@ -1,9 +1,16 @@
 // The cost of one presented frame in the window, for the ZX and the UKNC: the machine's
-// picture drawn into the BackBuffer and the SDL backend's frame (upload of the changed
-// rows, present), unchanged from the last frame and changed in every line. SDL runs on its
-// offscreen (or dummy) video driver; skipped in a build without SDL or without a driver.
+// picture drawn into the BackBuffer and the SDL backend's frame (the changed rows into the
+// window, present), unchanged from the last frame and changed in every line; and the UKNC
+// with its real ROM running the busy program and a game's title screen (uknc_boot.h), the
+// emulation and the window together. SDL runs on its offscreen (or dummy) video driver;
+// skipped in a build without SDL or without a driver.
+//
+// With KORVEL_BENCH_DISKS=DIR the two diskettes are also written there (uknc-busy.dsk,
+// uknc-game.dsk) for measuring the real window: `korvel --machine uknc DISK`, then "1" and
+// Enter in the ROM's menu.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,6 +22,7 @@
 #include "machines/uknc/workstation.h"
 #include "machines/workstation/workstation_run.h"
 #include "machines/zx/zx.h"
+#include "uknc_boot.h"
 
 namespace {
 
@@ -161,6 +169,48 @@ void BM_UkncWindowUnchanged(benchmark::State& state) { uknc_window(state, false)
 BENCHMARK(BM_UkncWindowUnchanged)->Unit(benchmark::kMicrosecond);
 void BM_UkncWindowChanged(benchmark::State& state) { uknc_window(state, true); }
 BENCHMARK(BM_UkncWindowChanged)->Unit(benchmark::kMicrosecond);
+
+// The real ROM booted into `words`, then frame after frame: both processors, the lines that
+// changed drawn and filtered, and the window's frame.
+void uknc_rom_window(benchmark::State& state, const uint16_t* words, size_t count)
+{
+    static bool written = false;
+    const char* disks = std::getenv("KORVEL_BENCH_DISKS");
+    if (disks && *disks && !written) {
+        const std::string dir = disks;
+        written = uknc_write_boot_disk(dir + "/uknc-busy.dsk", uknc_busy_boot_sector, std::size(uknc_busy_boot_sector)) &&
+                  uknc_write_boot_disk(dir + "/uknc-game.dsk", uknc_game_boot_sector, std::size(uknc_game_boot_sector));
+        if (!written)
+            std::fprintf(stderr, "cannot write the diskettes into %s\n", disks);
+    }
+    std::string why;
+    if (!open_window(800, 552, &why) || !uknc_boot_into(words, count, &why)) {
+        state.SkipWithError(why.c_str());
+        return;
+    }
+    std::vector<uint32_t> picture(uknc_picture_width * uknc_picture_lines);
+    std::vector<uint32_t> picture_buffer(uknc_picture_buffer_pixels);
+    uknc_presented_frame(picture.data(), picture_buffer.data(), true);
+    uint64_t changed = 0;
+    for (auto _ : state) {
+        workstation_run_frame();
+        uknc_presented_frame(picture.data(), picture_buffer.data());
+        changed += uknc_lines.changed_count;
+    }
+    state.counters["changed lines"] = double(changed) / double(state.iterations());
+    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_UkncWindowRealRomBusy(benchmark::State& state)
+{
+    uknc_rom_window(state, uknc_busy_boot_sector, std::size(uknc_busy_boot_sector));
+}
+BENCHMARK(BM_UkncWindowRealRomBusy)->Unit(benchmark::kMicrosecond);
+void BM_UkncWindowRealRomGame(benchmark::State& state)
+{
+    uknc_rom_window(state, uknc_game_boot_sector, std::size(uknc_game_boot_sector));
+}
+BENCHMARK(BM_UkncWindowRealRomGame)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

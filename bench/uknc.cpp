@@ -13,6 +13,7 @@
 #include "machines/workstation/workstation_main.h"
 #include "machines/workstation/workstation_monitor.h"
 #include "machines/workstation/workstation_run.h"
+#include "uknc_boot.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -313,80 +314,15 @@ BENCHMARK(BM_DvkBoardsBusyFrame)->Unit(benchmark::kMicrosecond);
 void BM_EveryBoardAndTerminalBusyFrame(benchmark::State& state) { dvk_boards_busy(state, true); }
 BENCHMARK(BM_EveryBoardAndTerminalBusyFrame)->Unit(benchmark::kMicrosecond);
 
-// The real ROM (KORVEL_ROMS_DIR/uknc/UKNC.rom, default <repository>/../shared/roms) boots a
-// synthetic diskette chosen from its menu ("1", Enter): the boot sector keeps the CPU busy
-// writing planes 1 and 2 through its window (0176640/0176642) and adding into memory, while
-// the PPU runs the ROM's own loop and shows the changing screen. Skipped without the ROM.
-const uint16_t busy_boot_sector[] = {
-    0000240,                    // 000      NOP (a system disk's first word)
-    0012706, 0001000,           // 002      MOV #1000,SP
-    0012700, 0100000,           // 006 loop: MOV #100000,R0
-    0012701, 0040000,           // 012      MOV #40000,R1
-    0010037, 0176640,           // 016 in:  MOV R0,@#176640
-    0010237, 0176642,           // 022      MOV R2,@#176642
-    0060203,                    // 026      ADD R2,R3
-    0005200,                    // 030      INC R0
-    0005202,                    // 032      INC R2
-    0077110,                    // 034      SOB R1,in
-    0000763,                    // 036      BR loop
-};
-
-std::string uknc_rom_file()
-{
-    const char* dir = std::getenv("KORVEL_ROMS_DIR");
-    std::string base = dir && *dir ? dir : KORVEL_ROMS_DIR;
-    return base + "/uknc/UKNC.rom";
-}
-
-// The complex booted into the busy sector; false (with the reason) when it cannot be.
+// The real ROM boots the busy diskette (uknc_boot.h): the CPU keeps writing planes 1 and
+// 2 through its window and adding into memory while the PPU runs the ROM's own loop and
+// shows the changing screen. Skipped without the ROM. False (with the reason) when the
+// CPU is not in the sector's loop afterwards.
 bool boot_busy_sector(std::string* why)
 {
-    workstation_allocate();
-    workstation.kgdPresent = workstation.kcgdPresent = workstation.nemigaPresent = false;
-    workstation.e85Present = workstation.ksmPresent = workstation.ie15Present = false;
-    FILE* rom = std::fopen(uknc_rom_file().c_str(), "rb");
-    if (!rom) {
-        *why = "no UKNC ROM at " + uknc_rom_file() + " (set KORVEL_ROMS_DIR)";
+    if (!uknc_boot_into(uknc_busy_boot_sector, std::size(uknc_busy_boot_sector), why))
         return false;
-    }
-    std::memset(workstation.rom, 0xFF, uknc_rom_size); // a short dump reads 0xFF past its end
-    size_t got = std::fread(workstation.rom, 1, uknc_rom_size, rom);
-    std::fclose(rom);
-    if (got == 0) {
-        *why = "empty UKNC ROM";
-        return false;
-    }
-    std::vector<uint8_t> image(819200, 0);
-    for (size_t i = 0; i < std::size(busy_boot_sector); ++i) {
-        image[2 * i] = uint8_t(busy_boot_sector[i]);
-        image[2 * i + 1] = uint8_t(busy_boot_sector[i] >> 8);
-    }
-    char path[] = "/tmp/korvel_bench_boot_XXXXXX";
-    int fd = mkstemp(path);
-    FILE* disk = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    bool written = disk && std::fwrite(image.data(), 1, image.size(), disk) == image.size();
-    if (disk)
-        std::fclose(disk);
-    std::memset(KeySnapshot, 0, sizeof KeySnapshot);
-    std::memset(KeySnapshotPrev, 0, sizeof KeySnapshotPrev);
-    bool opened = written && uknc_floppy_open(0, path);
-    std::remove(path);
-    if (!opened) {
-        *why = "cannot write the boot diskette";
-        return false;
-    }
-    workstation_restart();
-    for (int frame = 0; frame < 900; ++frame) {
-        std::memcpy(KeySnapshotPrev, KeySnapshot, 256);
-        std::memset(KeySnapshot, 0, 256);
-        if (frame >= 150 && frame < 153)
-            KeySnapshot[0x02] = 0x80; // 1
-        if (frame >= 200 && frame < 203)
-            KeySnapshot[0x1C] = 0x80; // Enter
-        workstation_run_frame();
-    }
-    std::memset(KeySnapshotPrev, 0, 256);
-    if (workstation.cpuHeld || workstation.cpu.r[7] < 016 || workstation.cpu.r[7] > 040) {
+    if (workstation.cpu.r[7] < 016) {
         *why = "the boot sector did not run";
         return false;
     }

@@ -24,13 +24,35 @@ const ImVec4 grey(0.55f, 0.55f, 0.55f, 1.0f);
 
 int hex_digits(int bits) { return bits <= 4 ? 1 : (bits + 3) / 4; }
 
-// Begins a debugger window, placed and sized the first time it is ever shown (later the
-// user's own placement, kept in the settings, holds). ImGui::End follows whatever it returns.
-bool begin_window(const char* title, bool* open, ImVec2 position, ImVec2 size)
+// A debugger window, placed and sized the first time it is ever shown (later the user's
+// own placement, kept in the settings, holds); `contents` draws into it while it is open
+// and not collapsed.
+template <class Contents> void window(const char* title, bool* open, ImVec2 position, ImVec2 size, Contents contents)
 {
     ImGui::SetNextWindowPos(position, ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(size, ImGuiCond_FirstUseEver);
-    return ImGui::Begin(title, open);
+    if (ImGui::Begin(title, open))
+        contents();
+    ImGui::End();
+}
+
+// A combo box over the machine's spaces or processors by name. An index past the list
+// (left from another machine) becomes 0. True when the user picks one, the same one too.
+template <class Named> bool choose(const char* label, float width, const Named* items, int count, int* index)
+{
+    if (*index >= count)
+        *index = 0;
+    bool picked = false;
+    ImGui::SetNextItemWidth(width);
+    if (ImGui::BeginCombo(label, items[*index].name)) {
+        for (int i = 0; i < count; ++i)
+            if (ImGui::Selectable(items[i].name, i == *index)) {
+                *index = i;
+                picked = true;
+            }
+        ImGui::EndCombo();
+    }
+    return picked;
 }
 
 bool parse_hex(const char* text, uint32_t* value)
@@ -222,36 +244,22 @@ void debugger_draw_processor(int p)
     std::snprintf(title, sizeof title, "%s %s", m->processors[p].name, "processor");
     // Processors side by side (the UKNC's CPU and PPU), three to a row; the complex's
     // GPU and terminals' processors start a little lower, over the first ones.
-    if (begin_window(title, &debugger_view.processor_open[p],
-                     ImVec2(10.0f + 430.0f * float(p % 3), 30.0f + 40.0f * float(p / 3)), ImVec2(420, 560))) {
-        run_controls(p);
-        ImGui::Separator();
-        registers(p);
-        ImGui::Separator();
-        disassembly(p);
-    }
-    ImGui::End();
+    window(title, &debugger_view.processor_open[p],
+           ImVec2(10.0f + 430.0f * float(p % 3), 30.0f + 40.0f * float(p / 3)), ImVec2(420, 560), [p] {
+               run_controls(p);
+               ImGui::Separator();
+               registers(p);
+               ImGui::Separator();
+               disassembly(p);
+           });
 }
 
-void debugger_draw_memory()
+static void memory_contents()
 {
     DebuggerView& v = debugger_view;
     const DebugMachine* m = debug_machine();
-    if (!begin_window("Memory", &v.memory_open, ImVec2(10, 600), ImVec2(620, 350))) {
-        ImGui::End();
-        return;
-    }
-    if (v.space >= m->space_count)
-        v.space = 0;
-    ImGui::SetNextItemWidth(200);
-    if (ImGui::BeginCombo("Space", m->spaces[v.space].name)) {
-        for (int s = 0; s < m->space_count; ++s)
-            if (ImGui::Selectable(m->spaces[s].name, s == v.space)) {
-                v.space = s;
-                v.memory_edit = -1;
-            }
-        ImGui::EndCombo();
-    }
+    if (choose("Space", 200, m->spaces, m->space_count, &v.space))
+        v.memory_edit = -1;
     const DebugSpace& space = m->spaces[v.space];
     ImGui::SameLine();
     ImGui::SetNextItemWidth(ImGui::CalcTextSize("00000000").x);
@@ -348,53 +356,47 @@ void debugger_draw_memory()
         clipper.End();
     }
     ImGui::EndChild();
-    ImGui::End();
+}
+
+void debugger_draw_memory()
+{
+    window("Memory", &debugger_view.memory_open, ImVec2(10, 600), ImVec2(620, 350), memory_contents);
+}
+
+static void devices_contents()
+{
+    const DebugMachine* m = debug_machine();
+    const char* group = nullptr;
+    bool group_open = false;
+    for (int i = 0; i < m->device_count; ++i) {
+        const DebugDevice& d = m->devices[i];
+        if (!group || std::strcmp(group, d.group) != 0) {
+            group = d.group;
+            ImGui::SetNextItemOpen(true, ImGuiCond_FirstUseEver);
+            group_open = ImGui::CollapsingHeader(group);
+        }
+        if (!group_open)
+            continue;
+        const uint32_t value = d.read();
+        if (d.bits == 1)
+            ImGui::Text("  %-28s %u", d.name, value);
+        else
+            ImGui::Text("  %-28s %0*X", d.name, hex_digits(d.bits), value);
+    }
 }
 
 void debugger_draw_devices()
 {
-    const DebugMachine* m = debug_machine();
-    if (begin_window("Devices", &debugger_view.devices_open, ImVec2(870, 30), ImVec2(400, 560))) {
-        const char* group = nullptr;
-        bool group_open = false;
-        for (int i = 0; i < m->device_count; ++i) {
-            const DebugDevice& d = m->devices[i];
-            if (!group || std::strcmp(group, d.group) != 0) {
-                group = d.group;
-                ImGui::SetNextItemOpen(true, ImGuiCond_FirstUseEver);
-                group_open = ImGui::CollapsingHeader(group);
-            }
-            if (!group_open)
-                continue;
-            const uint32_t value = d.read();
-            if (d.bits == 1)
-                ImGui::Text("  %-28s %u", d.name, value);
-            else
-                ImGui::Text("  %-28s %0*X", d.name, hex_digits(d.bits), value);
-        }
-    }
-    ImGui::End();
+    window("Devices", &debugger_view.devices_open, ImVec2(870, 30), ImVec2(400, 560), devices_contents);
 }
 
-void debugger_draw_history()
+static void history_contents()
 {
     DebuggerView& v = debugger_view;
     const DebugMachine* m = debug_machine();
-    if (!begin_window("History", &v.history_open, ImVec2(640, 600), ImVec2(630, 350))) {
-        ImGui::End();
-        return;
-    }
-    if (v.history_processor >= m->processor_count)
-        v.history_processor = 0;
+    choose("Processor", 120, m->processors, m->processor_count, &v.history_processor);
     const int p = v.history_processor;
     const DebugProcessor& d = m->processors[p];
-    ImGui::SetNextItemWidth(120);
-    if (ImGui::BeginCombo("Processor", d.name)) {
-        for (int i = 0; i < m->processor_count; ++i)
-            if (ImGui::Selectable(m->processors[i].name, i == p))
-                v.history_processor = i;
-        ImGui::EndCombo();
-    }
     ImGui::SameLine();
     if (ImGui::Button("Write to file")) {
         char name[96];
@@ -433,5 +435,9 @@ void debugger_draw_history()
             ImGui::SetScrollHereY(1.0f);
     }
     ImGui::EndChild();
-    ImGui::End();
+}
+
+void debugger_draw_history()
+{
+    window("History", &debugger_view.history_open, ImVec2(640, 600), ImVec2(630, 350), history_contents);
 }

@@ -41,6 +41,21 @@ struct DebugRegisterInfo {
     const char* name;
     uint8_t bits;                                   // 8, 16 or 32: the digits shown
 };
+// A processor's register list made from its core's register names, all of one width or
+// each of its own:  const DebugRegisterList<11> registers(pdp11_debug_register_names, 16);
+template <int N> struct DebugRegisterList {
+    DebugRegisterInfo info[N];
+    DebugRegisterList(const char* const (&names)[N], uint8_t bits)
+    {
+        for (int i = 0; i < N; ++i)
+            info[i] = {names[i], bits};
+    }
+    DebugRegisterList(const char* const (&names)[N], const uint8_t (&bits)[N])
+    {
+        for (int i = 0; i < N; ++i)
+            info[i] = {names[i], bits[i]};
+    }
+};
 
 struct DebugProcessor {
     const char* name;                               // "CPU", "PPU", "Z80"
@@ -86,6 +101,13 @@ struct DebugMachine {
     const DebugDevice* devices;
     int device_count;
 };
+// A machine's record from its lists, each counted by its length.
+template <int P, int S, int D>
+constexpr DebugMachine debug_machine_of(const char* name, const DebugProcessor (&processors)[P],
+                                        const DebugSpace (&spaces)[S], const DebugDevice (&devices)[D])
+{
+    return {name, processors, P, spaces, S, devices, D};
+}
 
 // ---- Registration (the machine, once at start-up) ------------------------------------
 void debug_register_machine(const DebugMachine* machine);

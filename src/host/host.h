@@ -80,6 +80,10 @@ void unlock_back_buffer_unchanged();
 // Unlocks after drawing that wrote only rows [first, end): the window looks for changed
 // rows among those alone (none: as unlock_back_buffer_unchanged).
 void unlock_back_buffer_rows(uint32_t first, uint32_t end);
+// A whole picture painted at once: locks the BackBuffer, calls `draw` with the view and the
+// buffer's width and height, and unlocks. Nothing is drawn while it cannot be locked.
+using BackBufferDraw = void(const BackBufferView& view, uint32_t width, uint32_t height);
+void draw_back_buffer(BackBufferDraw* draw);
 void clear_back_buffer();
 // Clears (and allocations) of the BackBuffer so far: a machine that leaves its unchanged
 // lines in the BackBuffer from one frame to the next draws them all when this moved.

@@ -74,6 +74,18 @@ MonitorNumber monitor_read_number(FILE* in, uint32_t* value, bool same_line, FIL
     return MonitorNumber::ok;
 }
 
+bool monitor_read_dump_end(FILE* in, uint16_t* last, void (*input_ended)(), FILE* out)
+{
+    uint32_t end = 0;
+    const MonitorNumber got = monitor_read_number(in, &end, false, out);
+    if (got == MonitorNumber::end)
+        input_ended();
+    if (got != MonitorNumber::ok)
+        return false;
+    *last = static_cast<uint16_t>(end > 0xFFFF ? 0xFFFF : end);
+    return true;
+}
+
 MonitorNumber monitor_read_command(FILE* in, int* command, uint32_t* value, FILE* out)
 {
     MonitorNumber got;

@@ -22,3 +22,8 @@ MonitorNumber monitor_read_number(FILE* in, uint32_t* value, bool same_line, FIL
 // A command letter (into *command) and its optional number on the same line; a line whose
 // number is no number is reported and dropped, and the next line is read. Never `bad`.
 MonitorNumber monitor_read_command(FILE* in, int* command, uint32_t* value, FILE* out);
+// The last address of a disassembly dump of 64 KB, read after the command (it may stand on
+// the next line): true with *last set, an end past 0xFFFF stopping at the top of memory.
+// False when there is no dump: a word that is no number (reported), or the end of input,
+// on which input_ended runs first.
+bool monitor_read_dump_end(FILE* in, uint16_t* last, void (*input_ended)(), FILE* out);

@@ -250,48 +250,21 @@ void filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, ui
     }
 }
 
-#else // portable build: the reference code
+#else // portable build: each scaler is its reference definition
 
-void filter_rows_x3_scanlines(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
-                              uint32_t src_skip, uint32_t dst_pitch)
-{
-    reference_filter_rows_x3_scanlines(src, dst, width, rows, src_skip, dst_pitch);
-}
-
-void filter_rows_x2_blend(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows,
-                          uint32_t src_skip, uint32_t dst_pitch)
-{
-    reference_filter_rows_x2_blend(src, dst, width, rows, src_skip, dst_pitch);
-}
-
-void filter_rows_x2(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows, uint32_t src_skip,
-                    uint32_t dst_pitch)
-{
-    reference_filter_rows_x2(src, dst, width, rows, src_skip, dst_pitch);
-}
-
-void filter_cols_5_4(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows, uint32_t src_skip,
-                     uint32_t dst_skip)
-{
-    reference_filter_cols_5_4(src, dst, src_width, rows, src_skip, dst_skip);
-}
-
-void filter_cols_4_3(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows, uint32_t src_skip,
-                     uint32_t dst_skip)
-{
-    reference_filter_cols_4_3(src, dst, src_width, rows, src_skip, dst_skip);
-}
-
-void filter_cols_3_2(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows, uint32_t src_skip,
-                     uint32_t dst_skip)
-{
-    reference_filter_cols_3_2(src, dst, src_width, rows, src_skip, dst_skip);
-}
-
-void filter_cols_15_8(const uint32_t* src, uint32_t* dst, uint32_t src_width, uint32_t rows, uint32_t src_skip,
-                      uint32_t dst_skip)
-{
-    reference_filter_cols_15_8(src, dst, src_width, rows, src_skip, dst_skip);
-}
+#define KORVEL_REFERENCE_SCALER(name)                                                                  \
+    void name(const uint32_t* src, uint32_t* dst, uint32_t width, uint32_t rows, uint32_t src_skip,    \
+              uint32_t dst_step)                                                                     \
+    {                                                                                                  \
+        reference_##name(src, dst, width, rows, src_skip, dst_step);                                   \
+    }
+KORVEL_REFERENCE_SCALER(filter_rows_x3_scanlines)
+KORVEL_REFERENCE_SCALER(filter_rows_x2_blend)
+KORVEL_REFERENCE_SCALER(filter_rows_x2)
+KORVEL_REFERENCE_SCALER(filter_cols_5_4)
+KORVEL_REFERENCE_SCALER(filter_cols_4_3)
+KORVEL_REFERENCE_SCALER(filter_cols_3_2)
+KORVEL_REFERENCE_SCALER(filter_cols_15_8)
+#undef KORVEL_REFERENCE_SCALER
 
 #endif

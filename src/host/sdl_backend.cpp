@@ -79,6 +79,10 @@ struct SdlHost {
     // resized, shown) ask for a redraw.
     bool redraw = true;
     int presented_w = -1, presented_h = -1;
+    // Drawing straight into the window's surface (see direct_surface), and the rows it
+    // sent to the window this frame.
+    bool on_surface = false, no_surface = false;
+    std::vector<SDL_Rect> surface_rects;
     SDL_Texture* meter = nullptr;
     uint32_t meter_pixels[load_meter_width * load_meter_height];
     bool shown = false;
@@ -154,6 +158,9 @@ bool sdl_open(const HostOptions& options, std::string* error)
         *error = std::string("Can't create main window! (") + SDL_GetError() + ")";
         return false;
     }
+    // The window's surface, when the picture goes straight into it, is the X server's own
+    // image of the window, not a second renderer over a texture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     bool want_vsync = options.fps_x256 == 0;
     Uint32 flags = want_vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
     sdl.renderer = SDL_CreateRenderer(sdl.window, -1, flags | SDL_RENDERER_ACCELERATED);
@@ -263,10 +270,12 @@ void draw_meter(int window_width, uint64_t emulation_us)
     SDL_RenderCopy(sdl.renderer, sdl.meter, nullptr, &dst);
 }
 
-// Uploads the runs of rows of `src` (a rectangle of the BackBuffer, the texture's size)
-// that differ from what the texture holds; true when there was any. Only the rows drawn
-// into since the last look are compared.
-bool upload_changed_rows(const SDL_Rect& src)
+// Calls run(first_row, rows) for each run of rows of `src` (a rectangle of the BackBuffer)
+// that differs from what the window's copy (`sdl.uploaded`) holds, after copying them
+// into it; true when there was any. Only the rows drawn into since the last look are
+// compared; an empty copy takes every row.
+template <typename Run>
+bool changed_rows(const SDL_Rect& src, Run run)
 {
     const size_t row_bytes = size_t(src.w) * 4;
     const size_t size = size_t(src.w) * size_t(src.h);
@@ -301,14 +310,84 @@ bool upload_changed_rows(const SDL_Rect& src)
         if (changed && run_start < 0)
             run_start = row;
         if (!changed && run_start >= 0) {
-            SDL_Rect rows{0, run_start, src.w, row - run_start};
-            SDL_UpdateTexture(sdl.picture, &rows, first + size_t(run_start) * back_buffer_width,
-                              int(back_buffer_width * 4));
+            run(run_start, row - run_start);
             run_start = -1;
             any = true;
         }
     }
     return any;
+}
+
+// Uploads the changed rows of `src` (the texture's size) into the picture texture.
+bool upload_changed_rows(const SDL_Rect& src)
+{
+    const uint32_t* first = host.back_buffer + size_t(src.y) * back_buffer_width + src.x;
+    return changed_rows(src, [&](int row, int rows) {
+        SDL_Rect r{0, row, src.w, rows};
+        SDL_UpdateTexture(sdl.picture, &r, first + size_t(row) * back_buffer_width, int(back_buffer_width * 4));
+    });
+}
+
+// The window's own surface, when the picture can go straight into it: pacing by the timer
+// (a display that really waits for its blank keeps the renderer's vsync), nothing drawn
+// over the picture, and a scale of 1 or a whole multiple drawn pixel for pixel, which is
+// exactly what the renderer would show. The X server is then sent only the rows that
+// changed instead of the whole window, and no renderer draws the whole window again.
+SDL_Surface* direct_surface(const PresentLayout& layout, int w, int h)
+{
+    if (sdl.vsync || sdl.no_surface || layout.smooth || layout.scale < 1.0 ||
+        std::fabs(layout.scale - std::round(layout.scale)) > 1e-9 || layout.src.w <= 0 || layout.src.h <= 0)
+        return nullptr;
+    SDL_Surface* s = SDL_GetWindowSurface(sdl.window);
+    sdl.no_surface = !s; // a video driver without one (Wayland) is not asked again
+    if (!s || s->w != w || s->h != h || s->format->format != SDL_PIXELFORMAT_RGB888 || SDL_MUSTLOCK(s))
+        return nullptr;
+    return s;
+}
+
+// The changed rows of the picture drawn into the window's surface (each pixel a k x k
+// block) and only those rows sent to the window; everything when `whole`. The picture's
+// rectangle may reach a pixel past the window's edges (rounding when centring): what lies
+// outside is left out, as the renderer clips it.
+bool present_to_surface(SDL_Surface* s, const PresentLayout& layout, bool whole)
+{
+    const SDL_Rect src{layout.src.x, layout.src.y, layout.src.w, layout.src.h};
+    const int k = int(std::lround(layout.scale));
+    const int x0 = std::max(layout.dst.x, 0), x1 = std::min(layout.dst.x + src.w * k, s->w);
+    if (x1 <= x0)
+        return false;
+    if (whole) {
+        sdl.uploaded.clear();
+        SDL_FillRect(s, nullptr, 0);
+    }
+    sdl.surface_rects.clear();
+    const uint32_t* first = host.back_buffer + size_t(src.y) * back_buffer_width + src.x;
+    auto* pixels = static_cast<uint8_t*>(s->pixels);
+    const bool changed = changed_rows(src, [&](int row, int rows) {
+        const int y0 = std::max(layout.dst.y + row * k, 0), y1 = std::min(layout.dst.y + (row + rows) * k, s->h);
+        for (int y = y0; y < y1; ++y) {
+            const uint32_t* from = first + size_t((y - layout.dst.y) / k) * back_buffer_width;
+            auto* to = reinterpret_cast<uint32_t*>(pixels + size_t(y) * size_t(s->pitch));
+            if ((y - layout.dst.y) % k != 0 && y > y0) {
+                std::memcpy(to + x0, reinterpret_cast<uint32_t*>(pixels + size_t(y - 1) * size_t(s->pitch)) + x0,
+                            size_t(x1 - x0) * 4); // the same picture row again
+                continue;
+            }
+            if (k == 1) {
+                std::memcpy(to + x0, from + (x0 - layout.dst.x), size_t(x1 - x0) * 4);
+                continue;
+            }
+            for (int x = x0; x < x1; ++x)
+                to[x] = from[(x - layout.dst.x) / k];
+        }
+        if (y1 > y0)
+            sdl.surface_rects.push_back(SDL_Rect{x0, y0, x1 - x0, y1 - y0});
+    });
+    if (whole)
+        SDL_UpdateWindowSurface(sdl.window);
+    else if (!sdl.surface_rects.empty())
+        SDL_UpdateWindowSurfaceRects(sdl.window, sdl.surface_rects.data(), int(sdl.surface_rects.size()));
+    return changed || whole;
 }
 
 void present(uint64_t emulation_us)
@@ -320,8 +399,35 @@ void present(uint64_t emulation_us)
         host_present_layout(w, h, int(requested_client_width), int(requested_client_height) + 1,
                             int(back_buffer_width), int(back_buffer_height), PresentScaler(host.present_scaler));
     const SDL_Rect src{layout.src.x, layout.src.y, layout.src.w, layout.src.h};
-    bool changed = false;
     const bool picture = src.w > 0 && src.h > 0 && host.back_buffer;
+    const bool meter = host.options.meter && !fullscreen && w > 300 && sdl.meter;
+    // The interface over the picture is drawn every frame while it shows anything, and once
+    // more when it goes, to take it off the picture.
+    const bool interface = host_ui_hooks.visible && host_ui_hooks.visible();
+    if (interface != sdl.interface_shown)
+        sdl.redraw = true;
+    sdl.interface_shown = interface;
+    const bool resized = w != sdl.presented_w || h != sdl.presented_h;
+    sdl.presented_w = w;
+    sdl.presented_h = h;
+    SDL_Surface* surface = picture && !meter && !interface ? direct_surface(layout, w, h) : nullptr;
+    if (surface) {
+        // Coming from the renderer the surface holds nothing of the picture yet.
+        const bool whole = !sdl.on_surface || sdl.redraw || resized;
+        if (!sdl.on_surface)
+            sdl.uploaded.clear();
+        sdl.on_surface = true;
+        sdl.redraw = false;
+        present_to_surface(surface, layout, whole);
+        return;
+    }
+    if (sdl.on_surface) {
+        // Back to the renderer: its texture is older than the window's copy.
+        sdl.on_surface = false;
+        sdl.uploaded.clear();
+        sdl.redraw = true;
+    }
+    bool changed = false;
     if (picture) {
         if (!sdl.picture || sdl.picture_width != src.w || sdl.picture_height != src.h) {
             if (sdl.picture)
@@ -337,20 +443,10 @@ void present(uint64_t emulation_us)
             changed = upload_changed_rows(src);
         }
     }
-    const bool meter = host.options.meter && !fullscreen && w > 300 && sdl.meter;
-    // The interface over the picture is drawn every frame while it shows anything, and once
-    // more when it goes, to take it off the picture.
-    const bool interface = host_ui_hooks.visible && host_ui_hooks.visible();
-    if (interface != sdl.interface_shown)
-        sdl.redraw = true;
-    sdl.interface_shown = interface;
     const bool interface_changed = interface && host_ui_hooks.needs_drawing && host_ui_hooks.needs_drawing();
-    if (!changed && !meter && !interface_changed && !sdl.vsync && !sdl.redraw && w == sdl.presented_w &&
-        h == sdl.presented_h)
+    if (!changed && !meter && !interface_changed && !sdl.vsync && !sdl.redraw && !resized)
         return; // the window already shows this picture
     sdl.redraw = false;
-    sdl.presented_w = w;
-    sdl.presented_h = h;
     SDL_SetRenderDrawColor(sdl.renderer, 0, 0, 0, 255);
     SDL_RenderClear(sdl.renderer);
     if (picture && sdl.picture) {

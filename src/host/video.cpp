@@ -131,6 +131,15 @@ bool lock_back_buffer(BackBufferView* view)
 
 void unlock_back_buffer() { host.back_buffer_locked = false; }
 
+void draw_back_buffer(BackBufferDraw* draw)
+{
+    BackBufferView view;
+    if (!lock_back_buffer(&view))
+        return;
+    draw(view, back_buffer_width, back_buffer_height);
+    unlock_back_buffer();
+}
+
 void unlock_back_buffer_unchanged()
 {
     if (host.back_buffer_locked) {

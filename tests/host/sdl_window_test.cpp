@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <regex>
 
+#include "host/load_meter.h"
 #include "host_test_support.h"
 
 namespace {
@@ -64,3 +65,66 @@ echo $? >status.txt
 }
 
 } // namespace
+
+// Paced by the timer with nothing over it, the picture goes straight into the window's own
+// surface; with the load meter shown the renderer draws it. Both must show the same
+// pixels for every scaler and size (1:1, whole multiples, filtered scales): each case runs
+// twice, with and without --meter, and the two windows are compared outside the meter.
+TEST(SdlWindow, ThePictureLooksTheSameDrawnDirectlyAndByTheRenderer)
+{
+    if (!host_test::have_window_backend())
+        GTEST_SKIP() << host_test::no_window_backend;
+    if (!host_test::have_tool("Xvfb") || !host_test::have_tool("xdotool") || !host_test::have_tool("import"))
+        GTEST_SKIP() << "Xvfb, xdotool or import (imagemagick) not installed";
+    struct Case {
+        const char* name;
+        const char* settings;
+        uint32_t width, height;
+    };
+    const Case cases[] = {
+        {"one", "", 320, 201},
+        {"twice", "window = 640x402\nscaler = smooth\n", 640, 402},
+        {"whole", "window = 650x455\nscaler = whole\n", 650, 455},
+        {"sharp", "window = 500x300\nscaler = sharp\n", 500, 300},
+        {"smooth", "window = 500x300\nscaler = smooth\n", 500, 300},
+    };
+    host_test::TempDir dir;
+    std::string script = std::string(host_test::xvfb_script_start);
+    for (const Case& c : cases)
+        for (const char* meter : {"", "--meter"}) {
+            const std::string shot = std::string(c.name) + (*meter ? "_meter" : "") + ".png";
+            script += "mkdir -p config/korvel\nprintf '[host-test-pattern]\\n" + std::string(c.settings) + "' >config/korvel/korvel.conf\n";
+            script += "ASAN_OPTIONS=\"${ASAN_OPTIONS:-}:detect_leaks=0\" SDL_AUDIODRIVER=dummy \"$2\" --machine "
+                      "host-test-pattern --frames 150 --fps 60 --data-dir \"$1\" " +
+                      std::string(meter) + " >>korvel.log 2>&1 &\nkpid=$!\n";
+            script += "wid=$(timeout 10 xdotool search --sync --name '^Korvel' 2>/dev/null | tail -n1)\nsleep 1\n";
+            script += "[ -n \"$wid\" ] && timeout 10 import -window \"$wid\" -depth 8 png24:" + shot +
+                      " >/dev/null 2>&1\nwait $kpid || echo \"" + shot + " exit $?\" >>ends.txt\n";
+        }
+    script += host_test::xvfb_script_end;
+    ASSERT_EQ(host_test::run_window_script(dir, script), 0);
+    const std::string log = host_test::read_file(dir.file("korvel.log"));
+    EXPECT_EQ(host_test::read_file(dir.file("ends.txt")), "") << log; // every run ended by itself
+
+    for (const Case& c : cases) {
+        host_test::Image direct, rendered;
+        ASSERT_TRUE(host_test::read_png(dir.file(std::string(c.name) + ".png"), &direct)) << c.name << log;
+        ASSERT_TRUE(host_test::read_png(dir.file(std::string(c.name) + "_meter.png"), &rendered)) << c.name << log;
+        ASSERT_EQ(direct.width * 10000 + direct.height, c.width * 10000 + c.height) << c.name;
+        ASSERT_EQ(rendered.width * 10000 + rendered.height, c.width * 10000 + c.height) << c.name;
+        uint32_t differing = 0, first_x = 0, first_y = 0, white = 0, red = 0;
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x) {
+                const bool under_meter = c.width > 300 && y < 4 + load_meter_height + 1 &&
+                                         x + load_meter_width + 4 + 1 >= c.width;
+                white += direct.at(x, y) == 0xFFFFFFu;
+                red += direct.at(x, y) == 0xFF0000u;
+                if (!under_meter && direct.at(x, y) != rendered.at(x, y) && differing++ == 0) {
+                    first_x = x;
+                    first_y = y;
+                }
+            }
+        EXPECT_TRUE(white > 0 && red > 0) << c.name << ": no picture";
+        EXPECT_EQ(differing, 0u) << c.name << ": first at (" << first_x << ", " << first_y << ")";
+    }
+}

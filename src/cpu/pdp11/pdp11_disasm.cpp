@@ -255,7 +255,37 @@ void control_group(Decoder& d, uint32_t op)
     }
 }
 
-// 00xxxx with the top digit 0: everything below the double-operand group.
+// 0004xx-0037xx and 1000xx-1037xx: the branches, a signed word offset from the next
+// instruction in the low byte.
+void branch(Decoder& d, uint32_t op)
+{
+    set_mnemonic(d.req, branch_names[((op >> 12) & 8) | ((op >> 8) & 7)]);
+    d.word_target(d.req.address + 2 + 2 * static_cast<int8_t>(op & 0xFF));
+}
+
+// 0050dd-0077dd and their byte forms 1050dd-1077dd: CLR to ASL, then MARK (its number is
+// not shown) or MTPS, two undefined rows, SXT or MFPS, and undefined rows up to 0077.
+void single_operand(Decoder& d, uint32_t op)
+{
+    static const char* const names[12] = {"CLR", "COM", "INC", "DEC", "NEG", "ADC",
+                                          "SBC", "TST", "ROR", "ROL", "ASR", "ASL"};
+    const bool byte_form = (op & 0100000) != 0;
+    const uint32_t code = (op >> 6) & 077, dst = op & 077;
+    const Decoder::Imm imm = byte_form ? Decoder::Imm::byte : Decoder::Imm::word;
+    if (code < 064) {
+        set_mnemonic(d.req, names[code - 050], byte_form);
+        d.operand(dst, imm);
+    } else if (code == 065 || code == 066 || code >= 070) {
+        undefined(d);
+    } else if (code == 064 && !byte_form) {
+        set_mnemonic(d.req, "MARK");
+    } else {
+        set_mnemonic(d.req, code == 064 ? "MTPS" : byte_form ? "MFPS" : "SXT");
+        d.operand(dst, imm);
+    }
+}
+
+// 000000-004777: everything below the single-operand rows.
 void zero_group(Decoder& d, uint32_t op)
 {
     using Imm = Decoder::Imm;
@@ -277,10 +307,8 @@ void zero_group(Decoder& d, uint32_t op)
         set_mnemonic(d.req, "SWAB");
         d.operand(dst, Imm::word);
     } else if (op < 04000) {
-        set_mnemonic(d.req, branch_names[(op >> 8) & 7]);
-        int32_t offset = static_cast<int8_t>(op & 0xFF);
-        d.word_target(d.req.address + 2 + 2 * offset);
-    } else if (op < 05000) {
+        branch(d, op);
+    } else {
         set_mnemonic(d.req, "JSR");
         uint32_t r = (op >> 6) & 7;
         if (r != 7) {
@@ -288,20 +316,6 @@ void zero_group(Decoder& d, uint32_t op)
             d.comma();
         }
         d.operand(dst, Imm::signed_word, true);
-    } else if (op < 06400) {
-        static const char* const single[12] = {"CLR", "COM", "INC", "DEC", "NEG", "ADC",
-                                               "SBC", "TST", "ROR", "ROL", "ASR", "ASL"};
-        set_mnemonic(d.req, single[(op >> 6) - 050]);
-        d.operand(dst, Imm::word);
-    } else if (op < 06500) {
-        set_mnemonic(d.req, "MARK");
-    } else if (op < 06700) {
-        undefined(d);
-    } else if (op < 07000) {
-        set_mnemonic(d.req, "SXT");
-        d.operand(dst, Imm::word);
-    } else {
-        undefined(d);
     }
 }
 
@@ -345,37 +359,18 @@ void eis_group(Decoder& d, uint32_t op)
     }
 }
 
-// 10xxxx below the byte double-operand group.
+// 100000-104777: the byte group below its single-operand rows.
 void byte_zero_group(Decoder& d, uint32_t op)
 {
-    using Imm = Decoder::Imm;
-    uint32_t dst = op & 077;
     uint32_t low = op & 077777;
     if (low < 04000) {
-        set_mnemonic(d.req, branch_names[8 + ((op >> 8) & 7)]);
-        int32_t offset = static_cast<int8_t>(op & 0xFF);
-        d.word_target(d.req.address + 2 + 2 * offset);
+        branch(d, op);
     } else if (low < 04400) {
         set_mnemonic(d.req, "EMT");
         d.ops.byte(op & 0xFF, d.options);
-    } else if (low < 05000) {
+    } else {
         set_mnemonic(d.req, "TRAP");
         d.ops.byte(op & 0xFF, d.options);
-    } else if (low < 06400) {
-        static const char* const single[12] = {"CLR", "COM", "INC", "DEC", "NEG", "ADC",
-                                               "SBC", "TST", "ROR", "ROL", "ASR", "ASL"};
-        set_mnemonic(d.req, single[(low >> 6) - 050], true);
-        d.operand(dst, Imm::byte);
-    } else if (low < 06500) {
-        set_mnemonic(d.req, "MTPS");
-        d.operand(dst, Imm::byte);
-    } else if (low < 06700) {
-        undefined(d);
-    } else if (low < 07000) {
-        set_mnemonic(d.req, "MFPS");
-        d.operand(dst, Imm::byte);
-    } else {
-        undefined(d);
     }
 }
 
@@ -449,6 +444,8 @@ uint32_t disassemble(DisasmRequest& request)
     uint32_t top = (op >> 12) & 7;
     if (op >= 0170000)
         undefined(d);
+    else if (top == 0 && (op & 07777) >= 05000)
+        single_operand(d, op);
     else if (top == 0)
         (op & 0100000) ? byte_zero_group(d, op) : zero_group(d, op);
     else if (top == 7)

@@ -381,8 +381,9 @@ void decode_main(Decoder& d, uint8_t op)
             d.hl();
             return;
         }
-    case 2:
-        d.mnemonic("JP");
+    case 2: // JP cc,nn
+    case 4: // CALL cc,nn
+        d.mnemonic(z == 2 ? "JP" : "CALL");
         d.put(conditions[y]);
         d.comma();
         d.imm16();
@@ -423,12 +424,6 @@ void decode_main(Decoder& d, uint8_t op)
         default: // CB is decoded before this table
             return;
         }
-    case 4:
-        d.mnemonic("CALL");
-        d.put(conditions[y]);
-        d.comma();
-        d.imm16();
-        return;
     case 5:
         if (q == 0) {
             d.mnemonic("PUSH");

@@ -57,7 +57,7 @@ void in_a_n(S* s) {
     s->addr = (s->a << 8) | s->data;
     charge(s, T3);
     s->bus = s->read_port;
-    s->step = ld_reg_port<RA>;
+    s->step = ld_reg_data<RA, T4>;
 }
 
 // DD CB d: the displacement gives the address, then the fourth byte is

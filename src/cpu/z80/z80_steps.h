@@ -231,16 +231,11 @@ template <int N> inline void bit_flags(S* s, uint8_t v, uint8_t undoc) {
 inline void fin_t3(S* s) { finish(s, T3); }
 inline void fin_t4(S* s) { finish(s, T4); }
 
-// Load a register from `data` (immediate operand or memory read).
-template <int R> void ld_reg_data(S* s) {
+// Load a register from `data`, no flags: an operand or memory read charges 3, the port
+// read of IN A,(n) 4.
+template <int R, int C = T3> void ld_reg_data(S* s) {
     set8<R>(s, s->data);
-    finish(s, T3);
-}
-
-// Load a register from a port read (IN A,(n): no flags).
-template <int R> void ld_reg_port(S* s) {
-    set8<R>(s, s->data);
-    finish(s, T4);
+    finish(s, C);
 }
 
 // Indexed address: displacement read 3 + internal 5, then a memory read.

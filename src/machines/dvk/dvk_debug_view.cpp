@@ -15,7 +15,7 @@ Workstation& ws = workstation;
 DvkBoards& d = dvk;
 KcgdBoard& kcgd = dvk.kcgd;
 
-DebugRegisterInfo registers[pdp11_debug_register_count];
+const DebugRegisterList<pdp11_debug_register_count> registers(pdp11_debug_register_names, 16);
 
 uint16_t video_word(uint16_t index)
 {
@@ -103,7 +103,7 @@ const DebugSpace e85_space = {"E-85 planes", e85_memory_size, peek_e85, poke_e85
 uint16_t gpu_word(uint32_t a) { return gpu_peek(a); }
 
 const DebugProcessor gpu_processor = {
-    "GPU", registers, pdp11_debug_register_count, [](uint32_t* v) { pdp11_debug_get_registers(kcgd.gpu, v); },
+    "GPU", registers.info, pdp11_debug_register_count, [](uint32_t* v) { pdp11_debug_get_registers(kcgd.gpu, v); },
     [](int i, uint32_t v) { pdp11_debug_set_register(kcgd.gpu, i, v, gpu_word); }, pdp11_debug_flags_register,
     pdp11_debug_flag_letters, [] { return kcgd.gpu.r[7] & 0xFFFF; },
     [] { return int64_t(kcgd.gpu.cycleBudget / kcgd.gpu.speedFactor); },
@@ -176,8 +176,6 @@ const DebugDevice e85_devices[] = {
 
 void dvk_debug_lists(DebugLists* lists)
 {
-    for (int i = 0; i < pdp11_debug_register_count; ++i)
-        registers[i] = {pdp11_debug_register_names[i], 16};
     if (ws.kcgdPresent)
         lists->gpu = debug_lists_add_processor(lists, gpu_processor, kcgd_spaces, kcgd_devices);
     if (ws.kgdPresent)

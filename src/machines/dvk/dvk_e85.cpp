@@ -76,11 +76,6 @@ uint16_t read_key_held(uint32_t)
 
 uint16_t read_key(uint32_t) { return e85.key; }
 
-void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
-{
-    io_page_install_register(workstation_cpu_io_page(), address, read, write);
-}
-
 } // namespace
 
 uint8_t e85_poll_keys(const uint8_t* key_snapshot)
@@ -93,17 +88,18 @@ uint8_t e85_poll_keys(const uint8_t* key_snapshot)
 
 void e85_install_cpu_io()
 {
-    for (uint32_t base : {0174000u, 0174400u}) {
-        install(base + 000, read_id, nullptr);
-        install(base + 004, read_status, write_status);
-        install(base + 006, nullptr, write_mode);
-        install(base + 010, nullptr, write_operations);
-        install(base + 012, nullptr, write_colour);
-        install(base + 016, nullptr, write_x);
-        install(base + 020, nullptr, write_y);
-        install(base + 022, nullptr, write_length);
-        install(base + 024, nullptr, write_pattern);
-    }
-    install(0173740, read_key, nullptr);
-    install(0173742, read_key_held, nullptr);
+    const IoPage page = workstation_cpu_io_page();
+    for (uint32_t base : {0174000u, 0174400u})
+        io_page_install_registers(page, {
+            {base + 000, read_id, nullptr},
+            {base + 004, read_status, write_status},
+            {base + 006, nullptr, write_mode},
+            {base + 010, nullptr, write_operations},
+            {base + 012, nullptr, write_colour},
+            {base + 016, nullptr, write_x},
+            {base + 020, nullptr, write_y},
+            {base + 022, nullptr, write_length},
+            {base + 024, nullptr, write_pattern},
+        });
+    io_page_install_registers(page, {{0173740, read_key, nullptr}, {0173742, read_key_held, nullptr}});
 }

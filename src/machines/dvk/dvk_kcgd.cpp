@@ -91,30 +91,28 @@ uint16_t read_key_data(uint32_t)
 
 uint16_t read_0x80(uint32_t) { return 0x80; }
 
-void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
-{
-    io_page_install_register(kcgd_gpu_io_page(), address, read, write);
-}
-
 } // namespace
 
 void kcgd_install_gpu_registers()
 {
-    install(0160000, read_video_address, write_video_address);
-    install(0160004, read_video_address, write_video_address);
-    install(0160002, read_video_data, write_video_data);
-    install(0160006, read_video_data, write_video_data);
-    install(0167770, read_mode, write_mode);
-    install(0167772, read_control, write_control);
-    io_page_install_byte(kcgd_gpu_io_page(), 0167773, write_palette);
-    install(0176560, read_cpu_status, io_write_ignored);
-    install(0176562, read_cpu_byte, io_write_ignored);
-    install(0176564, read_reply_status, write_reply_status);
-    install(0176566, io_read_zero, write_reply);
-    install(0177560, read_key_status, io_write_ignored);
-    install(0177562, read_key_data, io_write_ignored);
-    install(0177564, read_0x80, io_write_ignored);
-    install(0177566, io_read_zero, io_write_ignored);
+    const IoPage page = kcgd_gpu_io_page();
+    io_page_install_registers(page, {
+        {0160000, read_video_address, write_video_address},
+        {0160004, read_video_address, write_video_address},
+        {0160002, read_video_data, write_video_data},
+        {0160006, read_video_data, write_video_data},
+        {0167770, read_mode, write_mode},
+        {0167772, read_control, write_control},
+        {0176560, read_cpu_status, io_write_ignored},
+        {0176562, read_cpu_byte, io_write_ignored},
+        {0176564, read_reply_status, write_reply_status},
+        {0176566, io_read_zero, write_reply},
+        {0177560, read_key_status, io_write_ignored},
+        {0177562, read_key_data, io_write_ignored},
+        {0177564, read_0x80, io_write_ignored},
+        {0177566, io_read_zero, io_write_ignored},
+    });
+    io_page_install_byte(page, 0167773, write_palette);
 }
 
 uint32_t kcgd_colour(uint8_t value)

@@ -86,24 +86,22 @@ void write_unknown_byte(uint32_t address, uint16_t value)
     cpu_io_nonexistent_byte(address, value);
 }
 
-void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
-{
-    io_page_install_register(workstation_cpu_io_page(), address, read, write);
-}
-
 } // namespace
 
 void nemiga_install_cpu_io()
 {
-    install(0177570, read_data, write_data);
-    install(0177572, nullptr, write_address);
+    const IoPage page = workstation_cpu_io_page();
     for (uint32_t address = 0170020; address <= 0170032; address += 2)
-        install(address, nullptr, io_write_ignored);
-    install(0170032, io_read_zero, nullptr);
-    install(0177716, read_system_register, nullptr);
-    install(0177772, read_177772, write_177772);
+        io_page_install_register(page, address, nullptr, io_write_ignored);
+    io_page_install_registers(page, {
+        {0177570, read_data, write_data},
+        {0177572, nullptr, write_address},
+        {0170032, io_read_zero, nullptr},
+        {0177716, read_system_register, nullptr},
+        {0177772, read_177772, write_177772},
+    });
     for (const UnknownRegister& r : unknown_reads)
-        install(r.address, read_unknown, nullptr);
+        io_page_install_register(page, r.address, read_unknown, nullptr);
     for (const UnknownRegister& r : unknown_byte_writes)
-        io_page_install_byte(workstation_cpu_io_page(), r.address, write_unknown_byte);
+        io_page_install_byte(page, r.address, write_unknown_byte);
 }

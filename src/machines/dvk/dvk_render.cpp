@@ -5,6 +5,7 @@
 // rows a line (two of them and a black one in the black-scanline mode).
 #include "machines/dvk/dvk_boards.h"
 
+#include "host/byte_table.h"
 #include "host/host.h"
 
 #include <cstring>
@@ -15,20 +16,13 @@ namespace {
 Workstation& ws = workstation;
 
 // Each bit of a byte doubled into two bits, the KGD's 400 pixels widened to 800.
-struct DoublingTable {
-    uint16_t value[256];
-    constexpr DoublingTable() : value()
-    {
-        for (int b = 0; b < 256; ++b) {
-            uint16_t d = 0;
-            for (int bit = 0; bit < 8; ++bit)
-                if (b & (1 << bit))
-                    d = static_cast<uint16_t>(d | 3 << (2 * bit));
-            value[b] = d;
-        }
-    }
-};
-constexpr DoublingTable doubling;
+constexpr auto doubling = byte_table<uint16_t>([](int b) {
+    uint16_t d = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        if (b & (1 << bit))
+            d = static_cast<uint16_t>(d | 3 << (2 * bit));
+    return d;
+});
 
 inline uint16_t word_at(const uint8_t* block, uint32_t offset)
 {
@@ -61,7 +55,7 @@ void kgd_compose(const uint8_t* text_bits, uint32_t* picture)
         for (int j = 0; j < kgd_text_bytes_per_line; ++j) {
             uint8_t bits = text ? text_bits[line * kgd_text_bytes_per_line + (j ^ 1)] : 0;
             if (graphics) {
-                uint16_t doubled = doubling.value[kgd.memory[line * 50 + j / 2]];
+                uint16_t doubled = doubling[kgd.memory[line * 50 + j / 2]];
                 bits |= static_cast<uint8_t>((j & 1) ? doubled : doubled >> 8);
             }
             for (int bit = 0; bit < 8; ++bit)

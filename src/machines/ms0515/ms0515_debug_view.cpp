@@ -8,7 +8,7 @@
 
 namespace {
 
-DebugRegisterInfo registers[pdp11_debug_register_count];
+const DebugRegisterList<pdp11_debug_register_count> registers(pdp11_debug_register_names, 16);
 
 void get_registers(uint32_t* values) { pdp11_debug_get_registers(ms0515.cpu, values); }
 uint16_t word_at(uint32_t address) { return ms0515_peek_word(nullptr, uint16_t(address)); }
@@ -21,7 +21,7 @@ int disassemble(uint32_t address, const uint8_t* code, char* text, size_t size)
 }
 
 const DebugProcessor processors[] = {
-    {"CPU", registers, pdp11_debug_register_count, get_registers, set_register, pdp11_debug_flags_register,
+    {"CPU", registers.info, pdp11_debug_register_count, get_registers, set_register, pdp11_debug_flags_register,
      pdp11_debug_flag_letters, pc, cycles, disassemble, pdp11_debug_call_length, 0},
 };
 
@@ -107,16 +107,11 @@ const DebugDevice devices[] = {
     {"Floppy", "drive 3 track", 8, drive_track<3>},
 };
 
-const DebugMachine machine = {
-    "ms0515", processors, 1, spaces, int(sizeof spaces / sizeof spaces[0]),
-    devices, int(sizeof devices / sizeof devices[0]),
-};
+const DebugMachine machine = debug_machine_of("ms0515", processors, spaces, devices);
 
 } // namespace
 
 void ms0515_debug_register()
 {
-    for (int i = 0; i < pdp11_debug_register_count; ++i)
-        registers[i] = {pdp11_debug_register_names[i], 16};
     debug_register_machine(&machine);
 }

@@ -30,17 +30,12 @@ static void write_memory_dump()
 
 static void write_disassembly_dump()
 {
-    uint32_t end = ms0515.breakAddress;
-    MonitorNumber got = monitor_read_number(ms0515.debugIn, &end, false, stdout);
-    if (got == MonitorNumber::end)
-        console_closed();
-    if (got != MonitorNumber::ok)
+    uint16_t last;
+    if (!monitor_read_dump_end(ms0515.debugIn, &last, console_closed, stdout))
         return;
     FILE* file = open_data_file("MS0515DisDump.txt", "w");
     if (!file)
         fatal_error("Can't create MS0515DisDump.txt file!");
-    // An end beyond 0xFFFF stops the dump at the top of memory.
-    uint16_t last = static_cast<uint16_t>(end > 0xFFFF ? 0xFFFF : end);
     pdp11_write_disasm_dump(file, static_cast<uint16_t>(ms0515.breakAddress), last, ms0515_peek_word, nullptr);
     std::fclose(file);
 }

@@ -63,11 +63,9 @@ void ms0515_power_on()
 
 void ms0515_present()
 {
-    BackBufferView view;
-    if (lock_back_buffer(&view)) {
-        ms0515_render(view.pixels, view.pitch, back_buffer_width, back_buffer_height);
-        unlock_back_buffer();
-    }
+    draw_back_buffer([](const BackBufferView& view, uint32_t width, uint32_t height) {
+        ms0515_render(view.pixels, view.pitch, width, height);
+    });
     pace_and_present();
 }
 

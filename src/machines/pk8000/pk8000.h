@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "cpu/z80/z80.h"
-#include "machines/pk8000/z80_monitor.h"
+#include "machines/z80_machine/z80_monitor.h"
 
 inline constexpr int32_t pk8000_frame_ticks = 35000 * 256;
 inline constexpr uint32_t pk8000_picture_width = 512;  // BackBuffer pixels

@@ -6,7 +6,7 @@
 #include "host/host.h"
 #include "host/machine_ui.h"
 #include "machines/pk8000/pk8000.h"
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 void pk8000_load_rom()
 {
@@ -28,25 +28,18 @@ void pk8000_power_on()
     pk8000.gfx_mode = pk8000.sys_mode = pk8000.palette_con = 0;
     pk8000.tram_adr = pk8000.vram_adr = pk8000.gfx_pos = pk8000.attr_pos = 0;
 
-    Z80State& cpu = pk8000.cpu;
-    z80_power_on(&cpu, 256,
-                 {pk8000_fetch_byte, pk8000_read_mem, pk8000_write_mem, pk8000_read_port, pk8000_write_port},
-                 pk8000.ram);
-    // The real machine's processor is an 8080; --cpu z80 runs its programs on a Z80.
-    z80_set_8080_mode(&cpu, std::strcmp(cpu_option(), "z80") != 0);
-
+    i8080_machine_power_on(&pk8000.cpu, {pk8000_fetch_byte, pk8000_read_mem, pk8000_write_mem, pk8000_read_port,
+                                         pk8000_write_port},
+                           pk8000.ram);
     z80_monitor_attach(&pk8000.monitor, "pk8000",
-                       {.cpu = &cpu, .read_byte = pk8000_read, .memory = pk8000.ram,
+                       {.cpu = &pk8000.cpu, .read_byte = pk8000_read, .memory = pk8000.ram,
                         .memory_file = "PK8000Memory.bin", .dump_file = "PK8000-DisDump.txt",
                         .present = pk8000_draw_and_present});
 }
 
 void pk8000_begin_frame()
 {
-    pk8000.cpu.ticks += pk8000_frame_ticks;
-    snapshot_keys();
-    host_window_keys(); // full screen and screenshot
-    z80_monitor_frame_keys(&pk8000.monitor);
+    z80_monitor_begin_frame(&pk8000.monitor, pk8000_frame_ticks);
     pk8000_scan_keys();
     // The frame interrupt is raised once, at the frame's start; a CPU with interrupts
     // disabled misses it.

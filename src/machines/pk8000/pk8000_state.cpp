@@ -4,7 +4,7 @@
 
 #include "host/session_table.h"
 #include "machines/pk8000/pk8000.h"
-#include "machines/pk8000/z80_state_section.h"
+#include "machines/z80_machine/z80_state_section.h"
 
 namespace {
 

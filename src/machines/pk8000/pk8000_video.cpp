@@ -84,12 +84,9 @@ void pk8000_draw(uint32_t* top_left, uint32_t pitch)
 
 void pk8000_draw_and_present()
 {
-    BackBufferView view;
-    if (lock_back_buffer(&view)) {
-        uint32_t left = back_buffer_width / 2 - pk8000_picture_width / 2;
-        uint32_t top = back_buffer_height / 2 - pk8000_picture_height / 2;
+    draw_back_buffer([](const BackBufferView& view, uint32_t width, uint32_t height) {
+        const uint32_t left = width / 2 - pk8000_picture_width / 2, top = height / 2 - pk8000_picture_height / 2;
         pk8000_draw(view.pixels + top * view.pitch + left, view.pitch);
-        unlock_back_buffer();
-    }
+    });
     pace_and_present();
 }

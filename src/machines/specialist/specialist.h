@@ -19,7 +19,7 @@
 
 #include "cpu/z80/z80.h"
 #include "host/host.h"
-#include "machines/pk8000/z80_monitor.h"
+#include "machines/z80_machine/z80_monitor.h"
 
 inline constexpr const char* specialist_bios_file = "Specialist\\BIOS.rom";
 inline constexpr const char* specialist_tape_file = "Specialist\\Games1\\DOWNEART.RKS";

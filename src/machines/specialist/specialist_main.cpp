@@ -5,12 +5,7 @@
 
 #include "host/machine_ui.h"
 #include "machines/specialist/specialist.h"
-#include "machines/pk8000/z80_debug_view.h"
-
-namespace {
-
-
-} // namespace
+#include "machines/z80_machine/z80_debug_view.h"
 
 void specialist_start()
 {
@@ -21,30 +16,23 @@ void specialist_start()
 
 void specialist_power_on()
 {
-    Z80State& cpu = specialist.cpu;
-    z80_power_on(&cpu, 256,
-                 {specialist_fetch_byte, specialist_read_mem, specialist_write_mem, specialist_read_port,
-                  specialist_write_port},
-                 specialist.memory);
-    // The real machine's processor is an 8080; --cpu z80 runs its programs on a Z80.
-    z80_set_8080_mode(&cpu, std::strcmp(cpu_option(), "z80") != 0);
-    cpu.pc = specialist_bios_start;
+    i8080_machine_power_on(&specialist.cpu, {specialist_fetch_byte, specialist_read_mem, specialist_write_mem,
+                                             specialist_read_port, specialist_write_port},
+                           specialist.memory);
+    specialist.cpu.pc = specialist_bios_start;
     specialist_ppi_reset();
     for (uint16_t& row : specialist.key_rows) row = 0;
     specialist.shift_down = 0;
 
     z80_monitor_attach(&specialist.monitor, "specialist",
-                       {.cpu = &cpu, .read_byte = specialist_peek, .memory = specialist.memory,
+                       {.cpu = &specialist.cpu, .read_byte = specialist_peek, .memory = specialist.memory,
                         .memory_file = "SPEC000Memory.bin", .dump_file = "SPEC000-DisDump.txt",
                         .present = specialist_draw_and_present});
 }
 
 void specialist_run_frame()
 {
-    specialist.cpu.ticks += specialist_frame_ticks;
-    snapshot_keys();
-    host_window_keys(); // full screen and screenshot
-    z80_monitor_frame_keys(&specialist.monitor);
+    z80_monitor_begin_frame(&specialist.monitor, specialist_frame_ticks);
     specialist_build_inputs();
     z80_monitor_run(&specialist.monitor);
 }
@@ -58,10 +46,7 @@ void specialist_main()
     specialist_register_state();
     std::printf("CPU: %s\n", z80_8080_mode(&specialist.cpu) ? "8080" : "Z80");
     set_client_size(specialist_picture_width, specialist_picture_height);
-    for (;;) {
-        specialist_run_frame();
-        if (z80_monitor_frame_done(&specialist.monitor)) specialist_draw_and_present();
-    }
+    z80_monitor_run_frames(&specialist.monitor, specialist_run_frame);
 }
 
 // ---- What the on-screen interface offers: the hot keys ---------------------------------

@@ -4,24 +4,19 @@
 // rows in between as scan lines.
 #include <cstring>
 
+#include "host/byte_table.h"
 #include "machines/specialist/specialist.h"
 
 namespace {
 
 // The 16 BackBuffer pixels of every possible byte.
-struct ByteSpans {
-    uint32_t pixels[256][16];
-    constexpr ByteSpans() : pixels{}
-    {
-        for (int v = 0; v < 256; ++v)
-            for (int bit = 0; bit < 8; ++bit) {
-                const uint32_t colour = (v & (0x80 >> bit)) ? specialist_ink : specialist_paper;
-                pixels[v][2 * bit] = colour;
-                pixels[v][2 * bit + 1] = colour;
-            }
-    }
-};
-constexpr ByteSpans spans;
+using Span = std::array<uint32_t, 16>;
+constexpr auto spans = byte_table<Span>([](int v) {
+    Span pixels{};
+    for (int bit = 0; bit < 8; ++bit)
+        pixels[2 * bit] = pixels[2 * bit + 1] = (v & (0x80 >> bit)) ? specialist_ink : specialist_paper;
+    return pixels;
+});
 
 } // namespace
 
@@ -33,16 +28,12 @@ void specialist_draw(const BackBufferView& view, uint32_t width, uint32_t height
     for (uint32_t y = 0; y < 256; ++y) {
         uint32_t* row = top_left + 2 * y * view.pitch;
         for (uint32_t column = 0; column < 48; ++column, row += 16)
-            std::memcpy(row, spans.pixels[screen[256 * column + y]], sizeof spans.pixels[0]);
+            std::memcpy(row, spans[screen[256 * column + y]].data(), sizeof(Span));
     }
 }
 
 void specialist_draw_and_present()
 {
-    BackBufferView view;
-    if (lock_back_buffer(&view)) {
-        specialist_draw(view, back_buffer_width, back_buffer_height);
-        unlock_back_buffer();
-    }
+    draw_back_buffer(specialist_draw);
     pace_and_present();
 }

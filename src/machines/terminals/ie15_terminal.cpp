@@ -64,8 +64,9 @@ void ie15_render_text(uint8_t* text, bool text_off)
         return;
     }
     // The display leaves the first shown character row (lines 22-32) blank.
-    std::memset(picture + ie15_first_shown_line * terminal_bytes_per_line, 0, 11 * terminal_bytes_per_line);
-    std::memcpy(text, picture + ie15_first_shown_line * terminal_bytes_per_line, terminal_text_size);
+    uint8_t* const shown = picture + ie15_first_shown_line * terminal_bytes_per_line;
+    std::memset(shown, 0, terminal_row_lines * terminal_bytes_per_line);
+    std::memcpy(text, shown, terminal_text_size);
 }
 
 void ie15_print_registers(FILE* out) { ie15_print_register_dump(out, t.cpu, t.block); }

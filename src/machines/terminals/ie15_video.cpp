@@ -11,8 +11,6 @@ Ie15Terminal& t = ie15_terminal;
 
 constexpr uint32_t line_steps = 160;
 constexpr uint32_t blank_steps = 40;
-constexpr uint32_t glyph_lines = 8;
-constexpr uint32_t marker_lines = 3;
 constexpr uint32_t rows_per_frame = 28;
 
 inline uint8_t display_byte(const Ie15Cpu* cpu) { return cpu->memory[ie15_display_offset + (cpu->adr & 0xFFF)]; }
@@ -49,7 +47,7 @@ void glyph_step(Ie15Cpu* cpu)
     if (++cpu->xpos < line_steps)
         return;
     ++cpu->line;
-    if (cpu->line < glyph_lines) {
+    if (cpu->line < terminal_glyph_lines) {
         end_line(cpu, IE15_VIDEO_GLYPHS);
     } else {
         cpu->flags[IE15_FLAG_MARKER] = 1;
@@ -74,7 +72,7 @@ void marker_step(Ie15Cpu* cpu)
     if (++cpu->xpos < line_steps)
         return;
     ++cpu->line;
-    if (cpu->line < marker_lines) {
+    if (cpu->line < terminal_mark_lines) {
         end_line(cpu, IE15_VIDEO_MARKERS);
         return;
     }

@@ -17,7 +17,6 @@ KsmTerminal& k = ksm_terminal;
 
 constexpr uint8_t opcode_halt = 0x76;
 constexpr uint32_t rows_shown = 24;
-constexpr uint32_t lines_per_row = 11;
 constexpr uint32_t columns = 80;
 
 void ksm_fetch(Z80State* s)
@@ -65,16 +64,16 @@ void paint_row(uint8_t* text, uint32_t row_address, bool marks)
     for (uint32_t column = 0; column < columns; ++column) {
         const uint32_t address = row_address + column;
         const uint8_t code = k.block[address];
-        for (uint32_t line = 0; line < 8; ++line)
+        for (uint32_t line = 0; line < terminal_glyph_lines; ++line)
             if (const uint8_t glyph = font[code * 8u + line])
                 terminal_put_glyph(text + line * terminal_bytes_per_line, column * 10, glyph);
         if (!marks)
             continue;
         // The attribute byte names a character whose top three rows are the marks.
         const uint8_t mark = k.block[address - ksm_attribute_distance];
-        for (uint32_t line = 0; line < 3; ++line)
+        for (uint32_t line = 0; line < terminal_mark_lines; ++line)
             if (const uint8_t glyph = font[mark * 8u + line])
-                terminal_put_glyph(text + (8 + line) * terminal_bytes_per_line, column * 10, glyph);
+                terminal_put_glyph(text + (terminal_glyph_lines + line) * terminal_bytes_per_line, column * 10, glyph);
     }
 }
 
@@ -127,7 +126,7 @@ void ksm_render_text(uint8_t* text, bool text_off)
     if (text_off)
         return;
     const bool marks = k.blinkCounter < 5;
-    const uint32_t row_bytes = lines_per_row * terminal_bytes_per_line;
+    const uint32_t row_bytes = terminal_row_lines * terminal_bytes_per_line;
     paint_row(text, ksm_status_rows[0], marks);
     paint_row(text + row_bytes, ksm_status_rows[1], marks);
     // The screen rows form a ring of 48 starting at the row latch. A latch beyond the

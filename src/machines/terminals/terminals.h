@@ -28,8 +28,12 @@
 #include "cpu/z80/z80.h"
 #include "machines/uknc/console_ring.h"
 
-// The terminal picture shown in the KGD display mode.
-inline constexpr uint32_t terminal_lines = 286;
+// The terminal picture shown in the KGD display mode: character rows of 8 glyph lines and
+// 3 lines of marks (cursor, underline), cells 10 pixels wide.
+inline constexpr uint32_t terminal_glyph_lines = 8;
+inline constexpr uint32_t terminal_mark_lines = 3;
+inline constexpr uint32_t terminal_row_lines = terminal_glyph_lines + terminal_mark_lines;
+inline constexpr uint32_t terminal_lines = 286; // 26 rows
 inline constexpr uint32_t terminal_bytes_per_line = 100;
 inline constexpr uint32_t terminal_width = 800;
 inline constexpr uint32_t terminal_text_size = terminal_lines * terminal_bytes_per_line; // 28600

@@ -18,7 +18,7 @@ uint32_t waiting(const ConsoleRing* ring) { return ring ? ring->waiting & 0xFFFF
 
 // ---- KSM ------------------------------------------------------------------------------
 
-DebugRegisterInfo tpu_registers[z80_debug_register_count];
+const DebugRegisterList<z80_debug_register_count> tpu_registers(z80_debug_register_names, z80_debug_register_bits);
 
 int peek_ksm(uint32_t a) { return k.block[a & 0xFFFF]; }
 void poke_ksm(uint32_t a, uint8_t v)
@@ -28,7 +28,7 @@ void poke_ksm(uint32_t a, uint8_t v)
 }
 
 const DebugProcessor tpu_processor = {
-    "KSM Z80", tpu_registers, z80_debug_register_count, [](uint32_t* v) { z80_debug_get_registers(k.tpu, v); },
+    "KSM Z80", tpu_registers.info, z80_debug_register_count, [](uint32_t* v) { z80_debug_get_registers(k.tpu, v); },
     [](int i, uint32_t v) { z80_debug_set_register(k.tpu, i, v); }, z80_debug_flags_register,
     z80_debug_flag_letters, [] { return uint32_t(k.tpu.pc); }, [] { return int64_t(k.tpu.ticks / 256); },
     [](uint32_t a, const uint8_t* code, char* text, size_t size) {
@@ -134,8 +134,6 @@ const DebugDevice ie15_devices[] = {
 void terminals_debug_lists(DebugLists* lists)
 {
     if (k.present) {
-        for (int i = 0; i < z80_debug_register_count; ++i)
-            tpu_registers[i] = {z80_debug_register_names[i], z80_debug_register_bits[i]};
         lists->tpu = debug_lists_add_processor(lists, tpu_processor, {ksm_space}, ksm_devices);
     }
     if (t.present) {

@@ -20,7 +20,7 @@
 
 #include "cpu/z80/z80.h"
 #include "host/host.h"
-#include "machines/pk8000/z80_monitor.h"
+#include "machines/z80_machine/z80_monitor.h"
 
 inline constexpr const char* tile_program_file = "..//konek.tia";
 

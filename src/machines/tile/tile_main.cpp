@@ -6,7 +6,7 @@
 #include "host/key_codes.h"
 #include "host/machine_ui.h"
 #include "machines/tile/tile.h"
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 namespace {
 
@@ -140,10 +140,7 @@ void tile_main()
     tile_start();
     tile_register_state();
     set_client_size(960, 768);
-    for (;;) {
-        tile_run_frame();
-        if (z80_monitor_frame_done(&tile.monitor)) tile_draw_and_present();
-    }
+    z80_monitor_run_frames(&tile.monitor, tile_run_frame);
 }
 
 // ---- What the on-screen interface offers: the hot keys ---------------------------------

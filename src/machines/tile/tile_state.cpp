@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "host/session_table.h"
-#include "machines/pk8000/z80_state_section.h"
+#include "machines/z80_machine/z80_state_section.h"
 #include "machines/tile/tile.h"
 
 namespace {

@@ -4,6 +4,7 @@
 // scalers of the host enlarge it to 1, 1.25 or 3 times that.
 #include <cstring>
 
+#include "host/byte_table.h"
 #include "machines/tile/tile.h"
 
 namespace {
@@ -16,15 +17,11 @@ inline uint8_t plane_index(uint8_t p0, uint8_t p1, uint8_t p2, uint8_t p3, int b
 }
 
 // Byte lane b (0 = leftmost pixel) holds bit 7 - b of a plane byte.
-struct PlaneSpread {
-    uint64_t lanes[256];
-    constexpr PlaneSpread() : lanes{}
-    {
-        for (int v = 0; v < 256; ++v)
-            for (int b = 0; b < 8; ++b) lanes[v] |= static_cast<uint64_t>((v >> (7 - b)) & 1) << (8 * b);
-    }
-};
-constexpr PlaneSpread spread;
+constexpr auto spread = byte_table<uint64_t>([](int v) {
+    uint64_t lanes = 0;
+    for (int b = 0; b < 8; ++b) lanes |= static_cast<uint64_t>((v >> (7 - b)) & 1) << (8 * b);
+    return lanes;
+});
 
 void paint_sprites()
 {
@@ -93,8 +90,8 @@ void render_line(uint32_t line, uint32_t* out)
     for (uint32_t c = 0; c < 32; ++c, out += 16, layer += 8) {
         const uint32_t at = codes[c] * 8u + i;
         // Eight 4-bit colour indices, pixel b in byte lane b.
-        const uint64_t tiles = spread.lanes[tile.tile_planes[0][at]] | spread.lanes[tile.tile_planes[1][at]] << 1
-                               | spread.lanes[tile.tile_planes[2][at]] << 2 | spread.lanes[tile.tile_planes[3][at]] << 3;
+        const uint64_t tiles = spread[tile.tile_planes[0][at]] | spread[tile.tile_planes[1][at]] << 1
+                               | spread[tile.tile_planes[2][at]] << 2 | spread[tile.tile_planes[3][at]] << 3;
         uint64_t sprites;
         std::memcpy(&sprites, layer, sizeof sprites);
         // Written out pixel by pixel (constant shifts) rather than as a loop.
@@ -190,10 +187,6 @@ void tile_draw(const BackBufferView& view, uint32_t width, uint32_t height)
 
 void tile_draw_and_present()
 {
-    BackBufferView view;
-    if (lock_back_buffer(&view)) {
-        tile_draw(view, back_buffer_width, back_buffer_height);
-        unlock_back_buffer();
-    }
+    draw_back_buffer(tile_draw);
     end_frame();
 }

@@ -16,7 +16,7 @@ namespace {
 
 Workstation& ws = workstation;
 
-DebugRegisterInfo registers[pdp11_debug_register_count];
+const DebugRegisterList<pdp11_debug_register_count> registers(pdp11_debug_register_names, 16);
 
 // ---- Registers looked at in place ------------------------------------------------------
 
@@ -163,11 +163,11 @@ int disassemble(uint32_t address, const uint8_t* code, char* text, size_t size)
 }
 
 const DebugProcessor processors[] = {
-    {"CPU", registers, pdp11_debug_register_count, [](uint32_t* v) { pdp11_debug_get_registers(ws.cpu, v); },
+    {"CPU", registers.info, pdp11_debug_register_count, [](uint32_t* v) { pdp11_debug_get_registers(ws.cpu, v); },
      [](int i, uint32_t v) { pdp11_debug_set_register(ws.cpu, i, v, cpu_word); }, pdp11_debug_flags_register,
      pdp11_debug_flag_letters, [] { return ws.cpu.r[7] & 0xFFFF; },
      [] { return int64_t(ws.cpu.cycleBudget / ws.cpu.speedFactor); }, disassemble, pdp11_debug_call_length, 0},
-    {"PPU", registers, pdp11_debug_register_count, [](uint32_t* v) { pdp11_debug_get_registers(ws.ppu, v); },
+    {"PPU", registers.info, pdp11_debug_register_count, [](uint32_t* v) { pdp11_debug_get_registers(ws.ppu, v); },
      [](int i, uint32_t v) { pdp11_debug_set_register(ws.ppu, i, v, ppu_word); }, pdp11_debug_flags_register,
      pdp11_debug_flag_letters, [] { return ws.ppu.r[7] & 0xFFFF; },
      [] { return int64_t(ws.ppu.cycleBudget / ws.ppu.speedFactor); }, disassemble, pdp11_debug_call_length, 1},
@@ -228,24 +228,17 @@ const DebugDevice devices[] = {
     {"Interrupts", "PPU requests", 16, [] { return ws.PendingInterrupts[UKNC_PPU]; }},
 };
 
-const DebugMachine machine = {
-    "uknc", processors, 2, spaces, int(sizeof spaces / sizeof spaces[0]),
-    devices, int(sizeof devices / sizeof devices[0]),
-};
+const DebugMachine machine = debug_machine_of("uknc", processors, spaces, devices);
 
 } // namespace
 
 void uknc_debug_register()
 {
-    for (int i = 0; i < pdp11_debug_register_count; ++i)
-        registers[i] = {pdp11_debug_register_names[i], 16};
     debug_register_machine(&machine);
 }
 
 void uknc_debug_lists(DebugLists* lists)
 {
-    for (int i = 0; i < pdp11_debug_register_count; ++i)
-        registers[i] = {pdp11_debug_register_names[i], 16};
     for (const DebugProcessor& p : processors)
         lists->processors[lists->processor_count++] = p; // the first spaces: indices hold
     for (const DebugSpace& s : spaces)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/byte_table.h"
 #include "host/host.h"
 
 namespace {
@@ -56,30 +57,22 @@ constexpr PaletteTable palette_table;
 // Byte lane k of a 64-bit word holds bit k of the plane byte (bit 0 is the leftmost
 // pixel). Three planes shifted by 0, 1 and 2 and ORed give each pixel's 3-bit code in its
 // own lane.
-struct BitSpread {
-    uint64_t v[256];
-    constexpr BitSpread() : v{}
-    {
-        for (int b = 0; b < 256; ++b)
-            for (int k = 0; k < 8; ++k)
-                v[b] |= static_cast<uint64_t>((b >> k) & 1) << (8 * k);
-    }
-};
-constexpr BitSpread bit_spread;
+constexpr auto bit_spread = byte_table<uint64_t>([](int b) {
+    uint64_t lanes = 0;
+    for (int k = 0; k < 8; ++k)
+        lanes |= static_cast<uint64_t>((b >> k) & 1) << (8 * k);
+    return lanes;
+});
 
 // Byte lane j of a 32-bit word holds bits 2j and 2j + 1 of the plane byte at lane bits 0
 // and 3. Three planes shifted by 0, 1 and 2 give in lane j the two codes of pixels 2j and
 // 2j + 1 as a 6-bit index into a table of pixel pairs.
-struct PairSpread {
-    uint32_t v[256];
-    constexpr PairSpread() : v{}
-    {
-        for (int b = 0; b < 256; ++b)
-            for (int j = 0; j < 4; ++j)
-                v[b] |= static_cast<uint32_t>(((b >> (2 * j)) & 1) | ((b >> (2 * j + 1)) & 1) << 3) << (8 * j);
-    }
-};
-constexpr PairSpread pair_spread;
+constexpr auto pair_spread = byte_table<uint32_t>([](int b) {
+    uint32_t lanes = 0;
+    for (int j = 0; j < 4; ++j)
+        lanes |= static_cast<uint32_t>(((b >> (2 * j)) & 1) | ((b >> (2 * j + 1)) & 1) << 3) << (8 * j);
+    return lanes;
+});
 
 inline void store_pair(uint32_t* out, uint64_t pair) { std::memcpy(out, &pair, sizeof pair); }
 
@@ -103,7 +96,7 @@ void draw_line_scale0(const LineExpansion& x, const uint8_t* plane0, const uint1
 {
     for (int i = 0; i < 80; ++i, ++v, out += 8) {
         const uint16_t w = planes12[v];
-        const uint32_t lanes = pair_spread.v[plane0[v]] | pair_spread.v[w & 0xFF] << 1 | pair_spread.v[w >> 8] << 2;
+        const uint32_t lanes = pair_spread[plane0[v]] | pair_spread[w & 0xFF] << 1 | pair_spread[w >> 8] << 2;
         store_pair(out, x.pairs[lanes & 0xFF]);
         store_pair(out + 2, x.pairs[(lanes >> 8) & 0xFF]);
         store_pair(out + 4, x.pairs[(lanes >> 16) & 0xFF]);
@@ -119,7 +112,7 @@ void draw_line_wide(const LineExpansion& x, const uint8_t* plane0, const uint16_
     constexpr int stores = 1 << (S - 1);
     for (int i = 0; i < (80 >> S); ++i, ++v) {
         const uint16_t w = planes12[v];
-        const uint64_t lanes = bit_spread.v[plane0[v]] | bit_spread.v[w & 0xFF] << 1 | bit_spread.v[w >> 8] << 2;
+        const uint64_t lanes = bit_spread[plane0[v]] | bit_spread[w & 0xFF] << 1 | bit_spread[w >> 8] << 2;
         for (int k = 0; k < 8; ++k) {
             const uint64_t pixel = x.doubled[(lanes >> (8 * k)) & 7];
             for (int s = 0; s < stores; ++s, out += 2)

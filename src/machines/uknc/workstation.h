@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "cpu/pdp11/pdp11.h"
 #include "cpu/pdp11/pdp11_disasm.h"
@@ -228,6 +229,13 @@ void io_page_fill(const IoPage& page, UkncIoRead read, UkncIoWrite word, UkncIoW
 void io_page_install(const IoPage& page, uint32_t address, UkncIoRead read, UkncIoWrite word);
 // The same, and the word handler also takes the byte slot of the (even) address.
 void io_page_install_register(const IoPage& page, uint32_t address, UkncIoRead read, UkncIoWrite word);
+// A device's registers as one table, each row installed by io_page_install_register.
+struct IoRegister {
+    uint32_t address;
+    UkncIoRead read;
+    UkncIoWrite word;
+};
+void io_page_install_registers(const IoPage& page, std::initializer_list<IoRegister> registers);
 void io_page_install_byte(const IoPage& page, uint32_t address, UkncIoWrite byte);
 // The even/odd byte rule: a byte write to an even address is a word write of the byte, so
 // every even byte slot takes the word handler of its address.

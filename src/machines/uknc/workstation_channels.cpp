@@ -180,29 +180,31 @@ void workstation_ppu_accepted_receive(int channel)
 
 void workstation_install_cpu_channels()
 {
-    const IoPage page = workstation_cpu_io_page();
-    io_page_install(page, 0177560, read_rx_csr<0>, write_rx_csr<0>);
-    io_page_install(page, 0177562, read_rx_data<0>, cpu_io_unrealized_word);
-    io_page_install(page, 0177564, read_tx_csr<0>, write_tx_csr<0>);
-    io_page_install(page, 0177566, io_read_zero, write_console);
+    io_page_install_registers(workstation_cpu_io_page(), {
+        {0177560, read_rx_csr<0>, write_rx_csr<0>},
+        {0177562, read_rx_data<0>, cpu_io_unrealized_word},
+        {0177564, read_tx_csr<0>, write_tx_csr<0>},
+        {0177566, io_read_zero, write_console},
 
-    io_page_install(page, 0176660, read_rx_csr<1>, write_rx_csr<1>);
-    io_page_install(page, 0176662, read_rx_data<1>, nullptr);
-    io_page_install(page, 0176664, read_tx_csr<1>, write_tx_csr<1>);
-    io_page_install(page, 0176666, io_read_zero, write_tx_data<1>);
+        {0176660, read_rx_csr<1>, write_rx_csr<1>},
+        {0176662, read_rx_data<1>, nullptr},
+        {0176664, read_tx_csr<1>, write_tx_csr<1>},
+        {0176666, io_read_zero, write_tx_data<1>},
 
-    io_page_install(page, 0176674, read_tx_csr<2>, write_tx_csr<2>);
-    io_page_install(page, 0176676, io_read_zero, write_tx_data<2>);
+        {0176674, read_tx_csr<2>, write_tx_csr<2>},
+        {0176676, io_read_zero, write_tx_data<2>},
+    });
 }
 
 void workstation_install_ppu_channels()
 {
-    const IoPage page = workstation_ppu_io_page();
-    io_page_install(page, 0177060, ppu_read_rx_data<0>, nullptr);
-    io_page_install(page, 0177062, ppu_read_rx_data<1>, nullptr);
-    io_page_install(page, 0177064, ppu_read_rx_data<2>, nullptr);
-    io_page_install(page, 0177066, ppu_read_rx_status, ppu_write_rx_status);
-    io_page_install(page, 0177070, io_read_zero, ppu_write_tx_data<0>);
-    io_page_install(page, 0177072, ppu_io_unrealized_read, ppu_write_tx_data<1>);
-    io_page_install(page, 0177076, ppu_read_tx_status, ppu_write_tx_status);
+    io_page_install_registers(workstation_ppu_io_page(), {
+        {0177060, ppu_read_rx_data<0>, nullptr},
+        {0177062, ppu_read_rx_data<1>, nullptr},
+        {0177064, ppu_read_rx_data<2>, nullptr},
+        {0177066, ppu_read_rx_status, ppu_write_rx_status},
+        {0177070, io_read_zero, ppu_write_tx_data<0>},
+        {0177072, ppu_io_unrealized_read, ppu_write_tx_data<1>},
+        {0177076, ppu_read_tx_status, ppu_write_tx_status},
+    });
 }

@@ -35,6 +35,12 @@ void io_page_install_register(const IoPage& page, uint32_t address, UkncIoRead r
         page.byte[byte_slot(page, address)] = word;
 }
 
+void io_page_install_registers(const IoPage& page, std::initializer_list<IoRegister> registers)
+{
+    for (const IoRegister& r : registers)
+        io_page_install_register(page, r.address, r.read, r.word);
+}
+
 void io_page_install_byte(const IoPage& page, uint32_t address, UkncIoWrite byte)
 {
     page.byte[byte_slot(page, address)] = byte;

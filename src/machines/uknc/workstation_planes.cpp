@@ -111,16 +111,6 @@ void write_pixels(uint32_t, uint16_t value)
 uint16_t read_disable(uint32_t) { return ws.planeDisable; }
 void write_disable(uint32_t, uint16_t value) { ws.planeDisable = uint8_t(value & 7); }
 
-void install_cpu(uint32_t address, UkncIoRead read, UkncIoWrite write)
-{
-    io_page_install(workstation_cpu_io_page(), address, read, write);
-}
-
-void install_ppu(uint32_t address, UkncIoRead read, UkncIoWrite write)
-{
-    io_page_install(workstation_ppu_io_page(), address, read, write);
-}
-
 } // namespace
 
 void workstation_reset_planes()
@@ -134,8 +124,10 @@ void workstation_reset_planes()
 
 void workstation_install_cpu_planes()
 {
-    install_cpu(0176640, cpu_read_address, cpu_write_address);
-    install_cpu(0176642, cpu_read_data, cpu_write_data);
+    io_page_install_registers(workstation_cpu_io_page(), {
+        {0176640, cpu_read_address, cpu_write_address},
+        {0176642, cpu_read_data, cpu_write_data},
+    });
 }
 
 void workstation_install_cpu_plane_bytes()
@@ -146,14 +138,16 @@ void workstation_install_cpu_plane_bytes()
 
 void workstation_install_ppu_planes()
 {
-    install_ppu(0177010, read_address, write_address);
-    install_ppu(0177012, read_plane0, write_plane0);
-    install_ppu(0177014, read_plane12, write_plane12);
-    install_ppu(0177016, read_colour, write_colour);
-    install_ppu(0177020, read_background_low, write_background_low);
-    install_ppu(0177022, read_background_high, write_background_high);
-    install_ppu(0177024, read_pixels, write_pixels);
-    install_ppu(0177026, read_disable, write_disable);
+    io_page_install_registers(workstation_ppu_io_page(), {
+        {0177010, read_address, write_address},
+        {0177012, read_plane0, write_plane0},
+        {0177014, read_plane12, write_plane12},
+        {0177016, read_colour, write_colour},
+        {0177020, read_background_low, write_background_low},
+        {0177022, read_background_high, write_background_high},
+        {0177024, read_pixels, write_pixels},
+        {0177026, read_disable, write_disable},
+    });
 }
 
 void workstation_install_ppu_plane_bytes()

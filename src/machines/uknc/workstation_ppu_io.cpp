@@ -12,11 +12,6 @@ namespace {
 Workstation& ws = workstation;
 
 inline uint32_t ppu_pc() { return ws.ppu.r[7] & 0xFFFF; }
-void install(uint32_t address, UkncIoRead read, UkncIoWrite write)
-{
-    io_page_install(workstation_ppu_io_page(), address, read, write);
-}
-
 
 uint16_t read_memory_control(uint32_t) { return ws.memoryControl; }
 void write_memory_control(uint32_t, uint16_t value) { workstation_write_memory_control(value); }
@@ -48,17 +43,19 @@ void workstation_install_ppu_io()
 
     workstation_install_ppu_planes();
     for (uint32_t address = 0177030; address <= 0177052; address += 2)
-        install(address, nullptr, ppu_io_unrealized_word);
-    install(0177054, read_memory_control, write_memory_control);
+        io_page_install(page, address, nullptr, ppu_io_unrealized_word);
     workstation_install_ppu_channels();
     for (uint32_t address : {0177074u, 0177100u, 0177102u})
-        install(address, ppu_io_unrealized_read, ppu_io_unrealized_word);
-    install(0177130, floppy_status, floppy_control);
-    install(0177132, floppy_read_data, floppy_write_data);
-    install(0177324, io_read_zero, nullptr);
-    install(0177700, read_keyboard_status, write_keyboard_status);
-    install(0177702, read_keyboard_data, io_write_ignored);
-    install(0177704, read_0177704, ppu_io_unrealized_word);
+        io_page_install(page, address, ppu_io_unrealized_read, ppu_io_unrealized_word);
+    io_page_install_registers(page, {
+        {0177054, read_memory_control, write_memory_control},
+        {0177130, floppy_status, floppy_control},
+        {0177132, floppy_read_data, floppy_write_data},
+        {0177324, io_read_zero, nullptr},
+        {0177700, read_keyboard_status, write_keyboard_status},
+        {0177702, read_keyboard_data, io_write_ignored},
+        {0177704, read_0177704, ppu_io_unrealized_word},
+    });
     workstation_install_timer();
     workstation_install_system_register();
 

@@ -54,10 +54,11 @@ void workstation_reset_timer()
 
 void workstation_install_timer()
 {
-    const IoPage page = workstation_ppu_io_page();
-    io_page_install(page, 0177710, read_control, write_control);
-    io_page_install(page, 0177712, nullptr, write_buffer);
-    io_page_install(page, 0177714, read_counter, nullptr);
+    io_page_install_registers(workstation_ppu_io_page(), {
+        {0177710, read_control, write_control},
+        {0177712, nullptr, write_buffer},
+        {0177714, read_counter, nullptr},
+    });
 }
 
 // The budget rises by a frame's worth at each frame start; a running timer keeps its

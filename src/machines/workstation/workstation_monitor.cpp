@@ -89,18 +89,14 @@ void write_memory_dump(int which)
 
 void write_disassembly_dump()
 {
-    uint32_t end = ws.breakpoint;
-    MonitorNumber got = monitor_read_number(ws.monitorIn, &end, false, stdout);
-    if (got == MonitorNumber::end)
-        console_closed();
-    if (got != MonitorNumber::ok)
+    uint16_t last;
+    if (!monitor_read_dump_end(ws.monitorIn, &last, console_closed, stdout))
         return;
     FILE* file = open_data_file("UKNCDisDump.txt", "w");
     if (!file) {
         std::printf("Can't create UKNCDisDump.txt file!\n");
         return;
     }
-    uint16_t last = uint16_t(end > 0xFFFF ? 0xFFFF : end);
     // The PPU's or GPU's memory when one of them is watched, else the CPU's.
     const MonitoredProcessor& m = target();
     Pdp11WordReader reader = m.pdp11 && m.reader ? m.reader : workstation_cpu_reader;

@@ -8,7 +8,7 @@
 
 namespace {
 
-DebugRegisterInfo registers[z80_debug_register_count];
+const DebugRegisterList<z80_debug_register_count> registers(z80_debug_register_names, z80_debug_register_bits);
 
 void get_registers(uint32_t* values) { z80_debug_get_registers(zx.cpu, values); }
 void set_register(int index, uint32_t value) { z80_debug_set_register(zx.cpu, index, value); }
@@ -20,7 +20,7 @@ int disassemble(uint32_t address, const uint8_t* code, char* text, size_t size)
 }
 
 const DebugProcessor processors[] = {
-    {"Z80", registers, z80_debug_register_count, get_registers, set_register, z80_debug_flags_register,
+    {"Z80", registers.info, z80_debug_register_count, get_registers, set_register, z80_debug_flags_register,
      z80_debug_flag_letters, pc, tstates, disassemble, z80_debug_call_length, 0},
 };
 
@@ -61,16 +61,12 @@ const DebugDevice devices[] = {
     {"Tape", "EAR level", 1, [] { return uint32_t(zx_tape.level); }},
 };
 
-const DebugMachine machine = {
-    "zx", processors, 1, spaces, 1, devices, int(sizeof devices / sizeof devices[0]),
-};
+const DebugMachine machine = debug_machine_of("zx", processors, spaces, devices);
 
 } // namespace
 
 void zx_debug_register()
 {
-    for (int i = 0; i < z80_debug_register_count; ++i)
-        registers[i] = {z80_debug_register_names[i], z80_debug_register_bits[i]};
     debug_register_machine(&machine);
 }
 

@@ -6,7 +6,7 @@
 
 #include "host/host.h"
 #include "host/session_table.h"
-#include "machines/pk8000/z80_state_section.h"
+#include "machines/z80_machine/z80_state_section.h"
 #include "machines/zx/zx.h"
 #include "machines/zx/zx_tape.h"
 

@@ -1,5 +1,5 @@
 // Z80 console monitor: the check before every instruction, the prompt and the two dumps.
-#include "machines/pk8000/z80_monitor.h"
+#include "machines/z80_machine/z80_monitor.h"
 
 #include <cstdio>
 

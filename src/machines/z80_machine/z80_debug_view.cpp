@@ -1,14 +1,14 @@
 // The debugger's view of a console-monitor Z80 machine: registers, memory as the monitor
 // reads it (the machine's side-effect-free reader, or the processor's memory read with the
 // bus latches kept), and edits through the processor's memory write.
-#include "machines/pk8000/z80_debug_view.h"
+#include "machines/z80_machine/z80_debug_view.h"
 
 #include "cpu/z80/z80_debug.h"
 
 namespace {
 
 Z80Monitor* monitor = nullptr;
-DebugRegisterInfo registers[z80_debug_register_count];
+const DebugRegisterList<z80_debug_register_count> registers(z80_debug_register_names, z80_debug_register_bits);
 
 uint8_t read(uint16_t address)
 {
@@ -38,7 +38,7 @@ void write(uint32_t address, uint8_t value)
 }
 
 const DebugProcessor processors[] = {
-    {"Z80", registers, z80_debug_register_count,
+    {"Z80", registers.info, z80_debug_register_count,
      [](uint32_t* v) { z80_debug_get_registers(*monitor->cpu, v); },
      [](int i, uint32_t v) { z80_debug_set_register(*monitor->cpu, i, v); }, z80_debug_flags_register,
      z80_debug_flag_letters, [] { return uint32_t(monitor->cpu->pc); },
@@ -60,8 +60,6 @@ DebugMachine machine = {nullptr, processors, 1, spaces, 1, nullptr, 0};
 void z80_debug_view_register(const char* machine_name, Z80Monitor* m)
 {
     monitor = m;
-    for (int i = 0; i < z80_debug_register_count; ++i)
-        registers[i] = {z80_debug_register_names[i], z80_debug_register_bits[i]};
     machine.name = machine_name;
     debug_register_machine(&machine);
 }

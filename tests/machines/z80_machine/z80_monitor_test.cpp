@@ -10,7 +10,7 @@
 #include <string>
 
 #include "host/host.h"
-#include "machines/pk8000/z80_monitor.h"
+#include "machines/z80_machine/z80_monitor.h"
 
 namespace {
 
