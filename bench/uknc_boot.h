@@ -16,6 +16,7 @@
 #include "machines/uknc/uknc_floppy.h"
 #include "machines/uknc/workstation.h"
 #include "machines/workstation/workstation_run.h"
+#include "support/uknc_menu_keys.h"
 
 // Busy: the CPU writes planes 1 and 2 through its window (0176640/0176642) and adds into
 // memory without pause, so every line of the screen changes every frame, while the PPU
@@ -130,15 +131,8 @@ inline bool uknc_boot_into(const uint16_t* words, size_t count, std::string* why
         return false;
     }
     workstation_restart();
-    for (int frame = 0; frame < 900; ++frame) {
-        std::memcpy(KeySnapshotPrev, KeySnapshot, 256);
-        std::memset(KeySnapshot, 0, 256);
-        if (frame >= 150 && frame < 153)
-            KeySnapshot[0x02] = 0x80; // 1
-        if (frame >= 200 && frame < 203)
-            KeySnapshot[0x1C] = 0x80; // Enter
-        workstation_run_frame();
-    }
+    for (int frame = 0; frame < 900; ++frame)
+        uknc_menu_boot_frame(frame);
     std::memset(KeySnapshotPrev, 0, 256);
     if (workstation.cpuHeld || workstation.cpu.r[7] > 2 * count) { // still in the sector
         *why = "the boot sector did not run";

@@ -4,6 +4,7 @@
 // Skipped when the ROM dump is not at hand.
 #include "support/headless.h"
 #include "support/test_data.h"
+#include "support/uknc_menu_keys.h"
 #include "workstation_programs.h"
 
 #include "machines/uknc/uknc_floppy.h"
@@ -116,15 +117,8 @@ TEST_F(WorkstationRealRom, InsertingADisketteDuringTheRetriesBoots)
     uknc_floppy.inserted[0] = uknc_floppy.inserted[1] = false;
     workstation_restart();
     auto run_frames = [](int from, int to) {
-        for (int frame = from; frame < to; ++frame) {
-            std::memcpy(KeySnapshotPrev, KeySnapshot, 256);
-            std::memset(KeySnapshot, 0, 256);
-            if (frame >= 150 && frame < 153)
-                KeySnapshot[0x02] = 0x80; // 1
-            if (frame >= 200 && frame < 203)
-                KeySnapshot[0x1C] = 0x80; // Enter
-            workstation_run_frame();
-        }
+        for (int frame = from; frame < to; ++frame)
+            uknc_menu_boot_frame(frame);
     };
     testing::internal::CaptureStdout();
     run_frames(0, 700);

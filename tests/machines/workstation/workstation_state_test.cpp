@@ -6,6 +6,7 @@
 #include "support/headless.h"
 #include "state_test_support.h"
 #include "support/test_data.h"
+#include "support/uknc_menu_keys.h"
 #include "workstation_programs.h"
 
 #include "machines/terminals/terminals.h"
@@ -167,18 +168,10 @@ TEST(WorkstationState, RoundTripsWhileTheRealRomBootsADisk)
     poke_word(uknc_floppy.images[0], 0, 0240);
     poke_word(uknc_floppy.images[0], 2, 000777);
     uknc_floppy.inserted[0] = true;
-    // "1" then Enter choose drive 0 in the ROM's menu.
     auto frames = [](int from, int to) {
         testing::internal::CaptureStdout();
-        for (int frame = from; frame < to; ++frame) {
-            std::memcpy(KeySnapshotPrev, KeySnapshot, 256);
-            std::memset(KeySnapshot, 0, 256);
-            if (frame >= 150 && frame < 153)
-                KeySnapshot[0x02] = 0x80;
-            if (frame >= 200 && frame < 203)
-                KeySnapshot[0x1C] = 0x80;
-            workstation_run_frame();
-        }
+        for (int frame = from; frame < to; ++frame)
+            uknc_menu_boot_frame(frame);
         testing::internal::GetCapturedStdout();
     };
     bool saw_reading = false;
